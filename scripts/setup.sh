@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs everything the build, the tests and the demo need, from Debian's
+# own packages only. Safe to run again; run as root (or through sudo).
+set -eu
+
+# cmake, ninja-build            the build
+# g++-mingw-w64-x86-64-posix    the cross compiler (posix threads: GoogleTest needs them)
+# binutils-mingw-w64-x86-64     objdump and windres for Windows executables
+# g++, zlib1g-dev, binutils     host tools: the icon generator, strings
+# libsimpleini-dev, googletest  the settings library and the test framework's sources
+# wine, wine64, wine64-tools    running the tests; winegcc builds the Java bridge
+# xvfb, xauth                   a display for the message boxes and the folder dialog
+# icoutils                      wrestool and icotool read the executable's resources
+# osslsigncode, openssl         signing the launcher
+# openjdk-17-jdk-headless       a real Java runtime and javac for the demo
+packages="
+  cmake ninja-build
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++ zlib1g-dev binutils
+  libsimpleini-dev googletest
+  wine wine64 wine64-tools
+  xvfb xauth
+  icoutils
+  osslsigncode openssl
+  openjdk-17-jdk-headless
+"
+
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo "$0" "$@"
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $packages

@@ -1,0 +1,61 @@
+#include "platform/paths.h"
+
+#include "platform/unique_handle.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+// GetModuleFileNameW truncates silently when the buffer is full, so the
+// buffer grows until the whole path fits: installs deep in long paths work.
+std::wstring executablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), buffer.data(),
+                                                static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring executableFolder() {
+    std::wstring path = executablePath();
+    const std::size_t lastBackslash = path.rfind(L'\\');
+    path.erase(lastBackslash == std::wstring::npos ? 0 : lastBackslash + 1);
+    return path;
+}
+
+} // namespace
+
+std::wstring moduleRelativePath(const std::wstring &a_name) {
+    std::wstring path = executableFolder();
+    if (!a_name.empty()) {
+        path.append(a_name, a_name.front() == L'\\' ? 1 : 0, std::wstring::npos);
+    }
+    return path;
+}
+
+bool isAbsolutePath(const std::wstring &a_path) {
+    return a_path.find(L':') != std::wstring::npos;
+}
+
+bool fileExists(const std::wstring &a_path) {
+    // A probe without access rights. Full sharing, so that the probe never
+    // makes another process's open of the same file fail at that instant.
+    UniqueFile probe = adoptFileHandle(
+        CreateFileW(a_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr));
+    const DWORD openError = GetLastError();
+    if (!probe && (openError == ERROR_FILE_NOT_FOUND || openError == ERROR_PATH_NOT_FOUND)) {
+        return false;
+    }
+    // Sharing violations, access refusals and directories end up here: the
+    // attributes decide.
+    probe.reset();
+    const DWORD attributes = GetFileAttributesW(a_path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}

@@ -1,0 +1,307 @@
+#include "test_support.h"
+
+#include "platform/unique_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace {
+
+std::map<std::string, Helper> &helpers() {
+    static std::map<std::string, Helper> registry;
+    return registry;
+}
+
+std::wstring temporaryFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    if (length == 0 || length > MAX_PATH) {
+        throw std::runtime_error("GetTempPathW failed");
+    }
+    return std::wstring(buffer, length);
+}
+
+} // namespace
+
+ScratchFolder::ScratchFolder(const std::wstring &a_namePrefix) {
+    static unsigned counter = 0;
+    const std::wstring base = temporaryFolder();
+    for (;;) {
+        m_path = base + a_namePrefix + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(++counter) + L"\\";
+        if (CreateDirectoryW(m_path.c_str(), nullptr)) {
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw std::runtime_error("cannot create a scratch folder");
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    removeTree(m_path);
+}
+
+void makeDirectories(const std::wstring &a_path) {
+    for (std::size_t at = a_path.find(L'\\', 3); at != std::wstring::npos;
+         at = a_path.find(L'\\', at + 1)) {
+        CreateDirectoryW(a_path.substr(0, at).c_str(), nullptr);
+    }
+    CreateDirectoryW(a_path.c_str(), nullptr);
+}
+
+void removeTree(const std::wstring &a_path) {
+    std::wstring folder = a_path;
+    if (!folder.empty() && folder.back() == L'\\') {
+        folder.pop_back();
+    }
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring child = folder + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child);
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void writeFileBytes(const std::wstring &a_path, const std::string &a_bytes) {
+    UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        throw std::runtime_error("cannot create " + utf8(a_path));
+    }
+    DWORD written = 0;
+    if (!a_bytes.empty() && (!WriteFile(file.get(), a_bytes.data(),
+                                        static_cast<DWORD>(a_bytes.size()), &written, nullptr) ||
+                             written != a_bytes.size())) {
+        throw std::runtime_error("cannot write " + utf8(a_path));
+    }
+}
+
+std::string readFileBytes(const std::wstring &a_path) {
+    UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        throw std::runtime_error("cannot open " + utf8(a_path));
+    }
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        bytes.append(chunk, read);
+    }
+    return bytes;
+}
+
+bool pathExists(const std::wstring &a_path) {
+    return GetFileAttributesW(a_path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void copyFileOrFail(const std::wstring &a_from, const std::wstring &a_to) {
+    if (!CopyFileW(a_from.c_str(), a_to.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy " + utf8(a_from) + " to " + utf8(a_to));
+    }
+}
+
+std::wstring thisExecutablePath() {
+    std::vector<wchar_t> buffer(32768);
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    return std::wstring(buffer.data(), length);
+}
+
+std::wstring folderOf(const std::wstring &a_path) {
+    return a_path.substr(0, a_path.rfind(L'\\') + 1);
+}
+
+std::string utf8(const std::wstring &a_text) {
+    if (a_text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), out.data(),
+                        size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring fromUtf8(const std::string &a_text) {
+    if (a_text.empty()) {
+        return {};
+    }
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), out.data(),
+                        size);
+    return out;
+}
+
+std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring> &a_changes) {
+    // Windows compares variable names without regard to case.
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> variables;
+    auto upper = [](std::wstring text) {
+        CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+        return text;
+    };
+    wchar_t *current = GetEnvironmentStringsW();
+    for (const wchar_t *entry = current; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text = entry;
+        const std::size_t equals = text.find(L'=', 1);
+        if (equals == std::wstring::npos) {
+            continue;
+        }
+        const std::wstring name = text.substr(0, equals);
+        variables[upper(name)] = {name, text.substr(equals + 1)};
+    }
+    FreeEnvironmentStringsW(current);
+    for (const auto &[name, value] : a_changes) {
+        if (value.empty()) {
+            variables.erase(upper(name));
+        } else {
+            variables[upper(name)] = {name, value};
+        }
+    }
+    std::vector<wchar_t> block;
+    for (const auto &entry : variables) {
+        const std::wstring text = entry.second.first + L"=" + entry.second.second;
+        block.insert(block.end(), text.begin(), text.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+ChildRun runChild(const std::wstring &a_commandLine, const ChildOptions &a_options) {
+    ChildRun run;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle readEnd, writeEnd;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (a_options.captureOutput) {
+        HANDLE read = nullptr, write = nullptr;
+        if (!CreatePipe(&read, &write, &inheritable, 0)) {
+            ADD_FAILURE() << "CreatePipe failed";
+            run.exitCode = 0xDEADBEEF;
+            return run;
+        }
+        readEnd.reset(read);
+        writeEnd.reset(write);
+        SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd.get();
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    std::vector<wchar_t> environment;
+    if (!a_options.environmentChanges.empty()) {
+        environment = environmentBlock(a_options.environmentChanges);
+    }
+    std::wstring commandLine = a_commandLine;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(
+            nullptr, commandLine.data(), nullptr, nullptr, a_options.captureOutput,
+            CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
+            a_options.workingDirectory.empty() ? nullptr : a_options.workingDirectory.c_str(),
+            &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << utf8(a_commandLine) << ": error " << GetLastError();
+        run.exitCode = 0xDEADBEEF;
+        return run;
+    }
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    writeEnd.reset();
+    if (a_options.captureOutput) {
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+            run.output.append(chunk, read);
+        }
+    }
+    if (WaitForSingleObject(processHandle.get(), a_options.timeoutMs) == WAIT_TIMEOUT) {
+        TerminateProcess(processHandle.get(), 0xDEADBEEF);
+        ADD_FAILURE() << "child did not end in time: " << utf8(a_commandLine);
+        WaitForSingleObject(processHandle.get(), INFINITE);
+    }
+    GetExitCodeProcess(processHandle.get(), &run.exitCode);
+    return run;
+}
+
+DWORD openHandleCount() {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+}
+
+HelperRegistration::HelperRegistration(const char *a_name, Helper a_helper) {
+    helpers()[a_name] = std::move(a_helper);
+}
+
+std::wstring quoteArgument(const std::wstring &a_argument) {
+    if (!a_argument.empty() && a_argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return a_argument;
+    }
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t c : a_argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted.push_back(c);
+    }
+    quoted.append(backslashes * 2, L'\\');
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+std::wstring helperCommandLine(const std::wstring &a_executable, const std::wstring &a_helper,
+                               const std::vector<std::wstring> &a_arguments) {
+    std::wstring line = quoteArgument(a_executable) + L" --helper " + a_helper;
+    for (const std::wstring &argument : a_arguments) {
+        line += L" " + quoteArgument(argument);
+    }
+    return line;
+}
+
+} // namespace testing_support
+
+// The tests' entry: a helper mode when asked for one, the tests otherwise.
+int main(int argc, char **argv) {
+    int wideCount = 0;
+    std::unique_ptr<wchar_t *, decltype(&LocalFree)> wideArguments(
+        CommandLineToArgvW(GetCommandLineW(), &wideCount), &LocalFree);
+    if (wideArguments && wideCount >= 3 && std::wstring(wideArguments.get()[1]) == L"--helper") {
+        const std::string name = testing_support::utf8(wideArguments.get()[2]);
+        auto found = testing_support::helpers().find(name);
+        if (found == testing_support::helpers().end()) {
+            return 2;
+        }
+        std::vector<std::wstring> arguments(wideArguments.get() + 3,
+                                            wideArguments.get() + wideCount);
+        return found->second(arguments);
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
