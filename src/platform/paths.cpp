@@ -31,7 +31,7 @@ std::wstring executableFolder() {
 
 } // namespace
 
-std::wstring moduleRelativePath(const std::wstring &a_name) {
+std::wstring moduleRelativePath(const std::wstring& a_name) {
     std::wstring path = executableFolder();
     if (!a_name.empty()) {
         path.append(a_name, a_name.front() == L'\\' ? 1 : 0, std::wstring::npos);
@@ -39,11 +39,11 @@ std::wstring moduleRelativePath(const std::wstring &a_name) {
     return path;
 }
 
-bool isAbsolutePath(const std::wstring &a_path) {
+bool isAbsolutePath(const std::wstring& a_path) {
     return a_path.find(L':') != std::wstring::npos;
 }
 
-bool fileExists(const std::wstring &a_path) {
+bool fileExists(const std::wstring& a_path) {
     // A probe without access rights. Full sharing, so that the probe never
     // makes another process's open of the same file fail at that instant.
     UniqueFile probe = adoptFileHandle(

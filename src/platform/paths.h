@@ -7,10 +7,10 @@
 
 // The executable's folder, with its trailing backslash, followed by a_name.
 // One leading backslash of a_name is dropped; nothing else is normalised.
-std::wstring moduleRelativePath(const std::wstring &a_name);
+std::wstring moduleRelativePath(const std::wstring& a_name);
 
 // A configured path is taken as it stands when it holds a colon anywhere.
-bool isAbsolutePath(const std::wstring &a_path);
+bool isAbsolutePath(const std::wstring& a_path);
 
 // True when a_path names an existing file that is not a directory.
-bool fileExists(const std::wstring &a_path);
+bool fileExists(const std::wstring& a_path);

@@ -14,7 +14,7 @@ namespace {
 // that formatting a message late in a run needs no large allocation.
 std::vector<wchar_t> formatBuffer(formatBufferCharacters);
 
-int narrowLength(const wchar_t *a_wcsSource) {
+int narrowLength(const wchar_t* a_wcsSource) {
     // Counts exclude the terminator: the length is always passed explicitly.
     const int sourceLength = static_cast<int>(std::wcslen(a_wcsSource));
     if (sourceLength == 0) {
@@ -23,7 +23,7 @@ int narrowLength(const wchar_t *a_wcsSource) {
     return WideCharToMultiByte(CP_ACP, 0, a_wcsSource, sourceLength, nullptr, 0, nullptr, nullptr);
 }
 
-int wideLength(const char *a_tcsSource) {
+int wideLength(const char* a_tcsSource) {
     const int sourceLength = static_cast<int>(std::strlen(a_tcsSource));
     if (sourceLength == 0) {
         return 0;
@@ -33,7 +33,7 @@ int wideLength(const char *a_tcsSource) {
 
 } // namespace
 
-char *convertWStringToTString(const wchar_t *a_wcsSource, char *a_tcsBuffer,
+char* convertWStringToTString(const wchar_t* a_wcsSource, char* a_tcsBuffer,
                               std::size_t a_uBufferSize) {
     const int needed = narrowLength(a_wcsSource);
     if (a_uBufferSize < static_cast<std::size_t>(needed) + 1) {
@@ -49,7 +49,7 @@ char *convertWStringToTString(const wchar_t *a_wcsSource, char *a_tcsBuffer,
     return a_tcsBuffer;
 }
 
-wchar_t *convertCStringToTString(const char *a_tcsSource, wchar_t *a_wcsBuffer,
+wchar_t* convertCStringToTString(const char* a_tcsSource, wchar_t* a_wcsBuffer,
                                  std::size_t a_uBufferSize) {
     const int needed = wideLength(a_tcsSource);
     if (a_uBufferSize < static_cast<std::size_t>(needed) + 1) {
@@ -65,23 +65,23 @@ wchar_t *convertCStringToTString(const char *a_tcsSource, wchar_t *a_wcsBuffer,
     return a_wcsBuffer;
 }
 
-std::string toNarrowString(const wchar_t *a_wcsSource) {
+std::string toNarrowString(const wchar_t* a_wcsSource) {
     const std::size_t capacity = static_cast<std::size_t>(narrowLength(a_wcsSource)) + 1;
     auto scratch = std::make_unique<char[]>(capacity);
     return std::string(convertWStringToTString(a_wcsSource, scratch.get(), capacity));
 }
 
-std::wstring toWideString(const char *a_tcsSource) {
+std::wstring toWideString(const char* a_tcsSource) {
     const std::size_t capacity = static_cast<std::size_t>(wideLength(a_tcsSource)) + 1;
     auto scratch = std::make_unique<wchar_t[]>(capacity);
     return std::wstring(convertCStringToTString(a_tcsSource, scratch.get(), capacity));
 }
 
-std::wstring copyWideString(const wchar_t *a_wcsSource) {
+std::wstring copyWideString(const wchar_t* a_wcsSource) {
     return std::wstring(a_wcsSource);
 }
 
-std::wstring formatWideString(const wchar_t *a_wcsFormat, ...) {
+std::wstring formatWideString(const wchar_t* a_wcsFormat, ...) {
     va_list arguments;
     va_start(arguments, a_wcsFormat);
     // The Microsoft C runtime's formatter, in which "%s" of a wide format takes
@@ -94,10 +94,10 @@ std::wstring formatWideString(const wchar_t *a_wcsFormat, ...) {
     return std::wstring(formatBuffer.data(), length);
 }
 
-std::vector<std::wstring> splitAtDots(const wchar_t *a_wcsText) {
+std::vector<std::wstring> splitAtDots(const wchar_t* a_wcsText) {
     std::vector<std::wstring> pieces;
-    const wchar_t *pieceStart = a_wcsText;
-    for (const wchar_t *dot = std::wcschr(pieceStart, L'.'); dot != nullptr;
+    const wchar_t* pieceStart = a_wcsText;
+    for (const wchar_t* dot = std::wcschr(pieceStart, L'.'); dot != nullptr;
          dot = std::wcschr(pieceStart, L'.')) {
         pieces.emplace_back(pieceStart, dot);
         pieceStart = dot + 1;
@@ -106,8 +106,8 @@ std::vector<std::wstring> splitAtDots(const wchar_t *a_wcsText) {
     return pieces;
 }
 
-wchar_t *trimCharacter(const wchar_t *a_wcsSource, wchar_t a_wcCharacter,
-                       wchar_t *a_tcsStringTrimmed, std::size_t a_uCapacity) {
+wchar_t* trimCharacter(const wchar_t* a_wcsSource, wchar_t a_wcCharacter,
+                       wchar_t* a_tcsStringTrimmed, std::size_t a_uCapacity) {
     const std::size_t sourceLength = std::wcslen(a_wcsSource);
     std::size_t first = 0;
     while (first < sourceLength && a_wcsSource[first] == a_wcCharacter) {
@@ -126,7 +126,7 @@ wchar_t *trimCharacter(const wchar_t *a_wcsSource, wchar_t a_wcCharacter,
     return a_tcsStringTrimmed;
 }
 
-void trimInPlace(std::wstring &a_wstrText, wchar_t a_wcCharacter) {
+void trimInPlace(std::wstring& a_wstrText, wchar_t a_wcCharacter) {
     if (a_wstrText.empty()) {
         return;
     }

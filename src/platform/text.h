@@ -10,29 +10,29 @@
 
 // Converts a_wcsSource into the ANSI code page, NUL-terminated, into a buffer
 // of a_uBufferSize bytes. Throws when the bytes and terminator do not fit.
-char *convertWStringToTString(const wchar_t *a_wcsSource, char *a_tcsBuffer,
+char* convertWStringToTString(const wchar_t* a_wcsSource, char* a_tcsBuffer,
                               std::size_t a_uBufferSize);
 
 // Converts ANSI code page bytes into UTF-16, NUL-terminated, into a buffer
 // of a_uBufferSize wide characters. Throws when the text does not fit.
-wchar_t *convertCStringToTString(const char *a_tcsSource, wchar_t *a_wcsBuffer,
+wchar_t* convertCStringToTString(const char* a_tcsSource, wchar_t* a_wcsBuffer,
                                  std::size_t a_uBufferSize);
 
-std::string toNarrowString(const wchar_t *a_wcsSource);
-std::wstring toWideString(const char *a_tcsSource);
-std::wstring copyWideString(const wchar_t *a_wcsSource);
+std::string toNarrowString(const wchar_t* a_wcsSource);
+std::wstring toWideString(const char* a_tcsSource);
+std::wstring copyWideString(const wchar_t* a_wcsSource);
 
 // printf-style formatting in which "%s" takes a wide string. The result is at
 // most formatBufferCharacters long; longer texts are cut.
 constexpr std::size_t formatBufferCharacters = 5048;
-std::wstring formatWideString(const wchar_t *a_wcsFormat, ...);
+std::wstring formatWideString(const wchar_t* a_wcsFormat, ...);
 
 // k dots give k + 1 pieces, empty ones included.
-std::vector<std::wstring> splitAtDots(const wchar_t *a_wcsText);
+std::vector<std::wstring> splitAtDots(const wchar_t* a_wcsText);
 
 // Removes a_wcCharacter from both ends of a_wcsSource into a_tcsStringTrimmed,
 // whose capacity is a_uCapacity wide characters, terminator included.
-wchar_t *trimCharacter(const wchar_t *a_wcsSource, wchar_t a_wcCharacter,
-                       wchar_t *a_tcsStringTrimmed, std::size_t a_uCapacity);
-void trimInPlace(std::wstring &a_wstrText, wchar_t a_wcCharacter);
+wchar_t* trimCharacter(const wchar_t* a_wcsSource, wchar_t a_wcCharacter,
+                       wchar_t* a_tcsStringTrimmed, std::size_t a_uCapacity);
+void trimInPlace(std::wstring& a_wstrText, wchar_t a_wcCharacter);
 std::wstring trimmedCopy(std::wstring a_wstrText, wchar_t a_wcCharacter);

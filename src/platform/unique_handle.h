@@ -16,10 +16,10 @@ public:
     explicit UniqueResource(Type a_value) noexcept : m_value(a_value) {}
     ~UniqueResource() { reset(); }
 
-    UniqueResource(const UniqueResource &) = delete;
-    UniqueResource &operator=(const UniqueResource &) = delete;
-    UniqueResource(UniqueResource &&a_other) noexcept : m_value(a_other.release()) {}
-    UniqueResource &operator=(UniqueResource &&a_other) noexcept {
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueResource(UniqueResource&& a_other) noexcept : m_value(a_other.release()) {}
+    UniqueResource& operator=(UniqueResource&& a_other) noexcept {
         if (this != &a_other) {
             reset(a_other.release());
         }

@@ -23,7 +23,7 @@ struct RedirectionFiles {
 
     // Every handle that was opened is flushed and closed, in creation order.
     void close() {
-        for (UniqueFile *file : {&output, &error, &input}) {
+        for (UniqueFile* file : {&output, &error, &input}) {
             if (*file) {
                 FlushFileBuffers(file->get()); // result ignored: nothing to report it to
                 file->reset();
@@ -32,7 +32,7 @@ struct RedirectionFiles {
     }
 };
 
-UniqueFile openRedirectionFile(const std::wstring &a_name) {
+UniqueFile openRedirectionFile(const std::wstring& a_name) {
     if (fileExists(a_name)) {
         // Ignored when it fails: a file that an earlier child still holds is
         // reopened below.
@@ -54,7 +54,7 @@ UniqueFile openRedirectionFile(const std::wstring &a_name) {
     return file;
 }
 
-RedirectionFiles openRedirectionFiles(const std::wstring &a_baseName) {
+RedirectionFiles openRedirectionFiles(const std::wstring& a_baseName) {
     RedirectionFiles files;
     files.output = openRedirectionFile(a_baseName + L".output.file");
     files.error = openRedirectionFile(a_baseName + L".error.file");
@@ -63,7 +63,7 @@ RedirectionFiles openRedirectionFiles(const std::wstring &a_baseName) {
 }
 
 // Starts the child and, when asked, waits for it. Returns the result code.
-int runChild(std::wstring &a_commandLine, const RedirectionFiles &a_files, bool a_wait,
+int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files, bool a_wait,
              DWORD a_timeoutMs) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -89,13 +89,13 @@ int runChild(std::wstring &a_commandLine, const RedirectionFiles &a_files, bool 
 }
 
 struct FileCloser {
-    void operator()(std::FILE *a_file) const { std::fclose(a_file); }
+    void operator()(std::FILE* a_file) const { std::fclose(a_file); }
 };
 
 // Appends a redirection file's text to a_text: text mode turns CR LF into LF
 // and stops at a 0x1A byte. Opened by its wide name, so folders outside the
 // ANSI code page work; denying nobody read or write access meanwhile.
-bool appendFileText(const std::wstring &a_name, std::string &a_text) {
+bool appendFileText(const std::wstring& a_name, std::string& a_text) {
     std::unique_ptr<std::FILE, FileCloser> file(_wfsopen(a_name.c_str(), L"rt", _SH_DENYNO));
     if (!file) {
         return false;
@@ -110,8 +110,8 @@ bool appendFileText(const std::wstring &a_name, std::string &a_text) {
 
 } // namespace
 
-int executeProcess(std::string &a_outputText, std::string &a_errorText, std::wstring a_commandLine,
-                   const std::wstring &a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs) {
+int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wstring a_commandLine,
+                   const std::wstring& a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs) {
     RedirectionFiles files = openRedirectionFiles(a_baseName);
     if (!files.allOpen()) {
         files.close();

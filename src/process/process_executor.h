@@ -18,5 +18,5 @@ constexpr int readBackFailed = -4;        // an output file could not be reopene
 // an overrunning child with exit code 0xFFFFFFFF. With a_wait and a_collect,
 // appends the two output files, read in text mode, to a_outputText and
 // a_errorText. The files stay on disk until the next call with that base.
-int executeProcess(std::string &a_outputText, std::string &a_errorText, std::wstring a_commandLine,
-                   const std::wstring &a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs);
+int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wstring a_commandLine,
+                   const std::wstring& a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs);

@@ -11,7 +11,7 @@ namespace {
 constexpr unsigned long conversionFailed = 0;
 constexpr unsigned long conversionOverflow = 4294967295UL;
 
-std::int32_t parseComponent(const std::wstring &a_piece) {
+std::int32_t parseComponent(const std::wstring& a_piece) {
     if (trimmedCopy(a_piece, L' ') == L"0") {
         return 0;
     }
@@ -26,7 +26,7 @@ std::int32_t parseComponent(const std::wstring &a_piece) {
 }
 
 // Absent orders below present; two absent components end the comparison.
-int compareOptional(std::int32_t a_left, std::int32_t a_right, bool &a_decided) {
+int compareOptional(std::int32_t a_left, std::int32_t a_right, bool& a_decided) {
     a_decided = true;
     if (a_left == -1) {
         return a_right == -1 ? 0 : -1;
@@ -41,7 +41,7 @@ int compareOptional(std::int32_t a_left, std::int32_t a_right, bool &a_decided) 
     return 0;
 }
 
-std::wstring normalisedVersionText(const std::wstring &a_text) {
+std::wstring normalisedVersionText(const std::wstring& a_text) {
     const std::size_t firstDot = a_text.find(L'.');
     if (firstDot == std::wstring::npos) {
         return a_text + L".0";
@@ -49,18 +49,18 @@ std::wstring normalisedVersionText(const std::wstring &a_text) {
     return a_text.substr(0, a_text.find(L'.', firstDot + 1));
 }
 
-bool tryParseJavaVersion(const std::wstring &a_text, JavaVersion &a_version) {
+bool tryParseJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
     try {
         parseJavaVersion(a_text.c_str(), a_version);
         return true;
-    } catch (const std::invalid_argument &) {
+    } catch (const std::invalid_argument&) {
         return false;
     }
 }
 
 } // namespace
 
-void parseJavaVersion(const wchar_t *a_wcsText, JavaVersion &a_version) {
+void parseJavaVersion(const wchar_t* a_wcsText, JavaVersion& a_version) {
     a_version = JavaVersion{};
     if (a_wcsText == nullptr) {
         throw std::invalid_argument("Uninitialized string passed.");
@@ -79,7 +79,7 @@ void parseJavaVersion(const wchar_t *a_wcsText, JavaVersion &a_version) {
     a_version.fourth = -1;
 }
 
-int compareJavaVersions(const JavaVersion &a_left, const JavaVersion &a_right) {
+int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right) {
     if (a_left.major != a_right.major) {
         return a_left.major < a_right.major ? -1 : 1;
     }
@@ -95,7 +95,7 @@ int compareJavaVersions(const JavaVersion &a_left, const JavaVersion &a_right) {
     return decided ? byFourth : 0;
 }
 
-bool readJavaVersion(const std::wstring &a_text, JavaVersion &a_version) {
+bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
     return tryParseJavaVersion(a_text, a_version) ||
            tryParseJavaVersion(normalisedVersionText(a_text), a_version);
 }

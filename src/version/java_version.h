@@ -17,14 +17,14 @@ struct JavaVersion {
 // Parses "major.minor[.x[.y]]" into a_version, which first receives the
 // initial record. Throws std::invalid_argument with "Uninitialized string
 // passed.", "Empty string passed." or "Invalid argument format.".
-void parseJavaVersion(const wchar_t *a_wcsText, JavaVersion &a_version);
+void parseJavaVersion(const wchar_t* a_wcsText, JavaVersion& a_version);
 
 // -1, 0 or +1 as a_left orders before, with or after a_right.
-int compareJavaVersions(const JavaVersion &a_left, const JavaVersion &a_right);
+int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right);
 
 // What the launcher uses for both the configured minimum and a runtime's
 // report. Real runtimes print versions the strict parser refuses ("17",
 // "21-ea", "21.0.4.0.4"); as only major and minor count, such a text is parsed
 // once more as its first two dot-separated pieces, or with ".0" appended when
 // it has no dot. False when neither form parses.
-bool readJavaVersion(const std::wstring &a_text, JavaVersion &a_version);
+bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version);

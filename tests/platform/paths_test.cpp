@@ -14,7 +14,7 @@ using namespace testing_support;
 
 // Prints moduleRelativePath of each name, one UTF-8 line each, into a file.
 const HelperRegistration
-    printPaths("module-relative-path", [](const std::vector<std::wstring> &a_args) {
+    printPaths("module-relative-path", [](const std::vector<std::wstring>& a_args) {
         std::string lines;
         for (std::size_t i = 1; i < a_args.size(); ++i) {
             lines += utf8(moduleRelativePath(a_args[i] == L"<empty>" ? L"" : a_args[i])) + "\n";
@@ -24,7 +24,7 @@ const HelperRegistration
     });
 
 // Opens a file without sharing and keeps it open until told to let go.
-const HelperRegistration holdFile("hold-file", [](const std::vector<std::wstring> &a_args) {
+const HelperRegistration holdFile("hold-file", [](const std::vector<std::wstring>& a_args) {
     UniqueFile file(CreateFileW(a_args[0].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
     if (!file) {
@@ -54,19 +54,19 @@ const std::vector<JoinCase> joinCases = {
 
 // Copies this program into a_folder as launcher.exe, runs the helper there
 // and checks every join against the folder.
-void expectJoinsBeside(const std::wstring &a_folder) {
+void expectJoinsBeside(const std::wstring& a_folder) {
     makeDirectories(a_folder);
     const std::wstring executable = a_folder + L"launcher.exe";
     copyFileOrFail(thisExecutablePath(), executable);
     const std::wstring results = a_folder + L"results.txt";
     std::vector<std::wstring> arguments{results};
-    for (const JoinCase &c : joinCases) {
+    for (const JoinCase& c : joinCases) {
         arguments.push_back(c.name);
     }
     ASSERT_EQ(runChild(helperCommandLine(executable, L"module-relative-path", arguments)).exitCode,
               0u);
     std::string expected;
-    for (const JoinCase &c : joinCases) {
+    for (const JoinCase& c : joinCases) {
         expected += utf8(a_folder + c.expectedAfterFolder) + "\n";
     }
     EXPECT_EQ(readFileBytes(results), expected);
@@ -99,7 +99,7 @@ TEST(ModuleRelativePath, JoinedResultLongerThanMaxPathComesBackWhole) {
 
 TEST(IsAbsolutePath, AColonAnywhereMakesAPathAbsolute) {
     struct Case {
-        const wchar_t *path;
+        const wchar_t* path;
         bool absolute;
     } const cases[] = {
         {L"D:\\apps\\x.jar", true},
@@ -110,7 +110,7 @@ TEST(IsAbsolutePath, AColonAnywhereMakesAPathAbsolute) {
         {L"", false},
         {L"/abs/x.jar", false},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         EXPECT_EQ(isAbsolutePath(c.path), c.absolute) << utf8(c.path);
     }
 }

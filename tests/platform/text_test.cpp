@@ -13,7 +13,7 @@ namespace {
 template <typename Call> std::string failureMessage(Call a_call) {
     try {
         a_call();
-    } catch (const std::invalid_argument &failure) {
+    } catch (const std::invalid_argument& failure) {
         return failure.what();
     }
     return "(no failure)";
@@ -90,9 +90,9 @@ TEST(FormatWideString, CutsLongTextsAt5048Characters) {
 }
 
 struct TrimCase {
-    const wchar_t *source;
+    const wchar_t* source;
     wchar_t character;
-    const wchar_t *expected;
+    const wchar_t* expected;
 };
 
 TEST(Trim, RemovesOneCharacterFromBothEnds) {
@@ -102,7 +102,7 @@ TEST(Trim, RemovesOneCharacterFromBothEnds) {
         {L" 1 0 ", L' ', L"1 0"}, {L"1", L' ', L"1"},
         {L"xx1x", L'x', L"1"},    {L" \u00a01\u00a0 ", L' ', L"\u00a01\u00a0"},
     };
-    for (const TrimCase &c : cases) {
+    for (const TrimCase& c : cases) {
         std::wstring text = c.source;
         trimInPlace(text, c.character);
         EXPECT_EQ(text, c.expected)
@@ -127,7 +127,7 @@ TEST(Trim, DestinationTooSmallFails) {
 }
 
 struct SplitCase {
-    const wchar_t *text;
+    const wchar_t* text;
     std::vector<std::wstring> pieces;
 };
 
@@ -136,7 +136,7 @@ TEST(SplitAtDots, KDotsGiveKPlusOnePieces) {
         {L"1.6.0_10", {L"1", L"6", L"0_10"}}, {L"17-ea", {L"17-ea"}}, {L".", {L"", L""}},
         {L"1..2", {L"1", L"", L"2"}},         {L"", {L""}},           {L".6.", {L"", L"6", L""}},
     };
-    for (const SplitCase &c : cases) {
+    for (const SplitCase& c : cases) {
         EXPECT_EQ(splitAtDots(c.text), c.pieces) << testing::PrintToString(std::wstring(c.text));
     }
 }

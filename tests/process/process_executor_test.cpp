@@ -14,20 +14,20 @@ namespace {
 
 using namespace testing_support;
 
-const wchar_t *const suffixes[] = {L".output.file", L".error.file", L".input.file"};
+const wchar_t* const suffixes[] = {L".output.file", L".error.file", L".input.file"};
 
 class ExecuteProcess : public testing::Test {
 protected:
-    std::wstring child(const std::wstring &a_actions) const {
+    std::wstring child(const std::wstring& a_actions) const {
         return quoteArgument(folderOf(thisExecutablePath()) + L"test_child.exe") + L" " + a_actions;
     }
 
-    int run(const std::wstring &a_commandLine, bool a_collect = true, bool a_wait = true,
+    int run(const std::wstring& a_commandLine, bool a_collect = true, bool a_wait = true,
             DWORD a_timeoutMs = 30000) {
         return executeProcess(output, error, a_commandLine, base, a_collect, a_wait, a_timeoutMs);
     }
 
-    std::string file(const wchar_t *a_suffix) const { return readFileBytes(base + a_suffix); }
+    std::string file(const wchar_t* a_suffix) const { return readFileBytes(base + a_suffix); }
 
     ScratchFolder scratch;
     std::wstring base = scratch / L"java.version.check";
@@ -40,7 +40,7 @@ TEST_F(ExecuteProcess, ProgramNotFoundLeavesThreeEmptyFiles) {
     EXPECT_EQ(run(L"no-such-program-anywhere -version"), processStartFailed);
     EXPECT_EQ(output, "kept");
     EXPECT_EQ(error, "");
-    for (const wchar_t *suffix : suffixes) {
+    for (const wchar_t* suffix : suffixes) {
         ASSERT_TRUE(pathExists(base + suffix)) << utf8(suffix);
         EXPECT_EQ(file(suffix), "");
     }
@@ -176,7 +176,7 @@ TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedBeforeUse) {
 }
 
 TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
-    for (const wchar_t *blocked : suffixes) {
+    for (const wchar_t* blocked : suffixes) {
         ScratchFolder folder;
         const std::wstring blockedBase = folder / L"java.jar.run";
         makeDirectories(blockedBase + blocked);
@@ -189,7 +189,7 @@ TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
         EXPECT_FALSE(pathExists(marker));
         EXPECT_EQ(output, "untouched");
         // Every other file was still attempted, and created empty.
-        for (const wchar_t *suffix : suffixes) {
+        for (const wchar_t* suffix : suffixes) {
             if (suffix != blocked) {
                 EXPECT_EQ(readFileBytes(blockedBase + suffix), "") << utf8(suffix);
             }

@@ -8,13 +8,13 @@
 namespace {
 
 struct ParseCase {
-    const wchar_t *text;
+    const wchar_t* text;
     int major;
     int minor;
-    const char *failure; // null when the text parses
+    const char* failure; // null when the text parses
 };
 
-std::string describe(const wchar_t *a_text) {
+std::string describe(const wchar_t* a_text) {
     return a_text == nullptr ? "(null)" : testing::PrintToString(std::wstring(a_text));
 }
 
@@ -50,14 +50,14 @@ TEST(ParseJavaVersion, Table) {
         {L"1.+0", 1, -1, "Invalid argument format."},
         {L"0x1.6", -1, -1, "Invalid argument format."},
     };
-    for (const ParseCase &c : cases) {
+    for (const ParseCase& c : cases) {
         JavaVersion version;
         version.third = 7; // the parser must reset the whole record
         version.parsedCount = 9;
         std::string failure;
         try {
             parseJavaVersion(c.text, version);
-        } catch (const std::invalid_argument &error) {
+        } catch (const std::invalid_argument& error) {
             failure = error.what();
         }
         SCOPED_TRACE(describe(c.text));
@@ -70,7 +70,7 @@ TEST(ParseJavaVersion, Table) {
     }
 }
 
-JavaVersion parsed(const wchar_t *a_text) {
+JavaVersion parsed(const wchar_t* a_text) {
     JavaVersion version;
     parseJavaVersion(a_text, version);
     return version;
@@ -78,8 +78,8 @@ JavaVersion parsed(const wchar_t *a_text) {
 
 TEST(CompareJavaVersions, OrdersByMajorThenMinor) {
     struct Case {
-        const wchar_t *left;
-        const wchar_t *right;
+        const wchar_t* left;
+        const wchar_t* right;
         int result;
     } const cases[] = {
         {L"1.6", L"1.6", 0},           {L"1.6.0_10", L"1.6", 0},  {L"1.6.0_10", L"1.6.0_20", 0},
@@ -87,7 +87,7 @@ TEST(CompareJavaVersions, OrdersByMajorThenMinor) {
         {L"11.0.2", L"1.8", 1},        {L"1.10", L"1.9", 1},      {L"0.9", L"1.0", -1},
         {L"3000000000.1", L"1.1", -1},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(compareJavaVersions(parsed(c.left), parsed(c.right)), c.result)
             << describe(c.left) << " against " << describe(c.right);
     }
@@ -118,7 +118,7 @@ TEST(CompareJavaVersions, AbsentComponentsOrderBelowPresentOnes) {
 
 TEST(ReadJavaVersion, RetriesRefusedTextsInANormalisedForm) {
     struct Case {
-        const wchar_t *text;
+        const wchar_t* text;
         bool readable;
         int major;
         int minor;
@@ -139,7 +139,7 @@ TEST(ReadJavaVersion, RetriesRefusedTextsInANormalisedForm) {
         {L"openjdk version \\", false, 0, 0},
         {L"0", true, 0, 0},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         JavaVersion version;
         SCOPED_TRACE(describe(c.text));
         ASSERT_EQ(readJavaVersion(c.text, version), c.readable);
