@@ -23,7 +23,7 @@
 
 namespace {
 
-std::string utf8(const wchar_t *a_text) {
+std::string utf8(const wchar_t* a_text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, a_text, -1, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, a_text, -1, out.data(), size, nullptr, nullptr);
@@ -31,7 +31,7 @@ std::string utf8(const wchar_t *a_text) {
     return out;
 }
 
-std::string decode(const std::string &a_text) {
+std::string decode(const std::string& a_text) {
     std::string out;
     for (std::size_t i = 0; i < a_text.size(); ++i) {
         if (a_text[i] != '\\' || i + 1 == a_text.size()) {
@@ -55,13 +55,13 @@ std::string decode(const std::string &a_text) {
     return out;
 }
 
-void writeAll(DWORD a_stream, const std::string &a_bytes) {
+void writeAll(DWORD a_stream, const std::string& a_bytes) {
     DWORD written = 0;
     WriteFile(GetStdHandle(a_stream), a_bytes.data(), static_cast<DWORD>(a_bytes.size()), &written,
               nullptr);
 }
 
-void writeFile(const std::wstring &a_path, const std::string &a_bytes) {
+void writeFile(const std::wstring& a_path, const std::string& a_bytes) {
     HANDLE file = CreateFileW(a_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
@@ -69,7 +69,7 @@ void writeFile(const std::wstring &a_path, const std::string &a_bytes) {
     CloseHandle(file);
 }
 
-bool startsWith(const std::wstring &a_text, const wchar_t *a_prefix, std::wstring &a_rest) {
+bool startsWith(const std::wstring& a_text, const wchar_t* a_prefix, std::wstring& a_rest) {
     const std::size_t length = std::wcslen(a_prefix);
     if (a_text.compare(0, length, a_prefix) != 0) {
         return false;
@@ -78,7 +78,7 @@ bool startsWith(const std::wstring &a_text, const wchar_t *a_prefix, std::wstrin
     return true;
 }
 
-void fill(DWORD a_stream, const std::wstring &a_spec) {
+void fill(DWORD a_stream, const std::wstring& a_spec) {
     const std::size_t colon = a_spec.find(L':');
     const unsigned long count = std::wcstoul(a_spec.c_str(), nullptr, 10);
     const char character = static_cast<char>(a_spec.at(colon + 1));
@@ -87,7 +87,7 @@ void fill(DWORD a_stream, const std::wstring &a_spec) {
 
 } // namespace
 
-int wmain(int argc, wchar_t **argv) {
+int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::wstring action = argv[i];
         std::wstring rest;

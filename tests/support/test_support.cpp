@@ -13,7 +13,10 @@ namespace testing_support {
 
 namespace {
 
-std::map<std::string, Helper> &helpers() {
+bool runsFromPrivateFolder = false;
+constexpr const wchar_t* privateCopyMarker = L"TAVRIN_TEST_PRIVATE_COPY";
+
+std::map<std::string, Helper>& helpers() {
     static std::map<std::string, Helper> registry;
     return registry;
 }
@@ -29,7 +32,7 @@ std::wstring temporaryFolder() {
 
 } // namespace
 
-ScratchFolder::ScratchFolder(const std::wstring &a_namePrefix) {
+ScratchFolder::ScratchFolder(const std::wstring& a_namePrefix) {
     static unsigned counter = 0;
     const std::wstring base = temporaryFolder();
     for (;;) {
@@ -48,7 +51,7 @@ ScratchFolder::~ScratchFolder() {
     removeTree(m_path);
 }
 
-void makeDirectories(const std::wstring &a_path) {
+void makeDirectories(const std::wstring& a_path) {
     for (std::size_t at = a_path.find(L'\\', 3); at != std::wstring::npos;
          at = a_path.find(L'\\', at + 1)) {
         CreateDirectoryW(a_path.substr(0, at).c_str(), nullptr);
@@ -56,7 +59,7 @@ void makeDirectories(const std::wstring &a_path) {
     CreateDirectoryW(a_path.c_str(), nullptr);
 }
 
-void removeTree(const std::wstring &a_path) {
+void removeTree(const std::wstring& a_path) {
     std::wstring folder = a_path;
     if (!folder.empty() && folder.back() == L'\\') {
         folder.pop_back();
@@ -82,7 +85,7 @@ void removeTree(const std::wstring &a_path) {
     RemoveDirectoryW(folder.c_str());
 }
 
-void writeFileBytes(const std::wstring &a_path, const std::string &a_bytes) {
+void writeFileBytes(const std::wstring& a_path, const std::string& a_bytes) {
     UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -96,7 +99,7 @@ void writeFileBytes(const std::wstring &a_path, const std::string &a_bytes) {
     }
 }
 
-std::string readFileBytes(const std::wstring &a_path) {
+std::string readFileBytes(const std::wstring& a_path) {
     UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
@@ -112,11 +115,11 @@ std::string readFileBytes(const std::wstring &a_path) {
     return bytes;
 }
 
-bool pathExists(const std::wstring &a_path) {
+bool pathExists(const std::wstring& a_path) {
     return GetFileAttributesW(a_path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void copyFileOrFail(const std::wstring &a_from, const std::wstring &a_to) {
+void copyFileOrFail(const std::wstring& a_from, const std::wstring& a_to) {
     if (!CopyFileW(a_from.c_str(), a_to.c_str(), FALSE)) {
         throw std::runtime_error("cannot copy " + utf8(a_from) + " to " + utf8(a_to));
     }
@@ -129,11 +132,11 @@ std::wstring thisExecutablePath() {
     return std::wstring(buffer.data(), length);
 }
 
-std::wstring folderOf(const std::wstring &a_path) {
+std::wstring folderOf(const std::wstring& a_path) {
     return a_path.substr(0, a_path.rfind(L'\\') + 1);
 }
 
-std::string utf8(const std::wstring &a_text) {
+std::string utf8(const std::wstring& a_text) {
     if (a_text.empty()) {
         return {};
     }
@@ -145,7 +148,7 @@ std::string utf8(const std::wstring &a_text) {
     return out;
 }
 
-std::wstring fromUtf8(const std::string &a_text) {
+std::wstring fromUtf8(const std::string& a_text) {
     if (a_text.empty()) {
         return {};
     }
@@ -157,15 +160,15 @@ std::wstring fromUtf8(const std::string &a_text) {
     return out;
 }
 
-std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring> &a_changes) {
+std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>& a_changes) {
     // Windows compares variable names without regard to case.
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> variables;
     auto upper = [](std::wstring text) {
         CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
         return text;
     };
-    wchar_t *current = GetEnvironmentStringsW();
-    for (const wchar_t *entry = current; *entry != L'\0'; entry += wcslen(entry) + 1) {
+    wchar_t* current = GetEnvironmentStringsW();
+    for (const wchar_t* entry = current; *entry != L'\0'; entry += wcslen(entry) + 1) {
         const std::wstring text = entry;
         const std::size_t equals = text.find(L'=', 1);
         if (equals == std::wstring::npos) {
@@ -175,7 +178,7 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>
         variables[upper(name)] = {name, text.substr(equals + 1)};
     }
     FreeEnvironmentStringsW(current);
-    for (const auto &[name, value] : a_changes) {
+    for (const auto& [name, value] : a_changes) {
         if (value.empty()) {
             variables.erase(upper(name));
         } else {
@@ -183,7 +186,7 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>
         }
     }
     std::vector<wchar_t> block;
-    for (const auto &entry : variables) {
+    for (const auto& entry : variables) {
         const std::wstring text = entry.second.first + L"=" + entry.second.second;
         block.insert(block.end(), text.begin(), text.end());
         block.push_back(L'\0');
@@ -192,12 +195,18 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>
     return block;
 }
 
-ChildRun runChild(const std::wstring &a_commandLine, const ChildOptions &a_options) {
+ChildRun runChild(const std::wstring& a_commandLine, const ChildOptions& a_options) {
     ChildRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (a_options.shareStandardHandles) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
     if (a_options.captureOutput) {
         HANDLE read = nullptr, write = nullptr;
         if (!CreatePipe(&read, &write, &inheritable, 0)) {
@@ -220,8 +229,9 @@ ChildRun runChild(const std::wstring &a_commandLine, const ChildOptions &a_optio
     std::wstring commandLine = a_commandLine;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(
-            nullptr, commandLine.data(), nullptr, nullptr, a_options.captureOutput,
-            CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
+            nullptr, commandLine.data(), nullptr, nullptr,
+            a_options.captureOutput || a_options.shareStandardHandles, CREATE_UNICODE_ENVIRONMENT,
+            environment.empty() ? nullptr : environment.data(),
             a_options.workingDirectory.empty() ? nullptr : a_options.workingDirectory.c_str(),
             &startup, &process)) {
         ADD_FAILURE() << "cannot start " << utf8(a_commandLine) << ": error " << GetLastError();
@@ -252,11 +262,15 @@ DWORD openHandleCount() {
     return count;
 }
 
-HelperRegistration::HelperRegistration(const char *a_name, Helper a_helper) {
+RunFromPrivateFolder::RunFromPrivateFolder() {
+    runsFromPrivateFolder = true;
+}
+
+HelperRegistration::HelperRegistration(const char* a_name, Helper a_helper) {
     helpers()[a_name] = std::move(a_helper);
 }
 
-std::wstring quoteArgument(const std::wstring &a_argument) {
+std::wstring quoteArgument(const std::wstring& a_argument) {
     if (!a_argument.empty() && a_argument.find_first_of(L" \t\"") == std::wstring::npos) {
         return a_argument;
     }
@@ -276,21 +290,43 @@ std::wstring quoteArgument(const std::wstring &a_argument) {
     return quoted;
 }
 
-std::wstring helperCommandLine(const std::wstring &a_executable, const std::wstring &a_helper,
-                               const std::vector<std::wstring> &a_arguments) {
+std::wstring helperCommandLine(const std::wstring& a_executable, const std::wstring& a_helper,
+                               const std::vector<std::wstring>& a_arguments) {
     std::wstring line = quoteArgument(a_executable) + L" --helper " + a_helper;
-    for (const std::wstring &argument : a_arguments) {
+    for (const std::wstring& argument : a_arguments) {
         line += L" " + quoteArgument(argument);
     }
     return line;
 }
 
+namespace {
+
+// Runs a copy of this program, with the same arguments, from a scratch
+// folder, and returns its exit code.
+int runPrivateCopy(int a_argumentCount, wchar_t** a_arguments) {
+    ScratchFolder folder(L"tavrin-private");
+    const std::wstring path = thisExecutablePath();
+    const std::wstring copy = folder / path.substr(path.rfind(L'\\') + 1);
+    copyFileOrFail(path, copy);
+    std::wstring commandLine = quoteArgument(copy);
+    for (int i = 1; i < a_argumentCount; ++i) {
+        commandLine += L" " + quoteArgument(a_arguments[i]);
+    }
+    ChildOptions options;
+    options.shareStandardHandles = true;
+    options.timeoutMs = 600000;
+    options.environmentChanges[privateCopyMarker] = L"1";
+    return static_cast<int>(runChild(commandLine, options).exitCode);
+}
+
+} // namespace
+
 } // namespace testing_support
 
 // The tests' entry: a helper mode when asked for one, the tests otherwise.
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     int wideCount = 0;
-    std::unique_ptr<wchar_t *, decltype(&LocalFree)> wideArguments(
+    std::unique_ptr<wchar_t*, decltype(&LocalFree)> wideArguments(
         CommandLineToArgvW(GetCommandLineW(), &wideCount), &LocalFree);
     if (wideArguments && wideCount >= 3 && std::wstring(wideArguments.get()[1]) == L"--helper") {
         const std::string name = testing_support::utf8(wideArguments.get()[2]);
@@ -301,6 +337,10 @@ int main(int argc, char **argv) {
         std::vector<std::wstring> arguments(wideArguments.get() + 3,
                                             wideArguments.get() + wideCount);
         return found->second(arguments);
+    }
+    if (testing_support::runsFromPrivateFolder &&
+        _wgetenv(testing_support::privateCopyMarker) == nullptr) {
+        return testing_support::runPrivateCopy(wideCount, wideArguments.get());
     }
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -16,32 +16,32 @@ namespace testing_support {
 // in it when the owner goes away.
 class ScratchFolder {
 public:
-    explicit ScratchFolder(const std::wstring &a_namePrefix = L"tavrin-test");
+    explicit ScratchFolder(const std::wstring& a_namePrefix = L"tavrin-test");
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder &) = delete;
-    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     // The folder, with a trailing backslash.
-    const std::wstring &path() const { return m_path; }
-    std::wstring operator/(const std::wstring &a_name) const { return m_path + a_name; }
+    const std::wstring& path() const { return m_path; }
+    std::wstring operator/(const std::wstring& a_name) const { return m_path + a_name; }
 
 private:
     std::wstring m_path;
 };
 
-void makeDirectories(const std::wstring &a_path);
-void removeTree(const std::wstring &a_path);
-void writeFileBytes(const std::wstring &a_path, const std::string &a_bytes);
-std::string readFileBytes(const std::wstring &a_path);
-bool pathExists(const std::wstring &a_path);
-void copyFileOrFail(const std::wstring &a_from, const std::wstring &a_to);
+void makeDirectories(const std::wstring& a_path);
+void removeTree(const std::wstring& a_path);
+void writeFileBytes(const std::wstring& a_path, const std::string& a_bytes);
+std::string readFileBytes(const std::wstring& a_path);
+bool pathExists(const std::wstring& a_path);
+void copyFileOrFail(const std::wstring& a_from, const std::wstring& a_to);
 
 std::wstring thisExecutablePath();
-std::wstring folderOf(const std::wstring &a_path);
+std::wstring folderOf(const std::wstring& a_path);
 
 // UTF-8 for test failure messages.
-std::string utf8(const std::wstring &a_text);
-std::wstring fromUtf8(const std::string &a_text);
+std::string utf8(const std::wstring& a_text);
+std::wstring fromUtf8(const std::string& a_text);
 
 struct ChildRun {
     DWORD exitCode = 0;
@@ -49,18 +49,19 @@ struct ChildRun {
 };
 
 struct ChildOptions {
-    std::wstring workingDirectory;                           // empty: inherit
-    bool captureOutput = false;                              // standard output through a pipe
-    DWORD timeoutMs = 60000;                                 // the child is killed after this
+    std::wstring workingDirectory;     // empty: inherit
+    bool captureOutput = false;        // standard output through a pipe
+    bool shareStandardHandles = false; // the child writes where this program writes
+    DWORD timeoutMs = 60000;           // the child is killed after this
     std::map<std::wstring, std::wstring> environmentChanges; // empty value: remove
 };
 
 // Starts a_commandLine, waits for it and returns its exit code. Fails the
 // running test (and returns exit code 0xDEADBEEF) when it cannot start.
-ChildRun runChild(const std::wstring &a_commandLine, const ChildOptions &a_options = {});
+ChildRun runChild(const std::wstring& a_commandLine, const ChildOptions& a_options = {});
 
 // This process's environment block with a_changes applied.
-std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring> &a_changes);
+std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>& a_changes);
 
 // Number of open handles of this process.
 DWORD openHandleCount();
@@ -68,14 +69,22 @@ DWORD openHandleCount();
 // Helper modes: a test program started with "--helper NAME ARGS..." runs the
 // registered helper instead of its tests, so that tests can start a second
 // process of their own.
-using Helper = std::function<int(const std::vector<std::wstring> &a_arguments)>;
+using Helper = std::function<int(const std::vector<std::wstring>& a_arguments)>;
 struct HelperRegistration {
-    HelperRegistration(const char *a_name, Helper a_helper);
+    HelperRegistration(const char* a_name, Helper a_helper);
 };
-std::wstring helperCommandLine(const std::wstring &a_executable, const std::wstring &a_helper,
-                               const std::vector<std::wstring> &a_arguments);
+std::wstring helperCommandLine(const std::wstring& a_executable, const std::wstring& a_helper,
+                               const std::vector<std::wstring>& a_arguments);
+
+// Declared at namespace scope in a test program whose tests need a folder of
+// their own beside the executable (the launcher looks for its files there):
+// the program then copies itself into a scratch folder and runs its tests
+// from the copy.
+struct RunFromPrivateFolder {
+    RunFromPrivateFolder();
+};
 
 // Quotes one argument so that the C runtime gives it back unchanged.
-std::wstring quoteArgument(const std::wstring &a_argument);
+std::wstring quoteArgument(const std::wstring& a_argument);
 
 } // namespace testing_support

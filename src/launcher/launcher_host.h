@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Everything through which the launcher reaches its user and starts other
+// programs. The real one calls MessageBoxW, the shell's folder dialog and
+// executeProcess; tests script the answers.
+class LauncherHost {
+public:
+    virtual ~LauncherHost() = default;
+
+    // A message box with no owner window; returns the button's id.
+    virtual int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) = 0;
+
+    // The folder the user picks for java.exe, or empty when cancelled.
+    virtual std::wstring chooseJavaFolder() = 0;
+
+    // As executeProcess.
+    virtual int runProcess(std::string& a_outputText, std::string& a_errorText,
+                           const std::wstring& a_commandLine, const std::wstring& a_baseName,
+                           bool a_collect, bool a_wait, DWORD a_timeoutMs) = 0;
+
+protected:
+    LauncherHost() = default;
+    LauncherHost(const LauncherHost&) = default;
+    LauncherHost& operator=(const LauncherHost&) = default;
+};
+
+// The real wiring.
+class SystemHost final : public LauncherHost {
+public:
+    int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
+    std::wstring chooseJavaFolder() override;
+    int runProcess(std::string& a_outputText, std::string& a_errorText,
+                   const std::wstring& a_commandLine, const std::wstring& a_baseName,
+                   bool a_collect, bool a_wait, DWORD a_timeoutMs) override;
+};

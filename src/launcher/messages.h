@@ -1,0 +1,45 @@
+#pragma once
+
+#include <windows.h>
+
+// Everything the launcher tells its user, with the captions and message box
+// flags, in one place. Texts with %s are filled by formatWideString.
+namespace messages {
+
+constexpr UINT plainBox = MB_OK;
+
+constexpr const wchar_t* errorCaption = L"Error";
+
+constexpr const wchar_t* settingsMissing =
+    L"Ini file not found. Be sure 'tavrin.ini' file is placed at root of program. Try to "
+    L"reinstall program if not.";
+
+constexpr const wchar_t* settingsInvalid =
+    L"Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall program if not.";
+
+// %s: the JAR's full path.
+constexpr const wchar_t* jarMissing = L"Cannot find jar file with path '%s'.";
+constexpr const wchar_t* jarMissingCaption = L"Jar not found";
+
+constexpr const wchar_t* alreadyRunning =
+    L"Application already started. Press 'Ok' to close this window.";
+constexpr const wchar_t* alreadyRunningCaption = L"Wait";
+constexpr UINT alreadyRunningBox = MB_OK | MB_ICONWARNING | MB_TOPMOST;
+
+// The Java runtime search. %s: min-java-version as written.
+constexpr const wchar_t* noJavaRuntime = L"Cannot find java runtime on your computer. Cannot get "
+                                         L"version. Be sure java is installed on your system.";
+constexpr const wchar_t* javaVersionUnreadable =
+    L"Cannot find java with version '%s' be sure it is installed on your system. Cannot get java "
+    L"version.";
+constexpr const wchar_t* javaVersionUnsuitable =
+    L"Cannot find java with version '%s' be sure it is installed on your system.";
+constexpr const wchar_t* javaVersionUnsuitableAsk =
+    L"Cannot find java with version '%s' be sure it is installed on your system. \r\nPress "
+    L"'Retry' button to locate java manually.";
+constexpr UINT javaVersionUnsuitableAskBox = MB_ABORTRETRYIGNORE;
+
+// The title inside the folder dialog.
+constexpr const wchar_t* javaFolderDialogTitle = L"Please browse for 'java.exe' location: ";
+
+} // namespace messages

@@ -1,0 +1,21 @@
+#include "launcher/launcher_host.h"
+
+#include "launcher/messages.h"
+
+#include "platform/folder_dialog.h"
+#include "process/process_executor.h"
+
+int SystemHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) {
+    return MessageBoxW(nullptr, a_text.c_str(), a_caption, a_flags);
+}
+
+std::wstring SystemHost::chooseJavaFolder() {
+    return browseForJavaFolder(messages::javaFolderDialogTitle);
+}
+
+int SystemHost::runProcess(std::string& a_outputText, std::string& a_errorText,
+                           const std::wstring& a_commandLine, const std::wstring& a_baseName,
+                           bool a_collect, bool a_wait, DWORD a_timeoutMs) {
+    return executeProcess(a_outputText, a_errorText, a_commandLine, a_baseName, a_collect, a_wait,
+                          a_timeoutMs);
+}

@@ -1,0 +1,584 @@
+#include "launcher/java_discovery.h"
+
+#include "java_version_samples.h"
+#include "platform/paths.h"
+#include "scripted_host.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+using Answer = ScriptedHost::ProcessAnswer;
+
+// The messages, spelled out here so that a changed text is caught.
+std::wstring m1() {
+    return L"box Error: Cannot find java runtime on your computer. Cannot get version. Be sure "
+           L"java is installed on your system.";
+}
+std::wstring m2(const std::wstring& a_min) {
+    return L"box Error: Cannot find java with version '" + a_min +
+           L"' be sure it is installed on your system. Cannot get java version.";
+}
+std::wstring m3(const std::wstring& a_min) {
+    return L"box Error: Cannot find java with version '" + a_min +
+           L"' be sure it is installed on your system.";
+}
+std::wstring m4(const std::wstring& a_min) {
+    return L"box Error: Cannot find java with version '" + a_min +
+           L"' be sure it is installed on your system. \r\nPress 'Retry' button to locate java "
+           L"manually.";
+}
+std::wstring run(const std::wstring& a_commandLine) {
+    return L"run " + a_commandLine;
+}
+const std::wstring folder = L"folder";
+
+Answer reportOnError(const std::string& a_version) {
+    return {0, "", "java version \"" + a_version + "\"\nJava(TM) SE Runtime Environment\n"};
+}
+const Answer notStarted{-2, "", ""};
+
+JavaSearchRequest request(const std::wstring& a_min, const std::wstring& a_location = L"",
+                          bool a_ask = true, bool a_allowNewer = true) {
+    JavaSearchRequest result;
+    result.minJavaVersionText = a_min;
+    EXPECT_TRUE(readJavaVersion(a_min, result.minJavaVersion));
+    result.javaLocation = a_location;
+    result.askForJavaLocation = a_ask;
+    result.allowNewerVersion = a_allowNewer;
+    return result;
+}
+
+struct SearchCase {
+    const char* name;
+    JavaSearchRequest request;
+    std::vector<Answer> runs;
+    std::vector<std::wstring> folders;
+    std::vector<int> boxAnswers;
+    std::vector<std::wstring> expectedLog;
+    bool found;
+    std::wstring executable;
+};
+
+void expectSearch(const SearchCase& a_case) {
+    SCOPED_TRACE(a_case.name);
+    ScriptedHost host;
+    host.processAnswers.assign(a_case.runs.begin(), a_case.runs.end());
+    host.folderAnswers.assign(a_case.folders.begin(), a_case.folders.end());
+    host.boxAnswers.assign(a_case.boxAnswers.begin(), a_case.boxAnswers.end());
+    const JavaSearchResult result = findJavaRuntime(a_case.request, host);
+    EXPECT_EQ(host.log, a_case.expectedLog);
+    EXPECT_EQ(result.javaFound, a_case.found);
+    if (a_case.found) {
+        EXPECT_EQ(result.javaExecutable, a_case.executable);
+    }
+    EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
+    EXPECT_TRUE(host.folderAnswers.empty()) << "scripted folders left over";
+    EXPECT_TRUE(host.boxAnswers.empty()) << "scripted answers left over";
+    // Every check asks for the version the same way.
+    for (const ScriptedHost::ProcessCall& call : host.processCalls) {
+        EXPECT_EQ(call.baseName, moduleRelativePath(L"java.version.check"));
+        EXPECT_TRUE(call.collect);
+        EXPECT_TRUE(call.wait);
+        EXPECT_EQ(call.timeoutMs, 3000u);
+    }
+}
+
+TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
+    const SearchCase cases[] = {
+        {"no location",
+         request(L"1.5"),
+         {reportOnError("1.6.0_20")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"java",
+         request(L"1.5", L"java"),
+         {reportOnError("1.6.0_20")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"java.exe",
+         request(L"1.5", L"java.exe"),
+         {reportOnError("1.6.0_20")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"JAVA.EXE is a folder",
+         request(L"1.5", L"JAVA.EXE"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"JAVA.EXE\\java -version ")},
+         true,
+         L"JAVA.EXE\\java.exe"},
+        {"folder",
+         request(L"1.5", L"C:\\jdk\\bin"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\java -version ")},
+         true,
+         L"C:\\jdk\\bin\\java.exe"},
+        {"folder with backslash",
+         request(L"1.5", L"C:\\jdk\\bin\\"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\java -version ")},
+         true,
+         L"C:\\jdk\\bin\\java.exe"},
+        {"executable",
+         request(L"1.5", L"C:\\jdk\\bin\\java.exe"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\java.exe -version ")},
+         true,
+         L"C:\\jdk\\bin\\java.exe"},
+        {"Java.exe in other letters is a folder",
+         request(L"1.5", L"C:\\jdk\\bin\\Java.exe"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\Java.exe\\java -version ")},
+         true,
+         L"C:\\jdk\\bin\\Java.exe\\java.exe"},
+        {"executable with blanks is quoted",
+         request(L"1.5", L"C:\\Program Files\\Java\\bin\\java.exe"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"\"C:\\Program Files\\Java\\bin\\java.exe\" -version ")},
+         true,
+         L"C:\\Program Files\\Java\\bin\\java.exe"},
+        {"folder with a tab is quoted",
+         request(L"1.5", L"C:\\My\tJava"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"\"C:\\My\tJava\\java\" -version ")},
+         true,
+         L"C:\\My\tJava\\java.exe"},
+        {"already quoted stays as written",
+         request(L"1.5", L"\"C:\\Program Files\\Java\\bin\\java.exe\""),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"\"C:\\Program Files\\Java\\bin\\java.exe\" -version ")},
+         true,
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\""},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+}
+
+TEST(FindJavaRuntime, NoRuntimeFallsBackOnceThenAsks) {
+    const SearchCase cases[] = {
+        {"configured and plain both missing, not asking",
+         request(L"1.6", L"C:\\jdk\\bin", false),
+         {notStarted, notStarted},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\java -version "), run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"configured missing, plain found",
+         request(L"1.6", L"C:\\jdk\\bin", false),
+         {notStarted, reportOnError("1.8.0_321")},
+         {},
+         {},
+         {run(L"C:\\jdk\\bin\\java -version "), run(L"java -version")},
+         true,
+         L"java"},
+        {"plain missing, not asking",
+         request(L"1.6", L"", false),
+         {notStarted},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"configured and plain missing, dialog cancelled",
+         request(L"1.6", L"C:\\jdk\\bin"),
+         {notStarted, notStarted},
+         {L""},
+         {},
+         {run(L"C:\\jdk\\bin\\java -version "), run(L"java -version"), folder, m1()},
+         false,
+         L""},
+        {"chosen folder",
+         request(L"1.6"),
+         {notStarted, reportOnError("1.7.0")},
+         {L"D:\\jdk\\bin"},
+         {},
+         {run(L"java -version"), folder, run(L"D:\\jdk\\bin\\java.exe -version ")},
+         true,
+         L"D:\\jdk\\bin\\java.exe"},
+        {"chosen drive root",
+         request(L"1.6"),
+         {notStarted, reportOnError("1.7.0")},
+         {L"D:\\"},
+         {},
+         {run(L"java -version"), folder, run(L"D:\\java.exe -version ")},
+         true,
+         L"D:\\java.exe"},
+        {"chosen folder with blanks",
+         request(L"1.6"),
+         {notStarted, reportOnError("1.7.0")},
+         {L"C:\\Program Files\\Java"},
+         {},
+         {run(L"java -version"), folder, run(L"\"C:\\Program Files\\Java\\java.exe\" -version ")},
+         true,
+         L"C:\\Program Files\\Java\\java.exe"},
+        {"chosen folder without java, asked again",
+         request(L"1.6"),
+         {notStarted, notStarted, notStarted},
+         {L"D:\\empty", L"E:\\none", L""},
+         {},
+         {run(L"java -version"), folder, run(L"D:\\empty\\java.exe -version "), folder,
+          run(L"E:\\none\\java.exe -version "), folder, m1()},
+         false,
+         L""},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+}
+
+TEST(FindJavaRuntime, VersionsAreOrderedAgainstTheMinimum) {
+    const SearchCase cases[] = {
+        {"equal",
+         request(L"1.6", L"", true, false),
+         {reportOnError("1.6.0_20")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"newer allowed",
+         request(L"1.6"),
+         {reportOnError("11.0.2")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"older, not asking",
+         request(L"1.6", L"", false),
+         {reportOnError("1.5.0_22")},
+         {},
+         {},
+         {run(L"java -version"), m3(L"1.6")},
+         false,
+         L""},
+        {"newer refused, not asking",
+         request(L"1.6", L"", false, false),
+         {reportOnError("1.7")},
+         {},
+         {},
+         {run(L"java -version"), m3(L"1.6")},
+         false,
+         L""},
+        {"minimum shown as written",
+         request(L"1.6.0_10", L"", false),
+         {reportOnError("1.5")},
+         {},
+         {},
+         {run(L"java -version"), m3(L"1.6.0_10")},
+         false,
+         L""},
+        {"older, Abort",
+         request(L"1.6"),
+         {reportOnError("1.5")},
+         {},
+         {IDABORT},
+         {run(L"java -version"), m4(L"1.6")},
+         false,
+         L""},
+        {"older, Ignore",
+         request(L"1.6", L"C:\\old\\bin"),
+         {reportOnError("1.5")},
+         {},
+         {IDIGNORE},
+         {run(L"C:\\old\\bin\\java -version "), m4(L"1.6")},
+         true,
+         L"C:\\old\\bin\\java.exe"},
+        {"newer refused, Ignore",
+         request(L"1.6", L"", true, false),
+         {reportOnError("17.0.1")},
+         {},
+         {IDIGNORE},
+         {run(L"java -version"), m4(L"1.6")},
+         true,
+         L"java.exe"},
+        {"box not shown stops the search",
+         request(L"1.6"),
+         {reportOnError("1.5")},
+         {},
+         {0},
+         {run(L"java -version"), m4(L"1.6")},
+         false,
+         L""},
+        {"older, Retry tries the plain command after a configured location",
+         request(L"1.6", L"C:\\old\\bin"),
+         {reportOnError("1.5"), reportOnError("1.8")},
+         {},
+         {IDRETRY},
+         {run(L"C:\\old\\bin\\java -version "), m4(L"1.6"), run(L"java -version")},
+         true,
+         L"java"},
+        {"older, Retry opens the dialog",
+         request(L"1.6"),
+         {reportOnError("1.5")},
+         {L""},
+         {IDRETRY},
+         {run(L"java -version"), m4(L"1.6"), folder, m1()},
+         false,
+         L""},
+        {"the fallback is taken only once",
+         request(L"1.6", L"C:\\old\\bin"),
+         {notStarted, reportOnError("1.5"), reportOnError("1.4"), reportOnError("1.6")},
+         {L"D:\\a", L"D:\\b"},
+         {IDRETRY, IDRETRY},
+         {run(L"C:\\old\\bin\\java -version "), run(L"java -version"), m4(L"1.6"), folder,
+          run(L"D:\\a\\java.exe -version "), m4(L"1.6"), folder, run(L"D:\\b\\java.exe -version ")},
+         true,
+         L"D:\\b\\java.exe"},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+}
+
+TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
+    const SearchCase cases[] = {
+        {"no quotes",
+         request(L"1.6"),
+         {{0, "", "java version 1.6.0\n"}},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"one quote",
+         request(L"1.6"),
+         {{0, "", "java version \"1.6.0\n"}},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"adjacent quotes",
+         request(L"1.6"),
+         {{0, "", "java version \"\" \"1.6\"\n"}},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"no output at all",
+         request(L"1.6"),
+         {{0, "", ""}},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"not a version",
+         request(L"1.6"),
+         {{0, "", "version \"unknown\"\n"}},
+         {},
+         {},
+         {run(L"java -version"), m2(L"1.6")},
+         false,
+         L""},
+        {"standard output comes first",
+         request(L"1.6"),
+         {{0, "java version \"1.8.0\"\n", "java version \"1.5.0\"\n"}},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"output only on standard output",
+         request(L"1.6"),
+         {{0, "version \"1.8\"", ""}},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"options echoed before the report",
+         request(L"1.6"),
+         {{0, "",
+           "Picked up JAVA_TOOL_OPTIONS: -Dname=\"x y\"\nNOTE: Picked up JDK_JAVA_OPTIONS: "
+           "\"-Da=1\"\nopenjdk version \"17.0.6\" 2023-01-17\n"}},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"time limit passed",
+         request(L"1.6"),
+         {{-3, "", "java version \"1.8\""}},
+         {},
+         {},
+         {run(L"java -version")},
+         false,
+         L""},
+        {"output not read back",
+         request(L"1.6"),
+         {{-4, "", ""}},
+         {},
+         {},
+         {run(L"java -version")},
+         false,
+         L""},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+}
+
+TEST(FindJavaRuntime, CaptureFilesGoToTheTemporaryFolderWhenTheAppFolderRefusesThem) {
+    ScriptedHost host;
+    host.processAnswers = {{-1, "", ""}, reportOnError("1.8")};
+    const JavaSearchResult result = findJavaRuntime(request(L"1.6"), host);
+    EXPECT_TRUE(result.javaFound);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.processCalls[0].baseName, moduleRelativePath(L"java.version.check"));
+    wchar_t temporary[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    EXPECT_EQ(host.processCalls[1].baseName,
+              std::wstring(temporary, length) + L"java.version.check");
+    EXPECT_EQ(host.processCalls[1].commandLine, L"java -version");
+
+    // When the temporary folder refuses them too, the search ends silently.
+    ScriptedHost refused;
+    refused.processAnswers = {{-1, "", ""}, {-1, "", ""}};
+    EXPECT_FALSE(findJavaRuntime(request(L"1.6"), refused).javaFound);
+    EXPECT_EQ(refused.log,
+              (std::vector<std::wstring>{run(L"java -version"), run(L"java -version")}));
+}
+
+// What each real report gives against a minimum of 1.6: its version is read
+// and the runtime launched, it is too old, or the version cannot be read.
+TEST(FindJavaRuntime, RealReports) {
+    enum class Outcome { launch, tooOld, unreadable };
+    const struct {
+        const char* name;
+        Outcome outcome;
+        int major;
+        int minor;
+    } expectations[] = {
+        {"sun-1.3.1-rc1-solaris-interpreted-in-test-comment", Outcome::tooOld, 1, 3},
+        {"sun-1.5.0_02-first-line-only", Outcome::tooOld, 1, 5},
+        {"sun-1.6.0_20-client-sharing", Outcome::launch, 1, 6},
+        {"apple-1.6.0_22-macos", Outcome::launch, 1, 6},
+        {"oracle-1.8.0_321-64bit-windows", Outcome::launch, 1, 8},
+        {"oracle-10-ga-stderr-not-piped", Outcome::launch, 10, 0},
+        {"openjdk-13-ea+32-fixture", Outcome::launch, 13, 0},
+        {"oracle-17-ga", Outcome::launch, 17, 0},
+        {"openjdk-21-ea+14-with-javac-line", Outcome::launch, 21, 0},
+        {"openjdk-21-ea+25-test-fixture", Outcome::launch, 21, 0},
+        {"ubuntu-icedtea-2.6.6-1.7.0_101", Outcome::launch, 1, 7},
+        {"redhat-11.0.24", Outcome::launch, 11, 0},
+        {"ubuntu-openjdk-17.0.12", Outcome::launch, 17, 0},
+        {"adoptopenjdk-11.0.9.1-windows", Outcome::launch, 11, 0},
+        {"adoptium-8u312-beta-escaped", Outcome::unreadable, 0, 0},
+        {"ibm-j9-1.8.0-sr3fp11", Outcome::launch, 1, 8},
+        {"openj9-9-internal-jit-disabled", Outcome::launch, 9, 0},
+        {"zing-20.03-jdk8-fixture", Outcome::launch, 1, 8},
+        {"zulu-11.0.20-lts", Outcome::launch, 11, 0},
+        {"corretto-11.0.10-scraped-joined-with-line-numbers", Outcome::launch, 11, 0},
+        {"graalvm-1.0.0-rc9-jdk8-inline", Outcome::launch, 1, 8},
+        {"ojdkbuild-1.8.0_201-fixture", Outcome::launch, 1, 8},
+        {"sapmachine-13.0.2-macos", Outcome::launch, 13, 0},
+        {"dragonwell-21.0.4.0.4-extended", Outcome::launch, 21, 0},
+        {"gij-4.1.0-ubuntu-dapper", Outcome::tooOld, 1, 4},
+        {"openjdk-17.0.6-picked-up-java-options", Outcome::launch, 17, 0},
+        {"error-could-not-reserve-heap-login-node", Outcome::unreadable, 0, 0},
+        {"error-missing-server-jvm-windows", Outcome::unreadable, 0, 0},
+    };
+    ASSERT_EQ(std::size(expectations), std::size(javaVersionSamples));
+    for (std::size_t i = 0; i < std::size(expectations); ++i) {
+        const auto& expected = expectations[i];
+        const JavaVersionSample& sample = javaVersionSamples[i];
+        ASSERT_STREQ(sample.name, expected.name);
+        SCOPED_TRACE(sample.name);
+
+        std::wstring versionText;
+        JavaVersion version;
+        const bool readable =
+            extractVersionText(sample.report, versionText) && readJavaVersion(versionText, version);
+        EXPECT_EQ(readable, expected.outcome != Outcome::unreadable);
+        if (readable) {
+            EXPECT_EQ(version.major, expected.major);
+            EXPECT_EQ(version.minor, expected.minor);
+        }
+
+        // The whole search, with the report on standard error.
+        ScriptedHost host;
+        host.processAnswers = {{0, "", sample.report}};
+        const JavaSearchResult result = findJavaRuntime(request(L"1.6", L"", false), host);
+        EXPECT_EQ(result.javaFound, expected.outcome == Outcome::launch);
+        std::vector<std::wstring> expectedLog{run(L"java -version")};
+        if (expected.outcome == Outcome::tooOld) {
+            expectedLog.push_back(m3(L"1.6"));
+        } else if (expected.outcome == Outcome::unreadable) {
+            expectedLog.push_back(m2(L"1.6"));
+        }
+        EXPECT_EQ(host.log, expectedLog);
+    }
+}
+
+TEST(ExtractVersionText, BetweenTheFirstTwoQuotes) {
+    const struct {
+        std::string report;
+        bool readable;
+        std::wstring text;
+    } cases[] = {
+        {"java version \"1.6.0_20\"\n", true, L"1.6.0_20"},
+        {"a \"b\" \"c\"", true, L"b"},
+        {"\"x\ny\"", true, L"x\ny"},
+        {"\"\"", false, L""},
+        {"\"", false, L""},
+        {"", false, L""},
+        {"Picked up _JAVA_OPTIONS: \"q\"\nversion \"1.8\"", true, L"1.8"},
+        {"NOTE: Picked up JDK_JAVA_OPTIONS: \"q\"\r\nversion \"1.8\"", true, L"1.8"},
+        {"  Picked up \"q\"\nversion \"1.8\"", true, L"q"},
+        {"Picked up \"q\"", false, L""},
+        {"version \"\xE9t\xE9\"", true, L"\u00e9t\u00e9"},
+    };
+    for (const auto& c : cases) {
+        std::wstring text;
+        EXPECT_EQ(extractVersionText(c.report, text), c.readable) << c.report;
+        if (c.readable) {
+            EXPECT_EQ(text, c.text) << c.report;
+        }
+    }
+}
+
+TEST(QuotedProgram, OnlyPathsWithBlanksOrTabsAndNoQuote) {
+    EXPECT_EQ(quotedProgram(L"java.exe"), L"java.exe");
+    EXPECT_EQ(quotedProgram(L"C:\\Program Files\\java.exe"), L"\"C:\\Program Files\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L"C:\\a\tb\\java.exe"), L"\"C:\\a\tb\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L"\"C:\\Program Files\\java.exe\""),
+              L"\"C:\\Program Files\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L""), L"");
+}
+
+} // namespace

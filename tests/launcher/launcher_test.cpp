@@ -1,0 +1,254 @@
+#include "launcher/launcher.h"
+
+#include "launcher/settings.h"
+#include "platform/paths.h"
+#include "scripted_host.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+using Answer = ScriptedHost::ProcessAnswer;
+
+const std::wstring settingsMissingBox =
+    L"box Error: Ini file not found. Be sure 'tavrin.ini' file is placed at root of program. Try "
+    L"to reinstall program if not.";
+const std::wstring invalidBox =
+    L"box Error: Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall "
+    L"program if not.";
+const std::wstring waitBox =
+    L"box Wait: Application already started. Press 'Ok' to close this window.";
+
+const Answer java16{0, "", "java version \"1.6.0_20\"\n"};
+const Answer started{0, "", ""};
+
+std::vector<std::wstring> argumentsOf(const std::wstring& a_commandLine) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(a_commandLine.c_str(), &count);
+    std::vector<std::wstring> result(arguments, arguments + count);
+    LocalFree(arguments);
+    return result;
+}
+
+// Each case writes tavrin.ini and the JAR beside the (private copy of the)
+// test program, where the launcher looks for them.
+class RunLauncher : public testing::Test {
+protected:
+    void SetUp() override {
+        makeDirectories(moduleRelativePath(L"lib"));
+        writeFileBytes(jarPath, "PK");
+    }
+
+    void TearDown() override {
+        SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        removeTree(settingsPath);
+        DeleteFileW(settingsPath.c_str());
+        removeTree(moduleRelativePath(L"lib"));
+    }
+
+    void writeSettings(const std::string& a_text) { writeFileBytes(settingsPath, a_text); }
+
+    static std::string settingsWith(const std::string& a_extraKeys) {
+        return "[tavrin]\r\n"
+               "jar-file-name=lib\\app.jar\r\n"
+               "min-java-version=1.6\r\n"
+               "wait-for-exit=0\r\n"
+               "ask-for-java-location=0\r\n"
+               "allow-newer-version=1\r\n" +
+               a_extraKeys;
+    }
+
+    int runWith(std::vector<Answer> a_runs) {
+        host.processAnswers.assign(a_runs.begin(), a_runs.end());
+        const int result = runLauncher(host, mutex);
+        EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
+        return result;
+    }
+
+    ScriptedHost host;
+    SingleInstanceMutex mutex;
+    const std::wstring settingsPath = moduleRelativePath(L"tavrin.ini");
+    const std::wstring jarPath = moduleRelativePath(L"lib\\app.jar");
+};
+
+TEST_F(RunLauncher, TheTypicalStart) {
+    writeSettings(settingsWith(""));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.log[0], L"run java -version");
+    const ScriptedHost::ProcessCall& launch = host.processCalls[1];
+    EXPECT_EQ(launch.commandLine, L"java.exe -jar  \"" + jarPath + L"\" ");
+    EXPECT_EQ(launch.baseName, moduleRelativePath(L"java.jar.run"));
+    EXPECT_FALSE(launch.collect);
+    EXPECT_FALSE(launch.wait);
+    EXPECT_EQ(launch.timeoutMs, INFINITE);
+    EXPECT_EQ(argumentsOf(launch.commandLine),
+              (std::vector<std::wstring>{L"java.exe", L"-jar", jarPath}));
+    EXPECT_EQ(readFileBytes(settingsPath), settingsWith("java-location=java.exe\r\n"));
+    EXPECT_EQ(host.messages.size(), 0u);
+}
+
+TEST_F(RunLauncher, StartArgumentsTravelAsOneArgumentAfterTheJar) {
+    writeSettings(settingsWith("start-arguments=--open my file.txt\r\nwait-for-exit=1\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    const ScriptedHost::ProcessCall& launch = host.processCalls[1];
+    EXPECT_EQ(launch.commandLine, L"java.exe -jar  \"" + jarPath + L"\"  \"--open my file.txt\" ");
+    EXPECT_EQ(argumentsOf(launch.commandLine),
+              (std::vector<std::wstring>{L"java.exe", L"-jar", jarPath, L"--open my file.txt"}));
+    EXPECT_TRUE(launch.wait);
+}
+
+TEST_F(RunLauncher, AJavaPathWithBlanksIsQuotedButRememberedAsWritten) {
+    writeSettings(settingsWith("java-location=C:\\Program Files\\Java\\bin\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.processCalls[0].commandLine,
+              L"\"C:\\Program Files\\Java\\bin\\java\" -version ");
+    EXPECT_EQ(host.processCalls[1].commandLine,
+              L"\"C:\\Program Files\\Java\\bin\\java.exe\" -jar  \"" + jarPath + L"\" ");
+    EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine)[0],
+              L"C:\\Program Files\\Java\\bin\\java.exe");
+    EXPECT_EQ(readFileBytes(settingsPath),
+              settingsWith("java-location=C:\\Program Files\\Java\\bin\\java.exe\r\n"));
+}
+
+TEST_F(RunLauncher, ExitCodesOfTheEarlyEnds) {
+    struct Case {
+        const char* name;
+        std::string settings; // "<none>": no file; "<folder>": a folder named tavrin.ini
+        int exitCode;
+        std::vector<std::wstring> log;
+    } const cases[] = {
+        {"no settings file", "<none>", -1, {settingsMissingBox}},
+        {"a folder named tavrin.ini", "<folder>", -1, {settingsMissingBox}},
+        {"empty file", "", -2, {}},
+        {"only a signature", "\xEF\xBB\xBF", -2, {}},
+        {"no [tavrin] section", "[other]\r\njar-file-name=lib\\app.jar\r\n", -3, {invalidBox}},
+        {"empty section", "[tavrin]\r\n", -4, {invalidBox}},
+        {"key in other capitals",
+         "[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\nwait-for-exit=0\r\n"
+         "ask-for-java-location=0\r\nAllow-Newer-Version=1\r\n",
+         -4,
+         {invalidBox}},
+        {"unreadable minimum", settingsWith("min-java-version=1.x\r\n"), -4, {invalidBox}},
+        {"missing JAR",
+         settingsWith("jar-file-name=lib\\gone.jar\r\n"),
+         -4,
+         {L"box Jar not found: Cannot find jar file with path '" +
+              moduleRelativePath(L"lib\\gone.jar") + L"'.",
+          invalidBox}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        host = ScriptedHost();
+        if (c.settings == "<folder>") {
+            makeDirectories(settingsPath);
+        } else if (c.settings != "<none>") {
+            writeSettings(c.settings);
+        }
+        EXPECT_EQ(runWith({}), c.exitCode);
+        EXPECT_EQ(host.log, c.log);
+        EXPECT_FALSE(mutex.held());
+    }
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().flags, static_cast<UINT>(MB_OK));
+}
+
+TEST_F(RunLauncher, NoRuntimeAcceptedLeavesTheSettingsAlone) {
+    const std::string settings = settingsWith("");
+    writeSettings(settings);
+    EXPECT_EQ(runWith({{-2, "", ""}}), -5);
+    EXPECT_EQ(host.log.back(), L"box Error: Cannot find java with version '1.6' be sure it is "
+                               L"installed on your system. Cannot get java version.");
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+}
+
+TEST_F(RunLauncher, AFailedLaunchLeavesTheSettingsAlone) {
+    const std::string settings = settingsWith("");
+    writeSettings(settings);
+    EXPECT_EQ(runWith({java16, {-2, "", ""}}), -6);
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+    EXPECT_EQ(host.messages.size(), 0u);
+}
+
+TEST_F(RunLauncher, AReadOnlySettingsFileGivesMinus8AfterTheLaunch) {
+    const std::string settings = settingsWith("");
+    writeSettings(settings);
+    ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(runWith({java16, started}), -8);
+    EXPECT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+    EXPECT_EQ(host.messages.size(), 0u);
+}
+
+TEST_F(RunLauncher, RedirectionFilesGoToTheTemporaryFolderWhenTheAppFolderRefusesThem) {
+    writeSettings(settingsWith(""));
+    EXPECT_EQ(runWith({java16, {-1, "", ""}, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 3u);
+    wchar_t temporary[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    EXPECT_EQ(host.processCalls[2].baseName, std::wstring(temporary, length) + L"java.jar.run");
+    EXPECT_EQ(host.processCalls[2].commandLine, host.processCalls[1].commandLine);
+}
+
+class SingleInstance : public RunLauncher {
+protected:
+    const std::wstring mutexName =
+        L"tavrin-test-single-run-" + std::to_wstring(GetCurrentProcessId());
+};
+
+TEST_F(SingleInstance, ASecondLauncherIsRefusedBeforeAnyOtherKeyIsRead) {
+    UniqueHandle first(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
+    ASSERT_TRUE(first);
+    // Everything else is wrong: the refusal comes first.
+    writeSettings("[tavrin]\r\nsingle-run-mutex=" + utf8(mutexName) +
+                  "\r\njar-file-name=nowhere.jar\r\n");
+    EXPECT_EQ(runWith({}), 0);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{waitBox});
+    EXPECT_EQ(host.messages[0].flags, 0x00040030u);
+    EXPECT_FALSE(mutex.held());
+}
+
+TEST_F(SingleInstance, TheMutexIsHeldUntilItsOwnerReleasesIt) {
+    writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_TRUE(mutex.held());
+
+    // It exists for as long as it is held.
+    UniqueHandle probe(OpenMutexW(SYNCHRONIZE, FALSE, mutexName.c_str()));
+    EXPECT_TRUE(probe);
+    probe.reset();
+
+    mutex.release();
+    EXPECT_FALSE(mutex.held());
+    UniqueHandle fresh(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST_F(SingleInstance, ANameTheSystemRefusesEndsSilently) {
+    // The name of an event cannot be opened as a mutex.
+    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, mutexName.c_str()));
+    ASSERT_TRUE(event);
+    writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
+    EXPECT_EQ(runWith({}), 0);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_FALSE(mutex.held());
+}
+
+TEST_F(SingleInstance, AnEmptyNameMeansNoRule) {
+    writeSettings(settingsWith("single-run-mutex=\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_FALSE(mutex.held());
+}
+
+} // namespace

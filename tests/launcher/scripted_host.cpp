@@ -1,0 +1,47 @@
+#include "scripted_host.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+int ScriptedHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) {
+    messages.push_back({a_text, a_caption, a_flags});
+    log.push_back(L"box " + std::wstring(a_caption) + L": " + a_text);
+    if ((a_flags & MB_TYPEMASK) == MB_OK) {
+        return IDOK;
+    }
+    if (boxAnswers.empty()) {
+        ADD_FAILURE() << "unexpected box: " << testing_support::utf8(a_text);
+        return IDABORT;
+    }
+    const int answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+}
+
+std::wstring ScriptedHost::chooseJavaFolder() {
+    log.push_back(L"folder");
+    if (folderAnswers.empty()) {
+        ADD_FAILURE() << "unexpected folder dialog";
+        return std::wstring();
+    }
+    const std::wstring answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+}
+
+int ScriptedHost::runProcess(std::string& a_outputText, std::string& a_errorText,
+                             const std::wstring& a_commandLine, const std::wstring& a_baseName,
+                             bool a_collect, bool a_wait, DWORD a_timeoutMs) {
+    processCalls.push_back({a_commandLine, a_baseName, a_collect, a_wait, a_timeoutMs});
+    log.push_back(L"run " + a_commandLine);
+    if (processAnswers.empty()) {
+        ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_commandLine);
+        return -2;
+    }
+    const ProcessAnswer answer = processAnswers.front();
+    processAnswers.pop_front();
+    a_outputText += answer.outputText;
+    a_errorText += answer.errorText;
+    return answer.result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "launcher/launcher_host.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// A LauncherHost with scripted answers that records every call in order.
+// A call for which no answer was scripted fails the running test.
+class ScriptedHost final : public LauncherHost {
+public:
+    struct ProcessAnswer {
+        int result = 0;
+        std::string outputText; // appended to the caller's texts, as the
+        std::string errorText;  // executor does
+    };
+
+    struct ProcessCall {
+        std::wstring commandLine;
+        std::wstring baseName;
+        bool collect;
+        bool wait;
+        DWORD timeoutMs;
+    };
+
+    struct Message {
+        std::wstring text;
+        std::wstring caption;
+        UINT flags;
+    };
+
+    // Answers for boxes with more than an OK button; OK-only boxes answer
+    // IDOK by themselves.
+    std::deque<int> boxAnswers;
+    std::deque<std::wstring> folderAnswers;
+    std::deque<ProcessAnswer> processAnswers;
+
+    std::vector<Message> messages;
+    std::vector<ProcessCall> processCalls;
+    // Every call in order: "box CAPTION: TEXT", "folder", "run COMMAND LINE".
+    std::vector<std::wstring> log;
+
+    int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
+    std::wstring chooseJavaFolder() override;
+    int runProcess(std::string& a_outputText, std::string& a_errorText,
+                   const std::wstring& a_commandLine, const std::wstring& a_baseName,
+                   bool a_collect, bool a_wait, DWORD a_timeoutMs) override;
+};
