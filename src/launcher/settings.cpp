@@ -168,9 +168,9 @@ bool isReadOnly(const std::wstring& a_path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-// Gives the new file the settings file's hidden, system and archive marks.
-// ReplaceFileW keeps them on Windows; Wine's does not. Not needed for the
-// rewrite itself, so a failure is ignored.
+// Gives the new file the settings file's hidden, system and archive marks,
+// which a rename would otherwise lose. Not needed for the rewrite itself, so
+// a failure is ignored.
 void copyAttributes(const std::wstring& a_from, const std::wstring& a_to) {
     constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -180,31 +180,30 @@ void copyAttributes(const std::wstring& a_from, const std::wstring& a_to) {
     }
 }
 
-// Puts the new file in the settings file's place in one step, keeping the
-// settings file's attributes. A read-only settings file is refused.
+// Puts the new file in the settings file's place by a rename, which other
+// readers see in one step: the settings file is always there, old or new.
+// (ReplaceFileW is no such step under Wine: the name is briefly missing.)
 bool replaceSettingsFile(const std::wstring& a_settingsPath, const std::wstring& a_newPath) {
+    // Windows refuses to replace a read-only file; so does the launcher,
+    // also where the system would let it (Wine run as root).
+    if (isReadOnly(a_settingsPath)) {
+        return false;
+    }
     copyAttributes(a_settingsPath, a_newPath);
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFileW(a_settingsPath.c_str(), a_newPath.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                         nullptr)) {
+        if (MoveFileExW(a_newPath.c_str(), a_settingsPath.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return true;
         }
         // A launcher reading the file holds it for a moment; Windows reports
         // that as a refused access too.
         const DWORD error = GetLastError();
-        const bool transient = isSharingConflict(error) || error == ERROR_ACCESS_DENIED ||
-                               error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-        if (!transient || isReadOnly(a_settingsPath) || attempt == sharingAttempts) {
-            break;
+        if ((!isSharingConflict(error) && error != ERROR_ACCESS_DENIED) ||
+            attempt == sharingAttempts) {
+            return false;
         }
         Sleep(sharingRetryDelayMs);
     }
-    // Some failures of ReplaceFileW leave the settings file gone and the new
-    // contents under their temporary name: they take its place rather than
-    // the settings being lost.
-    return !fileExists(a_settingsPath) && fileExists(a_newPath) &&
-           MoveFileExW(a_newPath.c_str(), a_settingsPath.c_str(), MOVEFILE_WRITE_THROUGH);
 }
 
 } // namespace
