@@ -195,13 +195,56 @@ std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>
     return block;
 }
 
+namespace {
+
+// Starts a child with the options' environment and working directory; a
+// null process when it cannot start (the running test fails).
+ChildProcess createChild(const std::wstring& a_commandLine, const ChildOptions& a_options,
+                         STARTUPINFOW& a_startup, bool a_inheritHandles) {
+    std::vector<wchar_t> environment;
+    if (!a_options.environmentChanges.empty()) {
+        environment = environmentBlock(a_options.environmentChanges);
+    }
+    std::wstring commandLine = a_commandLine;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(
+            nullptr, commandLine.data(), nullptr, nullptr, a_inheritHandles,
+            CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
+            a_options.workingDirectory.empty() ? nullptr : a_options.workingDirectory.c_str(),
+            &a_startup, &process)) {
+        ADD_FAILURE() << "cannot start " << utf8(a_commandLine) << ": error " << GetLastError();
+        return ChildProcess{};
+    }
+    CloseHandle(process.hThread);
+    return ChildProcess{UniqueHandle(process.hProcess), process.dwProcessId};
+}
+
+} // namespace
+
+ChildProcess startChild(const std::wstring& a_commandLine, const ChildOptions& a_options) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return createChild(a_commandLine, a_options, startup, false);
+}
+
+DWORD waitForChild(ChildProcess& a_child, DWORD a_timeoutMs) {
+    if (WaitForSingleObject(a_child.process.get(), a_timeoutMs) == WAIT_TIMEOUT) {
+        TerminateProcess(a_child.process.get(), 0xDEADBEEF);
+        ADD_FAILURE() << "child did not end in time";
+        WaitForSingleObject(a_child.process.get(), INFINITE);
+    }
+    DWORD exitCode = 0xDEADBEEF;
+    GetExitCodeProcess(a_child.process.get(), &exitCode);
+    return exitCode;
+}
+
 ChildRun runChild(const std::wstring& a_commandLine, const ChildOptions& a_options) {
     ChildRun run;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (a_options.shareStandardHandles) {
+    if (a_options.shareStandardHandles || a_options.captureOutput) {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
@@ -217,28 +260,14 @@ ChildRun runChild(const std::wstring& a_commandLine, const ChildOptions& a_optio
         readEnd.reset(read);
         writeEnd.reset(write);
         SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-        startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = writeEnd.get();
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
-    std::vector<wchar_t> environment;
-    if (!a_options.environmentChanges.empty()) {
-        environment = environmentBlock(a_options.environmentChanges);
-    }
-    std::wstring commandLine = a_commandLine;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(
-            nullptr, commandLine.data(), nullptr, nullptr,
-            a_options.captureOutput || a_options.shareStandardHandles, CREATE_UNICODE_ENVIRONMENT,
-            environment.empty() ? nullptr : environment.data(),
-            a_options.workingDirectory.empty() ? nullptr : a_options.workingDirectory.c_str(),
-            &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << utf8(a_commandLine) << ": error " << GetLastError();
+    ChildProcess child = createChild(a_commandLine, a_options, startup,
+                                     a_options.captureOutput || a_options.shareStandardHandles);
+    if (!child.process) {
         run.exitCode = 0xDEADBEEF;
         return run;
     }
-    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     writeEnd.reset();
     if (a_options.captureOutput) {
         char chunk[4096];
@@ -247,12 +276,7 @@ ChildRun runChild(const std::wstring& a_commandLine, const ChildOptions& a_optio
             run.output.append(chunk, read);
         }
     }
-    if (WaitForSingleObject(processHandle.get(), a_options.timeoutMs) == WAIT_TIMEOUT) {
-        TerminateProcess(processHandle.get(), 0xDEADBEEF);
-        ADD_FAILURE() << "child did not end in time: " << utf8(a_commandLine);
-        WaitForSingleObject(processHandle.get(), INFINITE);
-    }
-    GetExitCodeProcess(processHandle.get(), &run.exitCode);
+    run.exitCode = waitForChild(child, a_options.timeoutMs);
     return run;
 }
 

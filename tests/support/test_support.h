@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unique_handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -55,6 +57,16 @@ struct ChildOptions {
     DWORD timeoutMs = 60000;           // the child is killed after this
     std::map<std::wstring, std::wstring> environmentChanges; // empty value: remove
 };
+
+struct ChildProcess {
+    UniqueHandle process;
+    DWORD id = 0;
+};
+
+// Starts a_commandLine and returns at once; no handles are inherited.
+ChildProcess startChild(const std::wstring& a_commandLine, const ChildOptions& a_options = {});
+// Waits for the child (killing it after a_timeoutMs) and returns its exit code.
+DWORD waitForChild(ChildProcess& a_child, DWORD a_timeoutMs);
 
 // Starts a_commandLine, waits for it and returns its exit code. Fails the
 // running test (and returns exit code 0xDEADBEEF) when it cannot start.

@@ -1,0 +1,15 @@
+import java.io.File;
+
+/** The demo application: says hello and shows what the launcher gave it. */
+public class DemoApp {
+    public static void main(String[] args) {
+        System.out.println("Hello from the tavrin demo application.");
+        System.out.println("Running on Java " + System.getProperty("java.version") + " ("
+                + System.getProperty("java.vendor") + ")");
+        System.out.println("Working directory: " + new File("").getAbsolutePath());
+        System.out.println("Arguments: " + args.length);
+        for (String argument : args) {
+            System.out.println("  [" + argument + "]");
+        }
+    }
+}

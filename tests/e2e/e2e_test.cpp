@@ -1,0 +1,557 @@
+// The real dist/tavrin.exe, started as a user starts it, in application
+// folders of its own, with real message boxes and the real folder dialog
+// (under Xvfb), a stand-in Java runtime, and the machine's own JVM.
+#include "launcher_session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace e2e;
+using namespace testing_support;
+
+const std::wstring settingsMissingText = L"Ini file not found. Be sure 'tavrin.ini' file is placed "
+                                         L"at root of program. Try to reinstall program if not.";
+const std::wstring invalidText =
+    L"Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall program if not.";
+
+Dialog invalidBox() {
+    return plainBox(L"Error", invalidText);
+}
+Dialog jarMissingBox(const std::wstring& a_path) {
+    return plainBox(L"Jar not found", L"Cannot find jar file with path '" + a_path + L"'.");
+}
+Dialog m1() {
+    return plainBox(L"Error", L"Cannot find java runtime on your computer. Cannot get version. "
+                              L"Be sure java is installed on your system.");
+}
+Dialog m2(const std::wstring& a_min) {
+    return plainBox(L"Error", L"Cannot find java with version '" + a_min +
+                                  L"' be sure it is installed on your system. Cannot get java "
+                                  L"version.");
+}
+Dialog m3(const std::wstring& a_min) {
+    return plainBox(L"Error", L"Cannot find java with version '" + a_min +
+                                  L"' be sure it is installed on your system.");
+}
+Dialog m4(const std::wstring& a_min) {
+    return Dialog{false,
+                  L"Error",
+                  L"Cannot find java with version '" + a_min +
+                      L"' be sure it is installed on your system. \r\nPress 'Retry' button to "
+                      L"locate java manually.",
+                  {L"&Abort", L"&Retry", L"&Ignore"},
+                  false};
+}
+Dialog waitBox() {
+    return Dialog{false,
+                  L"Wait",
+                  L"Application already started. Press 'Ok' to close this window.",
+                  {L"OK"},
+                  true};
+}
+
+void expectDialogs(const std::vector<Dialog>& a_seen, const std::vector<Dialog>& a_expected) {
+    ASSERT_EQ(a_seen.size(), a_expected.size());
+    for (std::size_t i = 0; i < a_seen.size(); ++i) {
+        SCOPED_TRACE("dialog " + std::to_string(i + 1));
+        EXPECT_EQ(a_seen[i].folderDialog, a_expected[i].folderDialog);
+        EXPECT_EQ(a_seen[i].caption, a_expected[i].caption);
+        EXPECT_EQ(a_seen[i].text, a_expected[i].text);
+        EXPECT_EQ(a_seen[i].buttons, a_expected[i].buttons);
+        EXPECT_EQ(a_seen[i].showsIcon, a_expected[i].showsIcon);
+    }
+}
+
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+// A [tavrin] section: the usual keys, with a_changes replacing or adding.
+std::string settingsWith(const Keys& a_changes = {}) {
+    Keys keys = {{"jar-file-name", "lib\\app.jar"},
+                 {"min-java-version", "1.5"},
+                 {"wait-for-exit", "1"},
+                 {"ask-for-java-location", "0"},
+                 {"allow-newer-version", "1"}};
+    for (const auto& change : a_changes) {
+        bool replaced = false;
+        for (auto& key : keys) {
+            if (key.first == change.first) {
+                key.second = change.second;
+                replaced = true;
+            }
+        }
+        if (!replaced) {
+            keys.push_back(change);
+        }
+    }
+    std::string text = "[tavrin]\r\n";
+    for (const auto& key : keys) {
+        text += key.first + "=" + key.second + "\r\n";
+    }
+    return text;
+}
+
+std::string report(const std::string& a_version) {
+    return "java version \\\"" + a_version + "\\\"\\r\\nJava(TM) SE Runtime Environment\\r\\n";
+}
+
+// An application with its JAR and a stand-in runtime on the search path.
+struct TypicalApplication {
+    explicit TypicalApplication(const std::wstring& a_folderName = L"App")
+        : app(a_folderName), java(app.scratch() / L"Java Runtime\\bin") {
+        app.writeJar();
+        app.searchPath({java.folder()});
+    }
+    Application app;
+    JavaRuntime java;
+};
+
+TEST(EndToEnd, SettingsFileMissingEmptyOrWithoutItsSection) {
+    const struct {
+        const char* name;
+        const char* settings; // null: no file
+        int exitCode;
+        std::vector<Dialog> dialogs;
+    } cases[] = {
+        {"missing", nullptr, -1, {plainBox(L"Error", settingsMissingText)}},
+        {"empty", "", -2, {}},
+        {"no section", "[application]\r\njar-file-name=lib\\app.jar\r\n", -3, {invalidBox()}},
+        {"section with no keys", "[tavrin]\r\n", -4, {invalidBox()}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Application app;
+        app.writeJar();
+        if (c.settings != nullptr) {
+            app.writeSettings(c.settings);
+        }
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        expectDialogs(result.dialogs, c.dialogs);
+        EXPECT_TRUE(app.javaRuns().empty());
+    }
+}
+
+TEST(EndToEnd, AKeyInOtherCapitalsIsMissing) {
+    TypicalApplication typical;
+    std::string settings = settingsWith();
+    settings.replace(settings.find("wait-for-exit"), 13, "Wait-For-Exit");
+    typical.app.writeSettings(settings);
+    const RunResult result = typical.app.run();
+    EXPECT_EQ(result.exitCode, -4);
+    expectDialogs(result.dialogs, {invalidBox()});
+}
+
+TEST(EndToEnd, AMissingJarShowsTwoBoxesInOrder) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith({{"jar-file-name", "lib\\gone.jar"}}));
+    const RunResult result = typical.app.run();
+    EXPECT_EQ(result.exitCode, -4);
+    expectDialogs(result.dialogs,
+                  {jarMissingBox(typical.app.path(L"lib\\gone.jar")), invalidBox()});
+    EXPECT_TRUE(typical.app.javaRuns().empty());
+}
+
+TEST(EndToEnd, TheTypicalStartWithAStandIn) {
+    TypicalApplication typical;
+    const std::string settings = settingsWith();
+    typical.app.writeSettings(settings);
+    const RunResult result = typical.app.run();
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.dialogs.empty());
+
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commandLine, L"java -version");
+    EXPECT_EQ(runs[0].executable, typical.java.executable());
+    const std::wstring jar = typical.app.path(L"lib\\app.jar");
+    EXPECT_EQ(runs[1].commandLine, L"java.exe -jar  \"" + jar + L"\" ");
+    EXPECT_EQ(runs[1].arguments, (std::vector<std::wstring>{L"java.exe", L"-jar", jar}));
+    // The application runs in the launcher's folder, whatever the user's.
+    std::wstring folder = typical.app.folder();
+    folder.pop_back();
+    EXPECT_EQ(runs[1].workingDirectory, folder);
+
+    EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
+    EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.output.file")),
+              "fake java ran [-jar] [" + utf8(jar) + "]\r\n");
+    EXPECT_EQ(readFileBytes(typical.app.path(L"java.version.check.error.file")),
+              "java version \"1.8.0_321\"\r\nJava(TM) SE Runtime Environment (build "
+              "1.8.0_321-b07)\r\n");
+    for (const wchar_t* file : {L"java.version.check.output.file", L"java.version.check.input.file",
+                                L"java.jar.run.error.file", L"java.jar.run.input.file"}) {
+        EXPECT_EQ(readFileBytes(typical.app.path(file)), "") << utf8(file);
+    }
+}
+
+TEST(EndToEnd, TheTypicalStartWithTheRealJavaRuntime) {
+    Application app;
+    makeDirectories(app.path(L"lib"));
+    copyFileOrFail(demoJar(), app.path(L"lib\\demo.jar"));
+    app.searchPath({bridgeFolder()});
+    const std::string settings = settingsWith(
+        {{"jar-file-name", "lib\\demo.jar"}, {"start-arguments", "two words \\ and more"}});
+    app.writeSettings(settings);
+    const RunResult result = app.run();
+    EXPECT_EQ(result.exitCode, 0);
+    for (const Dialog& dialog : result.dialogs) {
+        ADD_FAILURE() << "a box: " << utf8(dialog.text) << "\nthe runtime reported: "
+                      << readFileBytes(app.path(L"java.version.check.error.file"));
+    }
+    EXPECT_EQ(app.settings(), settings + "java-location=java.exe\r\n");
+    const std::string output = readFileBytes(app.path(L"java.jar.run.output.file"));
+    EXPECT_NE(output.find("Hello from the tavrin demo application.\n"), std::string::npos)
+        << output << readFileBytes(app.path(L"java.jar.run.error.file"));
+    EXPECT_NE(output.find("Arguments: 1\n  [two words \\ and more]\n"), std::string::npos)
+        << output;
+    // The JVM's report went to standard error, as a real one's does.
+    EXPECT_EQ(
+        readFileBytes(app.path(L"java.version.check.error.file")).rfind("openjdk version \"", 0),
+        0u);
+}
+
+TEST(EndToEnd, JavaLocationAsFolderExecutableOrPlainCommand) {
+    const struct {
+        const char* name;
+        bool folder;     // the location names the runtime's folder
+        bool executable; // the location names its java.exe
+        const char* plain;
+        std::wstring versionCommandAfterFolder; // when a folder or executable
+        std::wstring remembered;                // after the folder, or whole
+    } cases[] = {
+        {"folder", true, false, nullptr, L"\\java -version ", L"\\java.exe"},
+        {"executable", false, true, nullptr, L"\\java.exe -version ", L"\\java.exe"},
+        {"java", false, false, "java", L"", L"java.exe"},
+        {"JAVA.EXE", false, false, "JAVA.EXE", L"", L"java"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Application app;
+        app.writeJar();
+        // A runtime on the search path, and one elsewhere.
+        JavaRuntime onPath(app.scratch() / L"path-java");
+        JavaRuntime configured(app.scratch() / L"configured\\bin");
+        app.searchPath({onPath.folder()});
+        std::string location = c.plain != nullptr ? c.plain : utf8(configured.folder());
+        if (c.executable) {
+            location += "\\java.exe";
+        }
+        const std::string settings = settingsWith({{"java-location", location}});
+        app.writeSettings(settings);
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+        const std::vector<JavaRecord> runs = app.javaRuns();
+        ASSERT_EQ(runs.size(), 2u);
+        std::wstring remembered = c.remembered;
+        if (c.plain == nullptr) {
+            EXPECT_EQ(runs[0].commandLine, configured.folder() + c.versionCommandAfterFolder);
+            EXPECT_EQ(runs[0].executable, configured.executable());
+            remembered = configured.folder() + c.remembered;
+        } else {
+            EXPECT_EQ(runs[0].commandLine, L"java -version");
+            EXPECT_EQ(runs[0].executable, onPath.executable());
+        }
+        EXPECT_EQ(runs[1].arguments.front(), remembered);
+        std::string expected = settings;
+        const std::string key = "\r\njava-location=";
+        expected.replace(expected.find(key) + key.size(), location.size(), utf8(remembered));
+        EXPECT_EQ(app.settings(), expected);
+    }
+}
+
+TEST(EndToEnd, ARuntimeFolderWithBlanksIsQuotedOnTheCommandLines) {
+    TypicalApplication typical;
+    const std::string location = utf8(typical.java.folder());
+    ASSERT_NE(location.find(' '), std::string::npos);
+    const std::string settings = settingsWith({{"java-location", location}});
+    typical.app.writeSettings(settings);
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commandLine, L"\"" + typical.java.folder() + L"\\java\" -version ");
+    EXPECT_EQ(runs[1].arguments, (std::vector<std::wstring>{typical.java.executable(), L"-jar",
+                                                            typical.app.path(L"lib\\app.jar")}));
+    std::string expected = settings;
+    expected.replace(expected.find(location), location.size(), location + "\\java.exe");
+    EXPECT_EQ(typical.app.settings(), expected);
+}
+
+TEST(EndToEnd, NoRuntimeAnywhere) {
+    Application app;
+    app.writeJar();
+    const std::string location = utf8(app.scratch() / L"no-such-java");
+    const std::string settings = settingsWith({{"java-location", location}});
+    app.writeSettings(settings);
+    const RunResult notAsking = app.run();
+    EXPECT_EQ(notAsking.exitCode, -5);
+    expectDialogs(notAsking.dialogs, {m2(L"1.5")});
+
+    // Asking: the dialog, cancelled.
+    app.writeSettings(settingsWith({{"java-location", location}, {"ask-for-java-location", "1"}}));
+    const RunResult cancelled = app.run({cancelFolder()});
+    EXPECT_EQ(cancelled.exitCode, -5);
+    expectDialogs(cancelled.dialogs, {folderDialog(), m1()});
+    EXPECT_TRUE(app.javaRuns().empty());
+}
+
+TEST(EndToEnd, TheUserPicksTheRuntimeFolder) {
+    Application app;
+    app.writeJar();
+    JavaRuntime picked(app.scratch() / L"picked\\bin");
+    const std::string settings = settingsWith({{"ask-for-java-location", "1"}});
+    app.writeSettings(settings);
+    // A folder without java.exe first: the dialog comes again.
+    makeDirectories(app.scratch() / L"empty");
+    const RunResult result =
+        app.run({chooseFolder(app.scratch() / L"empty"), chooseFolder(picked.folder())});
+    EXPECT_EQ(result.exitCode, 0);
+    expectDialogs(result.dialogs, {folderDialog(), folderDialog()});
+    const std::vector<JavaRecord> runs = app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].commandLine, picked.executable() + L" -version ");
+    EXPECT_EQ(app.settings(), settings + "java-location=" + utf8(picked.executable()) + "\r\n");
+}
+
+TEST(EndToEnd, ARuntimeTooOldWithAbortIgnoreOrRetry) {
+    const std::wstring min = L"1.7";
+    {
+        SCOPED_TRACE("Abort");
+        TypicalApplication typical;
+        const std::string settings =
+            settingsWith({{"min-java-version", "1.7"}, {"ask-for-java-location", "1"}});
+        typical.app.writeSettings(settings);
+        typical.app.environment[L"FAKE_JAVA_REPORT"] = fromUtf8(report("1.6.0_45"));
+        const RunResult result = typical.app.run({press(IDABORT)});
+        EXPECT_EQ(result.exitCode, -5);
+        expectDialogs(result.dialogs, {m4(min)});
+        EXPECT_EQ(typical.app.settings(), settings);
+    }
+    {
+        SCOPED_TRACE("Ignore");
+        TypicalApplication typical;
+        const std::string settings =
+            settingsWith({{"min-java-version", "1.7"}, {"ask-for-java-location", "1"}});
+        typical.app.writeSettings(settings);
+        typical.app.environment[L"FAKE_JAVA_REPORT"] = fromUtf8(report("1.6.0_45"));
+        const RunResult result = typical.app.run({press(IDIGNORE)});
+        EXPECT_EQ(result.exitCode, 0);
+        expectDialogs(result.dialogs, {m4(min)});
+        EXPECT_EQ(typical.app.javaRuns().size(), 2u);
+        EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
+    }
+    {
+        SCOPED_TRACE("Retry, then the search path, then a folder");
+        Application app;
+        app.writeJar();
+        JavaRuntime configured(app.scratch() / L"old\\bin", {{"FAKE_JAVA_REPORT", report("1.6")}});
+        JavaRuntime onPath(app.scratch() / L"older\\bin", {{"FAKE_JAVA_REPORT", report("1.5")}});
+        JavaRuntime picked(app.scratch() / L"new\\bin", {{"FAKE_JAVA_REPORT", report("17.0.2")}});
+        app.searchPath({onPath.folder()});
+        const std::string settings = settingsWith({{"min-java-version", "1.7"},
+                                                   {"ask-for-java-location", "1"},
+                                                   {"java-location", utf8(configured.folder())}});
+        app.writeSettings(settings);
+        const RunResult result =
+            app.run({press(IDRETRY), press(IDRETRY), chooseFolder(picked.folder())});
+        EXPECT_EQ(result.exitCode, 0);
+        expectDialogs(result.dialogs, {m4(min), m4(min), folderDialog()});
+        const std::vector<JavaRecord> runs = app.javaRuns();
+        ASSERT_EQ(runs.size(), 4u);
+        EXPECT_EQ(runs[0].executable, configured.executable());
+        EXPECT_EQ(runs[1].executable, onPath.executable());
+        EXPECT_EQ(runs[2].executable, picked.executable());
+        EXPECT_EQ(runs[3].arguments.front(), picked.executable());
+        std::string expected = settings;
+        const std::string location = utf8(configured.folder());
+        expected.replace(expected.find(location), location.size(), utf8(picked.executable()));
+        EXPECT_EQ(app.settings(), expected);
+    }
+}
+
+TEST(EndToEnd, VersionsThatAreRefusedOrUnreadable) {
+    const struct {
+        const char* name;
+        Keys keys;
+        std::string report;
+        std::string stream;
+        int exitCode;
+        std::vector<Dialog> dialogs;
+    } cases[] = {
+        {"newer, only 1.5 allowed",
+         {{"allow-newer-version", "0"}},
+         report("1.8.0_321"),
+         "err",
+         -5,
+         {m3(L"1.5")}},
+        {"equal, only 1.5 allowed",
+         {{"allow-newer-version", "0"}},
+         report("1.5.0_22"),
+         "err",
+         0,
+         {}},
+        {"a report without quotes", {}, "java version 1.8.0\\r\\n", "err", -5, {m2(L"1.5")}},
+        {"a report on standard output", {}, report("1.6.0_20"), "out", 0, {}},
+        {"a runtime reporting 17",
+         {{"min-java-version", "11"}},
+         "java version \\\"17\\\" 2021-09-14 LTS\\r\\n",
+         "err",
+         0,
+         {}},
+        {"a runtime reporting 21-ea",
+         {{"min-java-version", "17"}},
+         "openjdk version \\\"21-ea\\\" 2023-09-19\\r\\n",
+         "err",
+         0,
+         {}},
+        {"options echoed first",
+         {},
+         "Picked up JAVA_TOOL_OPTIONS: -Dx=\\\"1\\\"\\r\\n" + report("1.8.0_321"),
+         "err",
+         0,
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TypicalApplication typical;
+        typical.app.writeSettings(settingsWith(c.keys));
+        typical.app.environment[L"FAKE_JAVA_REPORT"] = fromUtf8(c.report);
+        typical.app.environment[L"FAKE_JAVA_STREAM"] = fromUtf8(c.stream);
+        const RunResult result = typical.app.run();
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        expectDialogs(result.dialogs, c.dialogs);
+    }
+}
+
+TEST(EndToEnd, ARuntimeSlowerThanThreeSecondsEndsTheLauncherSilently) {
+    TypicalApplication typical;
+    const std::string settings = settingsWith();
+    typical.app.writeSettings(settings);
+    typical.app.environment[L"FAKE_JAVA_DELAY_MS"] = L"8000";
+    const ULONGLONG started = GetTickCount64();
+    const RunResult result = typical.app.run();
+    const ULONGLONG took = GetTickCount64() - started;
+    EXPECT_EQ(result.exitCode, -5);
+    EXPECT_TRUE(result.dialogs.empty());
+    EXPECT_GE(took, 3000u);
+    EXPECT_LT(took, 8000u) << "the version check was not cut off";
+    EXPECT_EQ(typical.app.settings(), settings);
+}
+
+TEST(EndToEnd, StartArgumentsWithBlanksArriveAsOneArgument) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith({{"start-arguments", "--open my file.txt"}}));
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{L"java.exe", L"-jar", typical.app.path(L"lib\\app.jar"),
+                                         L"--open my file.txt"}));
+}
+
+TEST(EndToEnd, WaitForExitDecidesWhenTheLauncherEnds) {
+    for (const char* wait : {"1", "0"}) {
+        SCOPED_TRACE(std::string("wait-for-exit=") + wait);
+        TypicalApplication typical;
+        typical.app.writeSettings(settingsWith({{"wait-for-exit", wait}}));
+        const std::wstring marker = typical.app.scratch() / L"application-ended";
+        typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"1500";
+        typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
+        EXPECT_EQ(typical.app.run().exitCode, 0);
+        EXPECT_EQ(pathExists(marker), std::string(wait) == "1");
+        // Let the application end before its folder goes.
+        for (int i = 0; i < 500 && !pathExists(marker); ++i) {
+            Sleep(10);
+        }
+        EXPECT_TRUE(pathExists(marker));
+    }
+}
+
+TEST(EndToEnd, ASecondLauncherIsRefusedWhileTheFirstWaits) {
+    TypicalApplication typical;
+    const std::wstring mutexName = L"TavrinEndToEnd." + std::to_wstring(GetCurrentProcessId());
+    typical.app.writeSettings(settingsWith({{"single-run-mutex", utf8(mutexName)}}));
+    const std::wstring marker = typical.app.scratch() / L"application-ended";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"4000";
+    typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
+    ChildProcess first = typical.app.start();
+    // Until the application has started, and so the first launcher waits.
+    for (int i = 0; i < 1000 && typical.app.javaRuns().size() < 2; ++i) {
+        Sleep(10);
+    }
+    ASSERT_EQ(typical.app.javaRuns().size(), 2u);
+
+    const RunResult second = typical.app.run();
+    EXPECT_EQ(second.exitCode, 0);
+    expectDialogs(second.dialogs, {waitBox()});
+    EXPECT_FALSE(pathExists(marker)) << "the second launcher took longer than the application";
+
+    const RunResult firstResult = typical.app.drive(first, {});
+    EXPECT_EQ(firstResult.exitCode, 0);
+    EXPECT_TRUE(pathExists(marker));
+    EXPECT_EQ(typical.app.javaRuns().size(), 2u);
+}
+
+TEST(EndToEnd, AReadOnlySettingsFileIsLeftAsItWas) {
+    TypicalApplication typical;
+    const std::string settings = settingsWith();
+    typical.app.writeSettings(settings);
+    ASSERT_TRUE(
+        SetFileAttributesW(typical.app.path(L"tavrin.ini").c_str(), FILE_ATTRIBUTE_READONLY));
+    const RunResult result = typical.app.run();
+    EXPECT_EQ(result.exitCode, -8);
+    EXPECT_TRUE(result.dialogs.empty());
+    EXPECT_EQ(typical.app.javaRuns().size(), 2u) << "the application was not launched";
+    EXPECT_EQ(typical.app.settings(), settings);
+    SetFileAttributesW(typical.app.path(L"tavrin.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(EndToEnd, ApplicationFoldersWithBlanksAndCharactersOutsideTheCodePage) {
+    for (const wchar_t* name : {L"Program Files\\Example App",
+                                L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 "
+                                L"\u65e5\u672c"}) {
+        SCOPED_TRACE(utf8(name));
+        TypicalApplication typical(name);
+        const std::string settings = settingsWith();
+        typical.app.writeSettings(settings);
+        const RunResult result = typical.app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+        const std::vector<JavaRecord> runs = typical.app.javaRuns();
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_EQ(runs[1].arguments[2], typical.app.path(L"lib\\app.jar"));
+        EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
+    }
+}
+
+TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
+    TypicalApplication typical;
+    const std::string settings = "; written by hand\r\n\r\n" +
+                                 settingsWith({{"wait-for-exit", "0"}}) +
+                                 "\r\n[extra]\r\nkey=value\r\n";
+    typical.app.writeSettings(settings);
+    std::vector<ChildProcess> launchers;
+    for (int i = 0; i < 10; ++i) {
+        launchers.push_back(typical.app.start());
+    }
+    for (ChildProcess& launcher : launchers) {
+        const RunResult result = typical.app.drive(launcher, {});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+    }
+    EXPECT_EQ(typical.app.settings(),
+              "; written by hand\r\n\r\n\r\n" + settingsWith({{"wait-for-exit", "0"}}) +
+                  "java-location=java.exe\r\n\r\n\r\n[extra]\r\nkey=value\r\n");
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(typical.app.path(L"*.tmp").c_str(), &entry);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file was left behind";
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+}
+
+} // namespace

@@ -1,0 +1,195 @@
+// A stand-in Java runtime for the end-to-end tests, installed as java.exe.
+//
+// It is told what to do through its environment, which the launcher passes
+// on; a file "fake-java.cfg" beside it (NAME=VALUE lines) overrides the
+// environment, so that two runtimes on one machine can differ. The report may
+// hold \n, \r, \t, \" and \\.
+//
+//   FAKE_JAVA_REPORT      what "-version" prints (default: a Java 1.8 report)
+//   FAKE_JAVA_STREAM      "out" or "err" (default): where the report goes
+//   FAKE_JAVA_DELAY_MS    how long "-version" takes before it reports
+//   FAKE_JAVA_RUN_MS      how long a "-jar" run takes
+//   FAKE_JAVA_RUN_MARKER  a file a "-jar" run creates when it ends
+//   FAKE_JAVA_RECORD      a file to which every run appends its record:
+//                         exe=, cmdline=, arg= (one per argument as the C
+//                         runtime splits them), cwd=, stdin=, then "---"
+#include <windows.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& a_text) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, a_text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, a_text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    out.resize(out.empty() ? 0 : out.size() - 1);
+    return out;
+}
+
+std::wstring wide(const std::string& a_text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, a_text.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, a_text.c_str(), -1, out.data(), size);
+    out.resize(out.empty() ? 0 : out.size() - 1);
+    return out;
+}
+
+std::string unescaped(const std::string& a_text) {
+    std::string out;
+    for (std::size_t i = 0; i < a_text.size(); ++i) {
+        if (a_text[i] != '\\' || i + 1 == a_text.size()) {
+            out += a_text[i];
+            continue;
+        }
+        const char code = a_text[++i];
+        out += code == 'n' ? '\n' : code == 'r' ? '\r' : code == 't' ? '\t' : code;
+    }
+    return out;
+}
+
+std::wstring ownPath() {
+    wchar_t path[4096];
+    const DWORD length = GetModuleFileNameW(nullptr, path, 4096);
+    return std::wstring(path, length);
+}
+
+std::string readFile(const std::wstring& a_path) {
+    HANDLE file = CreateFileW(a_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string bytes;
+    if (file == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
+        bytes.append(chunk, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+// The environment's FAKE_JAVA_ variables, then the file beside the program.
+std::map<std::string, std::string> configuration() {
+    std::map<std::string, std::string> settings;
+    for (const char* name : {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS",
+                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RECORD"}) {
+        wchar_t value[8192];
+        const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
+                                                     static_cast<DWORD>(std::size(value)));
+        if (length > 0 && length < std::size(value)) {
+            settings[name] = utf8(value);
+        }
+    }
+    const std::wstring self = ownPath();
+    const std::string file = readFile(self.substr(0, self.rfind(L'\\') + 1) + L"fake-java.cfg");
+    std::size_t start = 0;
+    while (start < file.size()) {
+        std::size_t end = file.find('\n', start);
+        end = end == std::string::npos ? file.size() : end;
+        std::string line = file.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            settings[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        start = end + 1;
+    }
+    return settings;
+}
+
+void write(DWORD a_stream, const std::string& a_bytes) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(a_stream), a_bytes.data(), static_cast<DWORD>(a_bytes.size()), &written,
+              nullptr);
+}
+
+std::string standardInput() {
+    std::string bytes;
+    char chunk[1024];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &read, nullptr) &&
+           read > 0) {
+        bytes.append(chunk, read);
+    }
+    return bytes;
+}
+
+// One whole record per write, so that runs at the same time do not mix.
+void record(const std::wstring& a_file, int a_argc, wchar_t** a_argv, const std::string& a_input) {
+    std::string text = "exe=" + utf8(ownPath()) + "\ncmdline=" + utf8(GetCommandLineW()) + "\n";
+    for (int i = 0; i < a_argc; ++i) {
+        text += "arg=" + utf8(a_argv[i]) + "\n";
+    }
+    wchar_t folder[4096];
+    GetCurrentDirectoryW(4096, folder);
+    text += "cwd=" + utf8(folder) + "\nstdin=" + a_input + "\n---\n";
+    HANDLE file = CreateFileW(a_file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, 0, nullptr);
+    for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        Sleep(10);
+        file = CreateFileW(a_file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, 0, nullptr);
+    }
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool hasArgument(int a_argc, wchar_t** a_argv, const wchar_t* a_argument) {
+    for (int i = 1; i < a_argc; ++i) {
+        if (std::wstring(a_argv[i]) == a_argument) {
+            return true;
+        }
+    }
+    return false;
+}
+
+DWORD milliseconds(const std::map<std::string, std::string>& a_settings, const char* a_name) {
+    const auto found = a_settings.find(a_name);
+    return found == a_settings.end() ? 0 : std::strtoul(found->second.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::map<std::string, std::string> settings = configuration();
+    const std::string input = standardInput();
+    if (settings.count("FAKE_JAVA_RECORD") != 0) {
+        record(wide(settings.at("FAKE_JAVA_RECORD")), argc, argv, input);
+    }
+    if (hasArgument(argc, argv, L"-version")) {
+        Sleep(milliseconds(settings, "FAKE_JAVA_DELAY_MS"));
+        const auto report = settings.find("FAKE_JAVA_REPORT");
+        const auto stream = settings.find("FAKE_JAVA_STREAM");
+        write(stream != settings.end() && stream->second == "out" ? STD_OUTPUT_HANDLE
+                                                                  : STD_ERROR_HANDLE,
+              report != settings.end()
+                  ? unescaped(report->second)
+                  : "java version \"1.8.0_321\"\r\nJava(TM) SE Runtime Environment (build "
+                    "1.8.0_321-b07)\r\n");
+        return 0;
+    }
+    if (hasArgument(argc, argv, L"-jar")) {
+        std::string output = "fake java ran";
+        for (int i = 1; i < argc; ++i) {
+            output += " [" + utf8(argv[i]) + "]";
+        }
+        write(STD_OUTPUT_HANDLE, output + "\r\n");
+        Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+        const auto marker = settings.find("FAKE_JAVA_RUN_MARKER");
+        if (marker != settings.end()) {
+            CloseHandle(CreateFileW(wide(marker->second).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr));
+        }
+        return 0;
+    }
+    write(STD_ERROR_HANDLE, "fake java: neither -version nor -jar\n");
+    return 1;
+}
