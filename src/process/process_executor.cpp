@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -32,7 +33,7 @@ struct RedirectionFiles {
     }
 };
 
-UniqueFile openRedirectionFile(const std::wstring& a_name) {
+UniqueFile openRedirectionFile(const std::wstring& a_name, bool a_emptyIfKept) {
     if (fileExists(a_name)) {
         // Ignored when it fails: a file that an earlier child still holds is
         // reopened below.
@@ -44,23 +45,69 @@ UniqueFile openRedirectionFile(const std::wstring& a_name) {
     UniqueFile file(CreateFileW(a_name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file && GetLastError() == ERROR_ALREADY_EXISTS) {
-        // The old file could not be deleted: an earlier child's handles can
+    if (file && a_emptyIfKept && GetLastError() == ERROR_ALREADY_EXISTS) {
+        // The old file could not be deleted: an ended child's handles can
         // outlive it for a moment. Emptied, so that none of the earlier run's
-        // bytes are read back as this run's output. A failure leaves the old
-        // bytes beyond the new end, which is all that can be done then.
+        // bytes are read back as this run's output; a failure leaves them.
         SetEndOfFile(file.get());
     }
     return file;
 }
 
-RedirectionFiles openRedirectionFiles(const std::wstring& a_baseName) {
+RedirectionFiles openRedirectionFiles(const std::wstring& a_baseName, bool a_emptyIfKept) {
     RedirectionFiles files;
-    files.output = openRedirectionFile(a_baseName + L".output.file");
-    files.error = openRedirectionFile(a_baseName + L".error.file");
-    files.input = openRedirectionFile(a_baseName + L".input.file");
+    files.output = openRedirectionFile(a_baseName + L".output.file", a_emptyIfKept);
+    files.error = openRedirectionFile(a_baseName + L".error.file", a_emptyIfKept);
+    files.input = openRedirectionFile(a_baseName + L".input.file", a_emptyIfKept);
     return files;
 }
+
+// While one call collects a child's output through the files of a base
+// name, other calls for that base name wait: launchers started together in
+// one folder would otherwise write into and read back each other's files.
+class CaptureLock {
+public:
+    CaptureLock(const std::wstring& a_baseName, DWORD a_timeoutMs)
+        : m_mutex(CreateMutexW(nullptr, FALSE, lockName(a_baseName).c_str())) {
+        // Held at most for one run and its read-back. Should the wait fail,
+        // the run goes ahead unguarded, as it would without the lock.
+        const DWORD waited =
+            m_mutex ? WaitForSingleObject(m_mutex.get(), longestHold(a_timeoutMs)) : WAIT_FAILED;
+        m_owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~CaptureLock() {
+        if (m_owned) {
+            ReleaseMutex(m_mutex.get());
+        }
+    }
+    CaptureLock(const CaptureLock&) = delete;
+    CaptureLock& operator=(const CaptureLock&) = delete;
+
+private:
+    static DWORD longestHold(DWORD a_timeoutMs) {
+        constexpr DWORD margin = 5000;
+        return a_timeoutMs >= INFINITE - margin ? INFINITE : a_timeoutMs + margin;
+    }
+
+    // Paths differ in letter case only: the same files. Hashed, as object
+    // names are short and hold no backslash.
+    static std::wstring lockName(std::wstring a_baseName) {
+        CharLowerBuffW(a_baseName.data(), static_cast<DWORD>(a_baseName.size()));
+        unsigned long long hash = 14695981039346656037ULL; // FNV-1a
+        for (wchar_t unit : a_baseName) {
+            hash = (hash ^ static_cast<unsigned long long>(unit)) * 1099511628211ULL;
+        }
+        wchar_t digits[17];
+        for (int i = 15; i >= 0; --i, hash >>= 4) {
+            digits[i] = L"0123456789abcdef"[hash & 0xF];
+        }
+        digits[16] = L'\0';
+        return std::wstring(L"Local\\tavrin.capture.") + digits;
+    }
+
+    UniqueHandle m_mutex;
+    bool m_owned = false;
+};
 
 // Starts the child and, when asked, waits for it. Returns the result code.
 int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files, bool a_wait,
@@ -112,7 +159,12 @@ bool appendFileText(const std::wstring& a_name, std::string& a_text) {
 
 int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wstring a_commandLine,
                    const std::wstring& a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs) {
-    RedirectionFiles files = openRedirectionFiles(a_baseName);
+    const bool collecting = a_collect && a_wait;
+    std::optional<CaptureLock> lock;
+    if (collecting) {
+        lock.emplace(a_baseName, a_timeoutMs);
+    }
+    RedirectionFiles files = openRedirectionFiles(a_baseName, collecting);
     if (!files.allOpen()) {
         files.close();
         return redirectionFileFailed;
@@ -120,7 +172,7 @@ int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wst
     int result = runChild(a_commandLine, files, a_wait, a_timeoutMs);
     // Closed before reading back, so an ended child's output is all on disk.
     files.close();
-    if (result == processStartFailed || !a_wait || !a_collect) {
+    if (result == processStartFailed || !collecting) {
         return result;
     }
     if (!appendFileText(a_baseName + L".error.file", a_errorText)) {

@@ -175,6 +175,35 @@ TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedBeforeUse) {
     EXPECT_EQ(file(L".output.file"), "short");
 }
 
+TEST_F(ExecuteProcess, WithoutCollectingAHeldFileIsWrittenOverFromItsStart) {
+    writeFileBytes(base + L".output.file", std::string(10, 'a'));
+    UniqueFile holder(CreateFileW((base + L".output.file").c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(run(child(L"out:short"), false), processSucceeded);
+    EXPECT_EQ(file(L".output.file"), "shortaaaaa");
+}
+
+TEST_F(ExecuteProcess, CollectingRunsOfOneBaseNameTakeTurns) {
+    // Two collecting runs at once with the same files, as two launchers
+    // started together in one folder: each reads back only its own output.
+    std::string otherOutput, otherError;
+    int otherResult = -100;
+    std::thread other([&] {
+        otherResult = executeProcess(otherOutput, otherError,
+                                     child(L"outfill:3000:b sleep:300 outfill:3000:B"),
+                                     base.substr(0, base.size() - 5) + L"CHECK", true, true, 30000);
+    });
+    EXPECT_EQ(run(child(L"outfill:2000:a sleep:300 errfill:10:e")), processSucceeded);
+    other.join();
+    EXPECT_EQ(otherResult, processSucceeded);
+    EXPECT_EQ(output, std::string(2000, 'a'));
+    EXPECT_EQ(error, std::string(10, 'e'));
+    EXPECT_EQ(otherOutput, std::string(3000, 'b') + std::string(3000, 'B'));
+    EXPECT_EQ(otherError, "");
+}
+
 TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
     for (const wchar_t* blocked : suffixes) {
         ScratchFolder folder;
