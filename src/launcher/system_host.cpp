@@ -3,10 +3,13 @@
 #include "launcher/messages.h"
 
 #include "platform/folder_dialog.h"
+#include "platform/system_library.h"
 #include "process/process_executor.h"
 
 int SystemHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) {
-    return MessageBoxW(nullptr, a_text.c_str(), a_caption, a_flags);
+    const auto show = systemFunction<decltype(MessageBoxW)>(L"user32.dll", "MessageBoxW");
+    // 0, as MessageBoxW answers when it cannot show the box.
+    return show != nullptr ? show(nullptr, a_text.c_str(), a_caption, a_flags) : 0;
 }
 
 std::wstring SystemHost::chooseJavaFolder() {

@@ -1,5 +1,7 @@
 #include "platform/folder_dialog.h"
 
+#include "platform/system_library.h"
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -18,10 +20,14 @@ constexpr UINT dialogFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_STATUSTEXT;
 // the thread's COM state as it found it.
 class ComInitialisation {
 public:
-    ComInitialisation() : m_result(CoInitialize(nullptr)) {}
+    ComInitialisation() {
+        const auto initialise =
+            systemFunction<decltype(CoInitialize)>(L"ole32.dll", "CoInitialize");
+        m_result = initialise != nullptr ? initialise(nullptr) : E_FAIL;
+    }
     ~ComInitialisation() {
         if (SUCCEEDED(m_result)) {
-            CoUninitialize();
+            systemFunction<decltype(CoUninitialize)>(L"ole32.dll", "CoUninitialize")();
         }
     }
     ComInitialisation(const ComInitialisation&) = delete;
@@ -33,23 +39,32 @@ private:
 
 // Item identifier lists are freed with the shell's allocator.
 struct ItemIdListFree {
-    void operator()(ITEMIDLIST* a_list) const { CoTaskMemFree(a_list); }
+    void operator()(ITEMIDLIST* a_list) const {
+        systemFunction<decltype(CoTaskMemFree)>(L"ole32.dll", "CoTaskMemFree")(a_list);
+    }
 };
 
 } // namespace
 
 std::wstring browseForJavaFolder(const wchar_t* a_title) {
+    const auto browse =
+        systemFunction<decltype(SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    const auto pathOf =
+        systemFunction<decltype(SHGetPathFromIDListW)>(L"shell32.dll", "SHGetPathFromIDListW");
+    if (browse == nullptr || pathOf == nullptr) {
+        return std::wstring(); // as if cancelled: the caller says no runtime was found
+    }
     const ComInitialisation com;
     BROWSEINFOW description{};
     description.lpszTitle = a_title;
     description.ulFlags = dialogFlags;
-    const std::unique_ptr<ITEMIDLIST, ItemIdListFree> chosen(SHBrowseForFolderW(&description));
+    const std::unique_ptr<ITEMIDLIST, ItemIdListFree> chosen(browse(&description));
     if (!chosen) {
         return std::wstring();
     }
     // SHGetPathFromIDListW writes at most MAX_PATH characters.
     wchar_t path[MAX_PATH] = L"";
-    if (!SHGetPathFromIDListW(chosen.get(), path)) {
+    if (!pathOf(chosen.get(), path)) {
         return std::wstring();
     }
     return std::wstring(path);

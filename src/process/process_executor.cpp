@@ -91,10 +91,13 @@ private:
 
     // Paths differ in letter case only: the same files. Hashed, as object
     // names are short and hold no backslash.
-    static std::wstring lockName(std::wstring a_baseName) {
-        CharLowerBuffW(a_baseName.data(), static_cast<DWORD>(a_baseName.size()));
+    static std::wstring lockName(const std::wstring& a_baseName) {
+        std::wstring lowered(a_baseName.size(), L'\0');
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, a_baseName.c_str(),
+                     static_cast<int>(a_baseName.size()), lowered.data(),
+                     static_cast<int>(lowered.size()));
         unsigned long long hash = 14695981039346656037ULL; // FNV-1a
-        for (wchar_t unit : a_baseName) {
+        for (wchar_t unit : lowered) {
             hash = (hash ^ static_cast<unsigned long long>(unit)) * 1099511628211ULL;
         }
         wchar_t digits[17];
