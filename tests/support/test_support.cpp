@@ -345,27 +345,26 @@ int runPrivateCopy(int a_argumentCount, wchar_t** a_arguments) {
 
 } // namespace
 
-} // namespace testing_support
-
-// The tests' entry: a helper mode when asked for one, the tests otherwise.
-int main(int argc, char** argv) {
-    int wideCount = 0;
-    std::unique_ptr<wchar_t*, decltype(&LocalFree)> wideArguments(
-        CommandLineToArgvW(GetCommandLineW(), &wideCount), &LocalFree);
-    if (wideArguments && wideCount >= 3 && std::wstring(wideArguments.get()[1]) == L"--helper") {
-        const std::string name = testing_support::utf8(wideArguments.get()[2]);
-        auto found = testing_support::helpers().find(name);
-        if (found == testing_support::helpers().end()) {
-            return 2;
-        }
-        std::vector<std::wstring> arguments(wideArguments.get() + 3,
-                                            wideArguments.get() + wideCount);
-        return found->second(arguments);
+bool runInsteadOfTests(int& a_exitCode) {
+    int count = 0;
+    std::unique_ptr<wchar_t*, decltype(&LocalFree)> arguments(
+        CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+    if (!arguments) {
+        return false;
     }
-    if (testing_support::runsFromPrivateFolder &&
-        _wgetenv(testing_support::privateCopyMarker) == nullptr) {
-        return testing_support::runPrivateCopy(wideCount, wideArguments.get());
+    if (count >= 3 && std::wstring(arguments.get()[1]) == L"--helper") {
+        const auto found = helpers().find(utf8(arguments.get()[2]));
+        a_exitCode = found == helpers().end()
+                         ? 2
+                         : found->second(std::vector<std::wstring>(arguments.get() + 3,
+                                                                   arguments.get() + count));
+        return true;
     }
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    if (runsFromPrivateFolder && _wgetenv(privateCopyMarker) == nullptr) {
+        a_exitCode = runPrivateCopy(count, arguments.get());
+        return true;
+    }
+    return false;
 }
+
+} // namespace testing_support

@@ -96,6 +96,11 @@ struct RunFromPrivateFolder {
     RunFromPrivateFolder();
 };
 
+// Called first by a test program: runs the helper it was started for, or a
+// copy of itself from a private folder. True, with the exit code, when that
+// was the program's whole work.
+bool runInsteadOfTests(int& a_exitCode);
+
 // Quotes one argument so that the C runtime gives it back unchanged.
 std::wstring quoteArgument(const std::wstring& a_argument);
 

@@ -1,0 +1,248 @@
+// Measures what the launcher costs on top of the least a start could cost:
+// starting the same two Java processes (the version check and the launch)
+// directly, with the same redirections.
+//
+//   benchmark LAUNCHER FAKE_JAVA EMPTY_PROGRAM BRIDGE_FOLDER DEMO_JAR RUNS MARKER
+//
+// (a) tavrin.exe, wait-for-exit=1, a stand-in runtime that answers at once
+// (b) this program starting the same stand-in twice, as the launcher does
+// (c) (a) and (b) with the machine's own JVM through the Java bridge
+// (d) an empty GUI program: what starting any program costs here
+// Then one launcher that waits a few seconds for its application, while the
+// file MARKER exists (so that its memory can be read from outside), and
+// whether anything in the application folders is left open. Prints Markdown.
+#include "process/process_executor.h"
+#include "test_support.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+double now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+struct Timing {
+    double median, min, max;
+};
+
+Timing summary(std::vector<double> a_times) {
+    std::sort(a_times.begin(), a_times.end());
+    const std::size_t n = a_times.size();
+    const double median = n % 2 == 1 ? a_times[n / 2] : (a_times[n / 2 - 1] + a_times[n / 2]) / 2;
+    return Timing{median, a_times.front(), a_times.back()};
+}
+
+// Runs the candidates in turn, a_runs rounds after one warm-up round, so that
+// a slow stretch of the machine weighs on all of them alike.
+std::vector<Timing> measure(int a_runs, const std::vector<std::function<bool()>>& a_candidates) {
+    std::vector<std::vector<double>> times(a_candidates.size());
+    for (int round = 0; round <= a_runs; ++round) {
+        for (std::size_t i = 0; i < a_candidates.size(); ++i) {
+            const double start = now();
+            if (!a_candidates[i]()) {
+                std::fprintf(stderr, "benchmark: a run failed\n");
+                std::exit(1);
+            }
+            if (round > 0) {
+                times[i].push_back(now() - start);
+            }
+        }
+    }
+    std::vector<Timing> timings;
+    for (const std::vector<double>& candidate : times) {
+        timings.push_back(summary(candidate));
+    }
+    return timings;
+}
+
+// One application folder with its settings, JAR and launcher.
+struct Setup {
+    std::wstring folder;
+    std::wstring jar;
+    std::string settings;
+};
+
+Setup applicationFolder(const ScratchFolder& a_scratch, const std::wstring& a_name,
+                        const std::wstring& a_launcher, const std::wstring& a_jarSource) {
+    Setup setup;
+    setup.folder = a_scratch / a_name + L"\\";
+    makeDirectories(setup.folder + L"lib");
+    copyFileOrFail(a_launcher, setup.folder + L"tavrin.exe");
+    setup.jar = setup.folder + L"lib\\app.jar";
+    if (a_jarSource.empty()) {
+        writeFileBytes(setup.jar, "PK\x03\x04");
+    } else {
+        copyFileOrFail(a_jarSource, setup.jar);
+    }
+    setup.settings = "[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.5\r\n"
+                     "wait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n";
+    writeFileBytes(setup.folder + L"tavrin.ini", setup.settings);
+    return setup;
+}
+
+void useSearchPath(const std::wstring& a_javaFolder) {
+    SetEnvironmentVariableW(L"PATH",
+                            (a_javaFolder + L";C:\\windows\\system32;C:\\windows").c_str());
+}
+
+bool runLauncher(const Setup& a_setup) {
+    ChildProcess launcher = startChild(quoteArgument(a_setup.folder + L"tavrin.exe"));
+    return launcher.process && waitForChild(launcher, 60000) == 0;
+}
+
+// What the launcher starts, started directly, with the same redirection
+// files beside the application.
+bool runDirectly(const Setup& a_setup) {
+    std::string output, error;
+    if (executeProcess(output, error, L"java -version", a_setup.folder + L"java.version.check",
+                       true, true, 3000) != processSucceeded ||
+        (output.empty() && error.empty())) {
+        return false;
+    }
+    std::string unused1, unused2;
+    return executeProcess(unused1, unused2, L"java.exe -jar  \"" + a_setup.jar + L"\" ",
+                          a_setup.folder + L"java.jar.run", false, true,
+                          INFINITE) == processSucceeded;
+}
+
+struct Footprint {
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivate = 0;
+};
+
+// The launcher's memory as Windows reports it, sampled while it waits for an
+// application that runs for a while; a_marker exists meanwhile.
+Footprint footprint(const Setup& a_setup, const std::wstring& a_marker) {
+    SetEnvironmentVariableW(L"FAKE_JAVA_RUN_MS", L"3000");
+    writeFileBytes(a_marker, "");
+    ChildProcess launcher = startChild(quoteArgument(a_setup.folder + L"tavrin.exe"));
+    Footprint seen;
+    while (WaitForSingleObject(launcher.process.get(), 5) == WAIT_TIMEOUT) {
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof counters;
+        if (GetProcessMemoryInfo(launcher.process.get(),
+                                 reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                 sizeof counters)) {
+            seen.peakWorkingSet = std::max(seen.peakWorkingSet, counters.PeakWorkingSetSize);
+            seen.peakPrivate = std::max(seen.peakPrivate, counters.PrivateUsage);
+        }
+    }
+    waitForChild(launcher, 60000);
+    DeleteFileW(a_marker.c_str());
+    SetEnvironmentVariableW(L"FAKE_JAVA_RUN_MS", nullptr);
+    return seen;
+}
+
+// Files nobody holds open can be deleted; the others are named.
+std::vector<std::wstring> filesLeftOpen(const std::wstring& a_folder) {
+    std::vector<std::wstring> open;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((a_folder + L"*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return open;
+    }
+    do {
+        const std::wstring path = a_folder + entry.cFileName;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !DeleteFileW(path.c_str())) {
+            open.push_back(entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return open;
+}
+
+void printTiming(const char* a_name, const Timing& a_timing) {
+    std::printf("| %s | %.1f | %.1f | %.1f |\n", a_name, a_timing.median, a_timing.min,
+                a_timing.max);
+}
+
+std::string mebibytes(SIZE_T a_bytes) {
+    if (a_bytes == 0) {
+        return "not reported by Wine";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f MiB", static_cast<double>(a_bytes) / 1048576.0);
+    return text;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 8) {
+        std::fprintf(stderr, "usage: benchmark LAUNCHER FAKE_JAVA EMPTY_PROGRAM BRIDGE_FOLDER "
+                             "DEMO_JAR RUNS MARKER\n");
+        return 2;
+    }
+    const std::wstring launcher = argv[1], fakeJava = argv[2], emptyProgram = argv[3],
+                       bridge = argv[4], demoJar = argv[5], marker = argv[7];
+    const int runs = std::max(1, _wtoi(argv[6]));
+
+    ScratchFolder scratch(L"tavrin-benchmark");
+    const std::wstring standInFolder = scratch / L"java";
+    makeDirectories(standInFolder);
+    copyFileOrFail(fakeJava, standInFolder + L"\\java.exe");
+    const Setup standIn = applicationFolder(scratch, L"stand-in app", launcher, L"");
+    const Setup real = applicationFolder(scratch, L"real app", launcher, demoJar);
+
+    useSearchPath(standInFolder);
+    const auto emptyRun = [&] {
+        ChildProcess empty = startChild(quoteArgument(emptyProgram));
+        return empty.process && waitForChild(empty, 60000) == 0;
+    };
+    const std::vector<Timing> standInTimes =
+        measure(runs, {[&] { return runLauncher(standIn); }, [&] { return runDirectly(standIn); },
+                       emptyRun});
+    const Timing &a = standInTimes[0], &b = standInTimes[1], &d = standInTimes[2];
+    useSearchPath(bridge);
+    const std::vector<Timing> realTimes =
+        measure(runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); }});
+    const Timing &ca = realTimes[0], &cb = realTimes[1];
+    useSearchPath(standInFolder);
+    const Footprint memory = footprint(standIn, marker);
+
+    std::printf("Runs per row: %d, taken in turn with the other rows of their group, after one "
+                "warm-up round.\n\n",
+                runs);
+    std::printf("| What | median ms | min ms | max ms |\n|---|---|---|---|\n");
+    printTiming("(a) tavrin.exe, stand-in runtime", a);
+    printTiming("(b) the same two processes started directly", b);
+    printTiming("(c) tavrin.exe, real JVM", ca);
+    printTiming("(c) the same two processes started directly, real JVM", cb);
+    printTiming("(d) an empty GUI program", d);
+    std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
+    std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
+    std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
+    std::printf("| (c) launcher overhead, medians | %.1f ms | |\n", ca.median - cb.median);
+    std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
+                mebibytes(memory.peakWorkingSet).c_str());
+    std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
+                mebibytes(memory.peakPrivate).c_str());
+    std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
+    const std::vector<std::wstring> openReal = filesLeftOpen(real.folder);
+    open.insert(open.end(), openReal.begin(), openReal.end());
+    std::string names;
+    for (const std::wstring& name : open) {
+        names += (names.empty() ? "" : ", ") + utf8(name);
+    }
+    std::printf("| files left open after the runs | %s | none |\n",
+                open.empty() ? "none" : names.c_str());
+    return 0;
+}
