@@ -154,18 +154,11 @@ Footprint footprint(const Setup& a_setup, const std::wstring& a_marker) {
 // Files nobody holds open can be deleted; the others are named.
 std::vector<std::wstring> filesLeftOpen(const std::wstring& a_folder) {
     std::vector<std::wstring> open;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((a_folder + L"*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        return open;
-    }
-    do {
-        const std::wstring path = a_folder + entry.cFileName;
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !DeleteFileW(path.c_str())) {
-            open.push_back(entry.cFileName);
+    for (const std::wstring& name : filesMatching(a_folder + L"*")) {
+        if (!DeleteFileW((a_folder + name).c_str())) {
+            open.push_back(name);
         }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    }
     return open;
 }
 

@@ -156,35 +156,42 @@ TEST(EndToEnd, AMissingJarShowsTwoBoxesInOrder) {
     EXPECT_TRUE(typical.app.javaRuns().empty());
 }
 
+// Also in folders with blanks and with characters outside the ANSI code page.
 TEST(EndToEnd, TheTypicalStartWithAStandIn) {
-    TypicalApplication typical;
-    const std::string settings = settingsWith();
-    typical.app.writeSettings(settings);
-    const RunResult result = typical.app.run();
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_TRUE(result.dialogs.empty());
+    for (const wchar_t* folderName :
+         {L"App", L"Program Files\\Example App",
+          L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u65e5\u672c"}) {
+        SCOPED_TRACE(utf8(folderName));
+        TypicalApplication typical(folderName);
+        const std::string settings = settingsWith();
+        typical.app.writeSettings(settings);
+        const RunResult result = typical.app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
 
-    const std::vector<JavaRecord> runs = typical.app.javaRuns();
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].commandLine, L"java -version");
-    EXPECT_EQ(runs[0].executable, typical.java.executable());
-    const std::wstring jar = typical.app.path(L"lib\\app.jar");
-    EXPECT_EQ(runs[1].commandLine, L"java.exe -jar  \"" + jar + L"\" ");
-    EXPECT_EQ(runs[1].arguments, (std::vector<std::wstring>{L"java.exe", L"-jar", jar}));
-    // The application runs in the launcher's folder, whatever the user's.
-    std::wstring folder = typical.app.folder();
-    folder.pop_back();
-    EXPECT_EQ(runs[1].workingDirectory, folder);
+        const std::vector<JavaRecord> runs = typical.app.javaRuns();
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_EQ(runs[0].commandLine, L"java -version");
+        EXPECT_EQ(runs[0].executable, typical.java.executable());
+        const std::wstring jar = typical.app.path(L"lib\\app.jar");
+        EXPECT_EQ(runs[1].commandLine, L"java.exe -jar  \"" + jar + L"\" ");
+        EXPECT_EQ(runs[1].arguments, (std::vector<std::wstring>{L"java.exe", L"-jar", jar}));
+        // The application runs in the launcher's folder, whatever the user's.
+        std::wstring folder = typical.app.folder();
+        folder.pop_back();
+        EXPECT_EQ(runs[1].workingDirectory, folder);
 
-    EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
-    EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.output.file")),
-              "fake java ran [-jar] [" + utf8(jar) + "]\r\n");
-    EXPECT_EQ(readFileBytes(typical.app.path(L"java.version.check.error.file")),
-              "java version \"1.8.0_321\"\r\nJava(TM) SE Runtime Environment (build "
-              "1.8.0_321-b07)\r\n");
-    for (const wchar_t* file : {L"java.version.check.output.file", L"java.version.check.input.file",
-                                L"java.jar.run.error.file", L"java.jar.run.input.file"}) {
-        EXPECT_EQ(readFileBytes(typical.app.path(file)), "") << utf8(file);
+        EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
+        EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.output.file")),
+                  "fake java ran [-jar] [" + utf8(jar) + "]\r\n");
+        EXPECT_EQ(readFileBytes(typical.app.path(L"java.version.check.error.file")),
+                  "java version \"1.8.0_321\"\r\nJava(TM) SE Runtime Environment (build "
+                  "1.8.0_321-b07)\r\n");
+        for (const wchar_t* file :
+             {L"java.version.check.output.file", L"java.version.check.input.file",
+              L"java.jar.run.error.file", L"java.jar.run.input.file"}) {
+            EXPECT_EQ(readFileBytes(typical.app.path(file)), "") << utf8(file);
+        }
     }
 }
 
@@ -510,24 +517,6 @@ TEST(EndToEnd, AReadOnlySettingsFileIsLeftAsItWas) {
     SetFileAttributesW(typical.app.path(L"tavrin.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(EndToEnd, ApplicationFoldersWithBlanksAndCharactersOutsideTheCodePage) {
-    for (const wchar_t* name : {L"Program Files\\Example App",
-                                L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 "
-                                L"\u65e5\u672c"}) {
-        SCOPED_TRACE(utf8(name));
-        TypicalApplication typical(name);
-        const std::string settings = settingsWith();
-        typical.app.writeSettings(settings);
-        const RunResult result = typical.app.run();
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_TRUE(result.dialogs.empty());
-        const std::vector<JavaRecord> runs = typical.app.javaRuns();
-        ASSERT_EQ(runs.size(), 2u);
-        EXPECT_EQ(runs[1].arguments[2], typical.app.path(L"lib\\app.jar"));
-        EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
-    }
-}
-
 TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
     TypicalApplication typical;
     const std::string settings = "; written by hand\r\n\r\n" +
@@ -546,12 +535,8 @@ TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
     EXPECT_EQ(typical.app.settings(),
               "; written by hand\r\n\r\n\r\n" + settingsWith({{"wait-for-exit", "0"}}) +
                   "java-location=java.exe\r\n\r\n\r\n[extra]\r\nkey=value\r\n");
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(typical.app.path(L"*.tmp").c_str(), &entry);
-    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file was left behind";
-    if (search != INVALID_HANDLE_VALUE) {
-        FindClose(search);
-    }
+    EXPECT_TRUE(filesMatching(typical.app.path(L"*.tmp")).empty())
+        << "a temporary file was left behind";
 }
 
 } // namespace

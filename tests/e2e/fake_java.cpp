@@ -3,7 +3,7 @@
 // It is told what to do through its environment, which the launcher passes
 // on; a file "fake-java.cfg" beside it (NAME=VALUE lines) overrides the
 // environment, so that two runtimes on one machine can differ. The report may
-// hold \n, \r, \t, \" and \\.
+// hold \n, \r, \t, \xHH and other escaped characters.
 //
 //   FAKE_JAVA_REPORT      what "-version" prints (default: a Java 1.8 report)
 //   FAKE_JAVA_STREAM      "out" or "err" (default): where the report goes
@@ -13,6 +13,8 @@
 //   FAKE_JAVA_RECORD      a file to which every run appends its record:
 //                         exe=, cmdline=, arg= (one per argument as the C
 //                         runtime splits them), cwd=, stdin=, then "---"
+#include "text_codec.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -21,35 +23,9 @@
 
 namespace {
 
-std::string utf8(const std::wstring& a_text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, a_text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, a_text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    out.resize(out.empty() ? 0 : out.size() - 1);
-    return out;
-}
-
-std::wstring wide(const std::string& a_text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, a_text.c_str(), -1, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, a_text.c_str(), -1, out.data(), size);
-    out.resize(out.empty() ? 0 : out.size() - 1);
-    return out;
-}
-
-std::string unescaped(const std::string& a_text) {
-    std::string out;
-    for (std::size_t i = 0; i < a_text.size(); ++i) {
-        if (a_text[i] != '\\' || i + 1 == a_text.size()) {
-            out += a_text[i];
-            continue;
-        }
-        const char code = a_text[++i];
-        out += code == 'n' ? '\n' : code == 'r' ? '\r' : code == 't' ? '\t' : code;
-    }
-    return out;
-}
+using testing_support::decodeEscapes;
+using testing_support::utf8;
+const auto wide = testing_support::fromUtf8;
 
 std::wstring ownPath() {
     wchar_t path[4096];
@@ -171,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
         write(stream != settings.end() && stream->second == "out" ? STD_OUTPUT_HANDLE
                                                                   : STD_ERROR_HANDLE,
               report != settings.end()
-                  ? unescaped(report->second)
+                  ? decodeEscapes(report->second)
                   : "java version \"1.8.0_321\"\r\nJava(TM) SE Runtime Environment (build "
                     "1.8.0_321-b07)\r\n");
         return 0;

@@ -163,26 +163,22 @@ TEST_F(ExecuteProcess, ASecondCallReplacesTheFiles) {
     EXPECT_EQ(file(L".error.file"), "");
 }
 
-TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedBeforeUse) {
-    writeFileBytes(base + L".output.file", std::string(5000, 'a'));
-    // Held without delete sharing, as a lingering earlier child would hold it.
-    UniqueFile holder(CreateFileW((base + L".output.file").c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    ASSERT_TRUE(holder);
-    EXPECT_EQ(run(child(L"out:short")), processSucceeded);
-    EXPECT_EQ(output, "short");
-    EXPECT_EQ(file(L".output.file"), "short");
-}
-
-TEST_F(ExecuteProcess, WithoutCollectingAHeldFileIsWrittenOverFromItsStart) {
-    writeFileBytes(base + L".output.file", std::string(10, 'a'));
-    UniqueFile holder(CreateFileW((base + L".output.file").c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    ASSERT_TRUE(holder);
-    EXPECT_EQ(run(child(L"out:short"), false), processSucceeded);
-    EXPECT_EQ(file(L".output.file"), "shortaaaaa");
+TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedOnlyWhenItIsReadBack) {
+    // Held without delete sharing, as a lingering earlier child holds it.
+    for (const bool collect : {true, false}) {
+        const std::wstring name =
+            scratch / (collect ? L"collected" : L"launched") + L".output.file";
+        writeFileBytes(name, std::string(10, 'a'));
+        UniqueFile holder(CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_EQ(executeProcess(output, error, child(L"out:short"),
+                                 name.substr(0, name.size() - 12), collect, true, 30000),
+                  processSucceeded);
+        // A launch writes over a running application's file from its start.
+        EXPECT_EQ(readFileBytes(name), collect ? "short" : "shortaaaaa") << collect;
+    }
 }
 
 TEST_F(ExecuteProcess, CollectingRunsOfOneBaseNameTakeTurns) {

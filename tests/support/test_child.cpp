@@ -14,6 +14,8 @@
 //   touch:FILE              create FILE (shows that the child ran)
 //   sleep:MS                sleep
 //   exit:N                  end with exit code N
+#include "text_codec.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -23,37 +25,8 @@
 
 namespace {
 
-std::string utf8(const wchar_t* a_text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, a_text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, a_text, -1, out.data(), size, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(size > 0 ? size - 1 : 0));
-    return out;
-}
-
-std::string decode(const std::string& a_text) {
-    std::string out;
-    for (std::size_t i = 0; i < a_text.size(); ++i) {
-        if (a_text[i] != '\\' || i + 1 == a_text.size()) {
-            out += a_text[i];
-            continue;
-        }
-        const char code = a_text[++i];
-        if (code == 'r') {
-            out += '\r';
-        } else if (code == 'n') {
-            out += '\n';
-        } else if (code == 't') {
-            out += '\t';
-        } else if (code == 'x' && i + 2 < a_text.size()) {
-            out += static_cast<char>(std::strtol(a_text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            out += code;
-        }
-    }
-    return out;
-}
+using testing_support::decodeEscapes;
+using testing_support::utf8;
 
 void writeAll(DWORD a_stream, const std::string& a_bytes) {
     DWORD written = 0;
@@ -92,9 +65,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring action = argv[i];
         std::wstring rest;
         if (startsWith(action, L"out:", rest)) {
-            writeAll(STD_OUTPUT_HANDLE, decode(utf8(rest.c_str())));
+            writeAll(STD_OUTPUT_HANDLE, decodeEscapes(utf8(rest)));
         } else if (startsWith(action, L"err:", rest)) {
-            writeAll(STD_ERROR_HANDLE, decode(utf8(rest.c_str())));
+            writeAll(STD_ERROR_HANDLE, decodeEscapes(utf8(rest)));
         } else if (startsWith(action, L"outfill:", rest)) {
             fill(STD_OUTPUT_HANDLE, rest);
         } else if (startsWith(action, L"errfill:", rest)) {

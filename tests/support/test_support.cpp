@@ -119,6 +119,22 @@ bool pathExists(const std::wstring& a_path) {
     return GetFileAttributesW(a_path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::wstring> filesMatching(const std::wstring& a_pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(a_pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(entry.cFileName);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+
 void copyFileOrFail(const std::wstring& a_from, const std::wstring& a_to) {
     if (!CopyFileW(a_from.c_str(), a_to.c_str(), FALSE)) {
         throw std::runtime_error("cannot copy " + utf8(a_from) + " to " + utf8(a_to));
@@ -134,30 +150,6 @@ std::wstring thisExecutablePath() {
 
 std::wstring folderOf(const std::wstring& a_path) {
     return a_path.substr(0, a_path.rfind(L'\\') + 1);
-}
-
-std::string utf8(const std::wstring& a_text) {
-    if (a_text.empty()) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), out.data(),
-                        size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring fromUtf8(const std::string& a_text) {
-    if (a_text.empty()) {
-        return {};
-    }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, a_text.data(), static_cast<int>(a_text.size()), out.data(),
-                        size);
-    return out;
 }
 
 std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>& a_changes) {
@@ -354,10 +346,9 @@ bool runInsteadOfTests(int& a_exitCode) {
     }
     if (count >= 3 && std::wstring(arguments.get()[1]) == L"--helper") {
         const auto found = helpers().find(utf8(arguments.get()[2]));
-        a_exitCode = found == helpers().end()
-                         ? 2
-                         : found->second(std::vector<std::wstring>(arguments.get() + 3,
-                                                                   arguments.get() + count));
+        a_exitCode = found == helpers().end() ? 2
+                                              : found->second(std::vector<std::wstring>(
+                                                    arguments.get() + 3, arguments.get() + count));
         return true;
     }
     if (runsFromPrivateFolder && _wgetenv(privateCopyMarker) == nullptr) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/unique_handle.h"
+#include "text_codec.h"
 
 #include <windows.h>
 
@@ -36,14 +37,12 @@ void removeTree(const std::wstring& a_path);
 void writeFileBytes(const std::wstring& a_path, const std::string& a_bytes);
 std::string readFileBytes(const std::wstring& a_path);
 bool pathExists(const std::wstring& a_path);
+// The names of the files a wildcard pattern such as C:\app\*.tmp matches.
+std::vector<std::wstring> filesMatching(const std::wstring& a_pattern);
 void copyFileOrFail(const std::wstring& a_from, const std::wstring& a_to);
 
 std::wstring thisExecutablePath();
 std::wstring folderOf(const std::wstring& a_path);
-
-// UTF-8 for test failure messages.
-std::string utf8(const std::wstring& a_text);
-std::wstring fromUtf8(const std::string& a_text);
 
 struct ChildRun {
     DWORD exitCode = 0;
