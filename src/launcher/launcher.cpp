@@ -30,8 +30,9 @@ JavaSearchRequest searchRequestFrom(const LauncherSettings& a_settings) {
 
 bool SingleInstanceMutex::acquire(const std::wstring& a_name, LauncherHost& a_host) {
     // The name as written, with no prefix; initially owned when new.
-    m_handle.reset(CreateMutexW(nullptr, TRUE, a_name.c_str()));
+    const HANDLE mutex = CreateMutexW(nullptr, TRUE, a_name.c_str());
     const DWORD createError = GetLastError();
+    m_handle.reset(mutex);
     if (!m_handle) {
         return false;
     }

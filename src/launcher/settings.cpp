@@ -291,7 +291,7 @@ int saveJavaLocation(SettingsStore& a_store, const std::wstring& a_settingsPath,
     // the settings file is never seen half-written, and launchers that
     // rewrite it at the same time leave one complete file.
     const std::wstring newPath =
-        formatWideString(L"%s.%lu.tmp", a_settingsPath.c_str(), GetCurrentProcessId());
+        a_settingsPath + formatWideString(L".%lu.tmp", GetCurrentProcessId());
     const int written = writeStore(a_store, newPath);
     if (written == exit_codes::normalEnd && replaceSettingsFile(a_settingsPath, newPath)) {
         return exit_codes::normalEnd;

@@ -32,7 +32,9 @@ std::wstring executableFolder() {
 } // namespace
 
 std::wstring moduleRelativePath(const std::wstring& a_name) {
-    std::wstring path = executableFolder();
+    // The executable does not move while it runs.
+    static const std::wstring folder = executableFolder();
+    std::wstring path = folder;
     if (!a_name.empty()) {
         path.append(a_name, a_name.front() == L'\\' ? 1 : 0, std::wstring::npos);
     }

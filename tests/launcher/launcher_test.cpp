@@ -95,6 +95,22 @@ TEST_F(RunLauncher, TheTypicalStart) {
     EXPECT_EQ(host.messages.size(), 0u);
 }
 
+TEST_F(RunLauncher, LeavesNoHandleBehind) {
+    const std::wstring mutexName = L"tavrin-test-handles-" + std::to_wstring(GetCurrentProcessId());
+    writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
+    auto start = [&] {
+        host = ScriptedHost();
+        EXPECT_EQ(runWith({java16, started}), 0);
+        mutex.release();
+    };
+    start(); // the first run loads what stays loaded
+    const DWORD before = openHandleCount();
+    for (int i = 0; i < 20; ++i) {
+        start();
+    }
+    EXPECT_EQ(openHandleCount(), before);
+}
+
 TEST_F(RunLauncher, StartArgumentsTravelAsOneArgumentAfterTheJar) {
     writeSettings(settingsWith("start-arguments=--open my file.txt\r\nwait-for-exit=1\r\n"));
     EXPECT_EQ(runWith({java16, started}), 0);
