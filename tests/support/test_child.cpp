@@ -51,10 +51,10 @@ bool startsWith(const std::wstring& a_text, const wchar_t* a_prefix, std::wstrin
     return true;
 }
 
-void fill(DWORD a_stream, const std::wstring& a_spec) {
-    const std::size_t colon = a_spec.find(L':');
-    const unsigned long count = std::wcstoul(a_spec.c_str(), nullptr, 10);
-    const char character = static_cast<char>(a_spec.at(colon + 1));
+void fill(DWORD a_stream, const std::wstring& a_countAndCharacter) {
+    const std::size_t colon = a_countAndCharacter.find(L':');
+    const unsigned long count = std::wcstoul(a_countAndCharacter.c_str(), nullptr, 10);
+    const char character = static_cast<char>(a_countAndCharacter.at(colon + 1));
     writeAll(a_stream, std::string(count, character));
 }
 
