@@ -92,12 +92,17 @@ protected:
     std::wstring choose(const std::vector<std::wstring>& a_select, bool a_confirm = true) {
         std::wstring title;
         std::wstring caption;
+        std::vector<std::wstring> buttons;
+        bool editBox = false;
         bool selected = a_select.empty();
         std::wstring chosen;
         {
             User user([&](HWND a_dialog) {
                 caption = driver::windowText(a_dialog);
                 title = driver::folderDialogTitle(a_dialog);
+                // The new style's button for folders, and the edit box.
+                buttons = driver::readMessageBox(a_dialog).buttons;
+                editBox = driver::hasEditBox(a_dialog);
                 if (!a_select.empty()) {
                     selected = driver::selectFolder(a_dialog, a_select);
                 }
@@ -108,6 +113,8 @@ protected:
         EXPECT_TRUE(selected);
         EXPECT_EQ(title, L"Please browse for 'java.exe' location: ");
         EXPECT_EQ(caption, L"Browse for Folder");
+        EXPECT_EQ(buttons, (std::vector<std::wstring>{L"&Make New Folder", L"OK", L"Cancel"}));
+        EXPECT_TRUE(editBox);
         return chosen;
     }
 

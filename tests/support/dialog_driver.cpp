@@ -93,6 +93,11 @@ bool isFolderDialog(HWND a_dialog) {
     return childOfClass(a_dialog, L"SysTreeView32") != nullptr;
 }
 
+bool hasEditBox(HWND a_dialog) {
+    HWND edit = childOfClass(a_dialog, L"Edit");
+    return edit != nullptr && IsWindowVisible(edit);
+}
+
 std::wstring windowText(HWND a_window) {
     if (a_window == nullptr) {
         return std::wstring();

@@ -23,6 +23,8 @@ HWND waitForDialog(DWORD a_processId, DWORD a_timeoutMs, HANDLE a_stopWhenSignal
                    HWND a_ignored = nullptr);
 
 bool isFolderDialog(HWND a_dialog);
+// Whether the dialog has a visible edit box (the folder dialog's BIF_EDITBOX).
+bool hasEditBox(HWND a_dialog);
 MessageBoxView readMessageBox(HWND a_box);
 
 // Presses a button by its command id (IDOK, IDRETRY, IDCANCEL...).
