@@ -38,8 +38,8 @@ constexpr const wchar_t* askForJavaLocation = L"ask-for-java-location";
 constexpr const wchar_t* allowNewerVersion = L"allow-newer-version";
 } // namespace keys
 
-// Another launcher may be replacing the file at this instant: such a
-// conflict is waited out for about a second.
+// Another launcher may be reading or replacing the file at this instant:
+// such a conflict passes, and is waited out for about a second.
 constexpr int sharingAttempts = 40;
 constexpr DWORD sharingRetryDelayMs = 25;
 
@@ -47,16 +47,32 @@ bool isSharingConflict(DWORD a_error) {
     return a_error == ERROR_SHARING_VIOLATION || a_error == ERROR_LOCK_VIOLATION;
 }
 
-UniqueFile openForReading(const std::wstring& a_path) {
+// Repeats a_attempt while it fails with an error that a_passes calls
+// passing; true once it succeeds.
+template <typename Attempt, typename Passes>
+bool retryWhileConflicting(Attempt a_attempt, Passes a_passes) {
     for (int attempt = 1;; ++attempt) {
-        // Read sharing only: nobody rewrites the file while it is read.
-        UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file || !isSharingConflict(GetLastError()) || attempt == sharingAttempts) {
-            return file;
+        if (a_attempt()) {
+            return true;
+        }
+        if (!a_passes(GetLastError()) || attempt == sharingAttempts) {
+            return false;
         }
         Sleep(sharingRetryDelayMs);
     }
+}
+
+UniqueFile openForReading(const std::wstring& a_path) {
+    UniqueFile file;
+    retryWhileConflicting(
+        [&] {
+            // Read sharing only: nobody rewrites the file while it is read.
+            file.reset(CreateFileW(a_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return static_cast<bool>(file);
+        },
+        isSharingConflict);
+    return file;
 }
 
 bool readWholeFile(const std::wstring& a_path, std::string& a_bytes) {
@@ -163,47 +179,33 @@ int writeStore(const SettingsStore& a_store, const std::wstring& a_path) {
     return exit_codes::normalEnd;
 }
 
-bool isReadOnly(const std::wstring& a_path) {
-    const DWORD attributes = GetFileAttributesW(a_path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-// Gives the new file the settings file's hidden, system and archive marks,
-// which a rename would otherwise lose. Not needed for the rewrite itself, so
-// a failure is ignored.
-void copyAttributes(const std::wstring& a_from, const std::wstring& a_to) {
-    constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD attributes = GetFileAttributesW(a_from.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kept) != 0) {
-        SetFileAttributesW(a_to.c_str(), attributes & kept);
-    }
-}
-
 // Puts the new file in the settings file's place by a rename, which other
 // readers see in one step: the settings file is always there, old or new.
 // (ReplaceFileW is no such step under Wine: the name is briefly missing.)
 bool replaceSettingsFile(const std::wstring& a_settingsPath, const std::wstring& a_newPath) {
-    // Windows refuses to replace a read-only file; so does the launcher,
-    // also where the system would let it (Wine run as root).
-    if (isReadOnly(a_settingsPath)) {
-        return false;
-    }
-    copyAttributes(a_settingsPath, a_newPath);
-    for (int attempt = 1;; ++attempt) {
-        if (MoveFileExW(a_newPath.c_str(), a_settingsPath.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return true;
-        }
-        // A launcher reading the file holds it for a moment; Windows reports
-        // that as a refused access too.
-        const DWORD error = GetLastError();
-        if ((!isSharingConflict(error) && error != ERROR_ACCESS_DENIED) ||
-            attempt == sharingAttempts) {
+    const DWORD attributes = GetFileAttributesW(a_settingsPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // Windows refuses to replace a read-only file; so does the launcher,
+        // also where the system would let it (Wine run as root).
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             return false;
         }
-        Sleep(sharingRetryDelayMs);
+        // The marks a rename would otherwise lose. Not needed for the rewrite
+        // itself, so a failure is ignored.
+        constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        if ((attributes & kept) != 0) {
+            SetFileAttributesW(a_newPath.c_str(), attributes & kept);
+        }
     }
+    return retryWhileConflicting(
+        [&] {
+            return MoveFileExW(a_newPath.c_str(), a_settingsPath.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        },
+        // A launcher reading the file holds it for a moment; Windows reports
+        // that as a refused access too.
+        [](DWORD a_error) { return isSharingConflict(a_error) || a_error == ERROR_ACCESS_DENIED; });
 }
 
 } // namespace
