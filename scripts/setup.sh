@@ -7,7 +7,7 @@ set -eu
 # g++-mingw-w64-x86-64-posix    the cross compiler (posix threads: GoogleTest needs them)
 # binutils-mingw-w64-x86-64     objdump and windres for Windows executables
 # g++, zlib1g-dev, binutils     host tools: the icon generator, strings
-# libsimpleini-dev, googletest  the settings library and the test framework's sources
+# googletest                    the test framework's sources
 # wine, wine64, wine64-tools    running the tests; winegcc builds the Java bridge
 # xvfb, xauth                   a display for the message boxes and the folder dialog
 # icoutils                      wrestool and icotool read the executable's resources
@@ -17,7 +17,7 @@ packages="
   cmake ninja-build
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++ zlib1g-dev binutils
-  libsimpleini-dev googletest
+  googletest
   wine wine64 wine64-tools
   xvfb xauth
   icoutils

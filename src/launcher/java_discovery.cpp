@@ -3,8 +3,15 @@
 #include "launcher/launcher_host.h"
 #include "launcher/messages.h"
 #include "launcher/redirected_run.h"
+#include "platform/command_line.h"
+#include "platform/environment.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "process/process_executor.h"
+
+#include <windows.h>
+
+#include <vector>
 
 namespace {
 
@@ -34,6 +41,56 @@ std::string withoutPickedUpLines(const std::string& a_report) {
     return kept;
 }
 
+std::wstring withTrailingBackslash(const std::wstring& a_folder) {
+    return !a_folder.empty() && a_folder.back() == L'\\' ? a_folder : a_folder + L'\\';
+}
+
+// Relative: no colon, and not beginning with a backslash or a slash. A value
+// with a double quote is taken as written.
+bool isRelativeLocation(const std::wstring& a_location) {
+    return !a_location.empty() && a_location.find_first_of(L":\"") == std::wstring::npos &&
+           a_location.front() != L'\\' && a_location.front() != L'/';
+}
+
+// One runtime to ask for its version.
+struct Candidate {
+    std::wstring versionCommand;
+    std::wstring command;    // the head of the launch line
+    std::wstring remembered; // what java-location is set to
+    std::wstring executable; // its path, when known: checked at most once
+};
+
+Candidate plainCandidate(const wchar_t* a_executable) {
+    return Candidate{plainCommand, a_executable, a_executable, L""};
+}
+
+// A java.exe known by its full path: the dialog's folder, an installed one.
+Candidate executableCandidate(const std::wstring& a_executable) {
+    const std::wstring command = quotedProgram(a_executable);
+    return Candidate{command + versionSwitch, command, a_executable, a_executable};
+}
+
+// A value holding "java.exe" names the executable, possibly followed by
+// options; any other names its folder. Variables are expanded and a relative
+// value joins the launcher's folder for the run; what is remembered keeps the
+// form it was written in.
+Candidate configuredCandidate(const std::wstring& a_location) {
+    std::wstring resolved = expandEnvironmentVariables(a_location);
+    if (isRelativeLocation(resolved)) {
+        resolved = moduleRelativePath(resolved);
+    }
+    const std::size_t executable = resolved.find(L"java.exe");
+    if (executable != std::wstring::npos) {
+        const std::wstring command = javaProgramWithOptions(resolved);
+        return Candidate{command + versionSwitch, command, a_location,
+                         resolved.substr(0, executable + 8)};
+    }
+    const std::wstring folder = withTrailingBackslash(resolved);
+    return Candidate{quotedProgram(folder + L"java") + versionSwitch,
+                     quotedProgram(folder + L"java.exe"),
+                     withTrailingBackslash(a_location) + L"java.exe", folder + L"java.exe"};
+}
+
 // The search as a small state machine: each candidate is asked for its
 // version, and the answer decides between accepting it, stopping with a
 // message, or moving on to the next candidate.
@@ -45,8 +102,11 @@ public:
     JavaSearchResult run() {
         useFirstCandidate();
         for (;;) {
-            const int result = runVersionCheck();
+            const int result = runVersionCheck(m_candidate);
             if (result == processStartFailed) {
+                if (m_usingPlainCommand && installedRuntimeAccepted()) {
+                    return found();
+                }
                 if (!moveToNextCandidate()) {
                     return stopped();
                 }
@@ -73,26 +133,17 @@ public:
 
 private:
     enum class Verdict { accept, stop, tryAnother };
+    enum class Fit { suitable, unsuitable, unreadable };
 
-    // Empty, "java" and "java.exe" mean the search path. A value holding
-    // "java.exe" names the executable; any other value names its folder. The
-    // comparisons are case-sensitive, as the value is used as written.
+    // Empty, "java" and "java.exe" mean the search path; the comparisons are
+    // case-sensitive, as the value is used as written.
     void useFirstCandidate() {
-        m_versionCommand = plainCommand;
-        m_javaExecutable = L"java.exe";
-        m_usingPlainCommand = true;
         const std::wstring& location = m_request.javaLocation;
         if (location.empty() || location == L"java" || location == L"java.exe") {
+            m_candidate = plainCandidate(L"java.exe");
             return;
         }
-        if (location.find(L"java.exe") != std::wstring::npos) {
-            m_versionCommand = quotedProgram(location) + versionSwitch;
-            m_javaExecutable = location;
-        } else {
-            const std::wstring folder = location.back() == L'\\' ? location : location + L'\\';
-            m_versionCommand = quotedProgram(folder + L"java") + versionSwitch;
-            m_javaExecutable = folder + L"java.exe";
-        }
+        m_candidate = configuredCandidate(location);
         m_usingPlainCommand = false;
     }
 
@@ -100,8 +151,7 @@ private:
     // back to the search path once, then ask for a folder when allowed.
     bool moveToNextCandidate() {
         if (!m_usingPlainCommand) {
-            m_versionCommand = plainCommand;
-            m_javaExecutable = L"java";
+            m_candidate = plainCandidate(L"java");
             m_usingPlainCommand = true;
             return true;
         }
@@ -115,29 +165,74 @@ private:
             return false;
         }
         // A drive root comes with its backslash, any other folder without.
-        m_javaExecutable = folder.back() == L'\\' ? folder + L"java.exe" : folder + L"\\java.exe";
-        m_versionCommand = quotedProgram(m_javaExecutable) + versionSwitch;
+        m_candidate = executableCandidate(withTrailingBackslash(folder) + L"java.exe");
         return true;
     }
 
-    int runVersionCheck() {
+    // Once per start, before the user is first told or asked anything: the
+    // first installed runtime that suits, checked silently.
+    bool installedRuntimeAccepted() {
+        if (m_installedRuntimesTried || !m_request.findInstalledJava) {
+            return false;
+        }
+        m_installedRuntimesTried = true;
+        for (const std::wstring& executable : m_host.installedJavaRuntimes()) {
+            if (alreadyChecked(executable)) {
+                continue;
+            }
+            const Candidate candidate = executableCandidate(executable);
+            if (runVersionCheck(candidate) == processSucceeded && fitOfReport() == Fit::suitable) {
+                m_candidate = candidate;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool alreadyChecked(const std::wstring& a_executable) const {
+        for (const std::wstring& checked : m_checked) {
+            if (samePath(checked, a_executable)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    int runVersionCheck(const Candidate& a_candidate) {
+        if (!a_candidate.executable.empty()) {
+            m_checked.push_back(a_candidate.executable);
+        }
         m_outputText.clear();
         m_errorText.clear();
-        return runRedirected(m_host, m_outputText, m_errorText, m_versionCommand,
+        return runRedirected(m_host, m_outputText, m_errorText, a_candidate.versionCommand,
                              versionCheckBaseName, true, true, versionCheckTimeoutMs);
     }
 
-    Verdict judgeReportedVersion() {
+    // Suitable: from the minimum up to the maximum, and above the minimum
+    // only when newer versions are allowed.
+    Fit fitOfReport() const {
         const std::string& report = m_outputText.empty() ? m_errorText : m_outputText;
         std::wstring versionText;
         JavaVersion found;
         if (!extractVersionText(report, versionText) || !readJavaVersion(versionText, found)) {
-            showVersionMessage(messages::javaVersionUnreadable, messages::plainBox);
-            return Verdict::stop;
+            return Fit::unreadable;
         }
         const int order = compareJavaVersions(found, m_request.minJavaVersion);
-        if (order == 0 || (order > 0 && m_request.allowNewerVersion)) {
+        const bool belowMaximum =
+            !m_request.maxJavaVersion || compareJavaVersions(found, *m_request.maxJavaVersion) <= 0;
+        return (order == 0 || (order > 0 && m_request.allowNewerVersion)) && belowMaximum
+                   ? Fit::suitable
+                   : Fit::unsuitable;
+    }
+
+    Verdict judgeReportedVersion() {
+        const Fit fit = fitOfReport();
+        if (fit == Fit::suitable || installedRuntimeAccepted()) {
             return Verdict::accept;
+        }
+        if (fit == Fit::unreadable) {
+            showVersionMessage(messages::javaVersionUnreadable, messages::plainBox);
+            return Verdict::stop;
         }
         if (!m_request.askForJavaLocation) {
             showVersionMessage(messages::javaVersionUnsuitable, messages::plainBox);
@@ -165,14 +260,15 @@ private:
     JavaSearchResult finish(bool a_javaFound) {
         m_outputText.clear();
         m_errorText.clear();
-        return JavaSearchResult{a_javaFound, m_javaExecutable};
+        return JavaSearchResult{a_javaFound, m_candidate.remembered, m_candidate.command};
     }
 
     const JavaSearchRequest& m_request;
     LauncherHost& m_host;
-    std::wstring m_versionCommand;
-    std::wstring m_javaExecutable;
+    Candidate m_candidate;
     bool m_usingPlainCommand = true;
+    bool m_installedRuntimesTried = false;
+    std::vector<std::wstring> m_checked;
     std::string m_outputText;
     std::string m_errorText;
 };
@@ -181,12 +277,6 @@ private:
 
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host) {
     return JavaSearch(a_request, a_host).run();
-}
-
-std::wstring quotedProgram(const std::wstring& a_program) {
-    const bool needsQuotes = a_program.find_first_of(L" \t") != std::wstring::npos &&
-                             a_program.find(L'"') == std::wstring::npos;
-    return needsQuotes ? L"\"" + a_program + L"\"" : a_program;
 }
 
 bool extractVersionText(const std::string& a_report, std::wstring& a_versionText) {

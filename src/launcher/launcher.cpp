@@ -6,6 +6,7 @@
 #include "launcher/messages.h"
 #include "launcher/redirected_run.h"
 #include "launcher/settings.h"
+#include "platform/command_line.h"
 #include "platform/paths.h"
 #include "process/process_executor.h"
 
@@ -21,9 +22,29 @@ void refuseSecondInstance(LauncherHost& a_host) {
 }
 
 JavaSearchRequest searchRequestFrom(const LauncherSettings& a_settings) {
-    return JavaSearchRequest{a_settings.minJavaVersion, a_settings.minJavaVersionText,
-                             a_settings.javaLocation, a_settings.askForJavaLocation,
-                             a_settings.allowNewerVersion};
+    return JavaSearchRequest{a_settings.minJavaVersion,     a_settings.minJavaVersionText,
+                             a_settings.maxJavaVersion,     a_settings.javaLocation,
+                             a_settings.askForJavaLocation, a_settings.allowNewerVersion,
+                             a_settings.findInstalledJava};
+}
+
+// One argument for the application, between blanks as the line has always
+// put its start arguments.
+std::wstring applicationArgument(const std::wstring& a_argument) {
+    return L" " + quotedArgument(a_argument) + L" ";
+}
+
+int launch(LauncherHost& a_host, const std::wstring& a_commandLine, bool a_wait) {
+    // The system would not start it whole.
+    if (a_commandLine.size() > longestCommandLine) {
+        return processStartFailed;
+    }
+    // What the application writes lands in the redirection files; nothing
+    // of it is read here.
+    std::string unusedOutput;
+    std::string unusedError;
+    return runRedirected(a_host, unusedOutput, unusedError, a_commandLine, launchBaseName, false,
+                         a_wait, INFINITE);
 }
 
 } // namespace
@@ -61,40 +82,51 @@ void SingleInstanceMutex::release() {
     m_handle.reset();
 }
 
-std::wstring launchCommandLine(const std::wstring& a_javaExecutable,
-                               const LauncherSettings& a_settings) {
-    std::wstring line =
-        quotedProgram(a_javaExecutable) + L" -jar " + L" \"" + a_settings.jarPath + L"\" ";
+std::wstring launchCommandLine(const std::wstring& a_javaCommand,
+                               const LauncherSettings& a_settings,
+                               const std::vector<std::wstring>& a_applicationArguments) {
+    std::wstring line = a_javaCommand;
+    if (!a_settings.javaOptions.empty()) {
+        line += L" " + a_settings.javaOptions; // for the runtime, split by its own rules
+    }
+    line += L" -jar  \"" + a_settings.jarPath + L"\" ";
     if (!a_settings.startArguments.empty()) {
-        // One quoted argument for the application, never for the runtime.
-        line += L" \"" + a_settings.startArguments + L"\" ";
+        line += applicationArgument(a_settings.startArguments);
+    }
+    for (const std::wstring& argument : a_applicationArguments) {
+        line += applicationArgument(argument);
     }
     return line;
 }
 
-int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex) {
+int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex,
+                const std::vector<std::wstring>& a_launcherArguments) {
+    // Relative paths then mean the launcher's folder, and the plain java
+    // command is never taken from the folder the launcher was started in.
+    if (!enterExecutableFolder()) {
+        return exit_codes::unexpectedFailure;
+    }
     const std::wstring settingsPath = moduleRelativePath(settingsFileName);
     if (!fileExists(settingsPath)) {
         a_host.showMessage(messages::settingsMissing, messages::errorCaption, messages::plainBox);
         return exit_codes::settingsMissing;
     }
-    const std::unique_ptr<SettingsStore> store = loadSettingsStore(settingsPath);
-    if (!store) {
+    const std::optional<SettingsFile> settingsFile = loadSettingsStore(settingsPath);
+    if (!settingsFile) {
         return exit_codes::settingsUnreadable;
     }
-    PresentKeys presentKeys;
-    if (!indexSettingsKeys(*store, presentKeys, a_host)) {
+    if (!findSettingsSection(*settingsFile, a_host)) {
         return exit_codes::settingsSectionMissing;
     }
 
     // Before any other key is read: a second launcher is refused even when
     // the rest of the settings is wrong.
-    const std::wstring mutexName = readSingleRunMutexName(*store, presentKeys);
+    const std::wstring mutexName = readSingleRunMutexName(*settingsFile);
     if (!mutexName.empty() && !a_singleInstanceMutex.acquire(mutexName, a_host)) {
         return exit_codes::anotherInstanceRunning;
     }
 
-    LauncherSettings settings = readLauncherSettings(*store, presentKeys, a_host);
+    LauncherSettings settings = readLauncherSettings(*settingsFile, a_host);
     settings.singleRunMutexName = mutexName;
     if (!settings.settingsValid) {
         return exit_codes::settingsInvalid;
@@ -105,14 +137,11 @@ int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex
         return exit_codes::noJavaRuntimeAccepted;
     }
 
-    // What the application writes lands in the redirection files; nothing
-    // of it is read here.
-    std::string unusedOutput;
-    std::string unusedError;
-    if (runRedirected(a_host, unusedOutput, unusedError,
-                      launchCommandLine(java.javaExecutable, settings), launchBaseName, false,
-                      settings.waitForExit, INFINITE) != processSucceeded) {
+    const std::vector<std::wstring> noArguments;
+    const std::wstring commandLine = launchCommandLine(
+        java.javaCommand, settings, settings.passArguments ? a_launcherArguments : noArguments);
+    if (launch(a_host, commandLine, settings.waitForExit) != processSucceeded) {
         return exit_codes::launchFailed;
     }
-    return saveJavaLocation(*store, settingsPath, java.javaExecutable);
+    return saveJavaLocation(*settingsFile, settingsPath, java.javaExecutable);
 }

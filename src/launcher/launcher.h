@@ -3,6 +3,7 @@
 #include "platform/unique_handle.h"
 
 #include <string>
+#include <vector>
 
 class LauncherHost;
 struct LauncherSettings;
@@ -31,11 +32,16 @@ private:
 };
 
 // The start-up sequence, from finding tavrin.ini to rewriting it after the
-// launch. Returns the process exit code (see exit_codes.h).
-int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex);
+// launch. a_launcherArguments are the launcher's own command-line arguments,
+// which reach the application only with pass-arguments=1. Returns the
+// process exit code (see exit_codes.h).
+int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex,
+                const std::vector<std::wstring>& a_launcherArguments);
 
-// The command line that starts the application: the Java executable, -jar,
-// the JAR's full path in quotes and, when set, the start arguments as one
-// quoted argument after it.
-std::wstring launchCommandLine(const std::wstring& a_javaExecutable,
-                               const LauncherSettings& a_settings);
+// The command line that starts the application: the Java command, the
+// java-options as written, -jar, the JAR's full path in quotes and, when
+// set, the start arguments as one argument after it and then each of
+// a_applicationArguments.
+std::wstring launchCommandLine(const std::wstring& a_javaCommand,
+                               const LauncherSettings& a_settings,
+                               const std::vector<std::wstring>& a_applicationArguments);

@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
-// Everything through which the launcher reaches its user and starts other
-// programs. The real one calls MessageBoxW, the shell's folder dialog and
-// executeProcess; tests script the answers.
+// Everything through which the launcher reaches its user, the machine's Java
+// runtimes and other programs. The real one calls MessageBoxW, the shell's
+// folder dialog, the registry and executeProcess; tests script the answers.
 class LauncherHost {
 public:
     virtual ~LauncherHost() = default;
@@ -16,6 +17,10 @@ public:
 
     // The folder the user picks for java.exe, or empty when cancelled.
     virtual std::wstring chooseJavaFolder() = 0;
+
+    // The java.exe of every runtime installed on the machine that exists, in
+    // the order they are to be tried.
+    virtual std::vector<std::wstring> installedJavaRuntimes() = 0;
 
     // As executeProcess.
     virtual int runProcess(std::string& a_outputText, std::string& a_errorText,
@@ -33,6 +38,7 @@ class SystemHost final : public LauncherHost {
 public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
     std::wstring chooseJavaFolder() override;
+    std::vector<std::wstring> installedJavaRuntimes() override;
     int runProcess(std::string& a_outputText, std::string& a_errorText,
                    const std::wstring& a_commandLine, const std::wstring& a_baseName,
                    bool a_collect, bool a_wait, DWORD a_timeoutMs) override;

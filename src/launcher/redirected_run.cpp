@@ -4,26 +4,6 @@
 #include "platform/paths.h"
 #include "process/process_executor.h"
 
-#include <vector>
-
-namespace {
-
-// The user's temporary folder with its trailing backslash, or empty.
-std::wstring temporaryFolder() {
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length > buffer.size()) {
-        buffer.resize(length);
-        length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-    }
-    if (length == 0 || length >= buffer.size()) {
-        return std::wstring();
-    }
-    return std::wstring(buffer.data(), length);
-}
-
-} // namespace
-
 int runRedirected(LauncherHost& a_host, std::string& a_outputText, std::string& a_errorText,
                   const std::wstring& a_commandLine, const wchar_t* a_fileBaseName, bool a_collect,
                   bool a_wait, DWORD a_timeoutMs) {

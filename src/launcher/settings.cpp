@@ -3,39 +3,28 @@
 #include "launcher/exit_codes.h"
 #include "launcher/launcher_host.h"
 #include "launcher/messages.h"
+#include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
 #include <windows.h>
 
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
-
-#include <cstring>
-
-struct SettingsStore::Ini : CSimpleIniW {
-    // Case-insensitive names, a single entry per key, values end at their
-    // line end; UTF-8 on disk; no blanks around "=" when saved.
-    Ini() : CSimpleIniW(true, false, false) {
-        SetUnicode();
-        SetSpaces(false);
-    }
-};
-
 namespace {
 
-constexpr const wchar_t* section = L"tavrin";
-
 namespace keys {
-constexpr const wchar_t* singleRunMutex = L"single-run-mutex";
-constexpr const wchar_t* jarFileName = L"jar-file-name";
-constexpr const wchar_t* minJavaVersion = L"min-java-version";
-constexpr const wchar_t* javaLocation = L"java-location";
-constexpr const wchar_t* startArguments = L"start-arguments";
-constexpr const wchar_t* waitForExit = L"wait-for-exit";
-constexpr const wchar_t* askForJavaLocation = L"ask-for-java-location";
-constexpr const wchar_t* allowNewerVersion = L"allow-newer-version";
+constexpr const char* singleRunMutex = "single-run-mutex";
+constexpr const char* jarFileName = "jar-file-name";
+constexpr const char* minJavaVersion = "min-java-version";
+constexpr const char* maxJavaVersion = "max-java-version";
+constexpr const char* javaLocation = "java-location";
+constexpr const char* javaOptions = "java-options";
+constexpr const char* startArguments = "start-arguments";
+constexpr const char* waitForExit = "wait-for-exit";
+constexpr const char* askForJavaLocation = "ask-for-java-location";
+constexpr const char* allowNewerVersion = "allow-newer-version";
+constexpr const char* passArguments = "pass-arguments";
+constexpr const char* findInstalledJava = "find-installed-java";
 } // namespace keys
 
 // Another launcher may be reading or replacing the file at this instant:
@@ -93,24 +82,15 @@ bool readWholeFile(const std::wstring& a_path, std::string& a_bytes) {
     }
 }
 
-bool isPresent(const PresentKeys& a_presentKeys, const wchar_t* a_key) {
-    return a_presentKeys.count(a_key) != 0;
-}
-
-std::wstring valueOf(const SettingsStore& a_store, const wchar_t* a_key) {
-    const wchar_t* value = a_store.ini().GetValue(section, a_key, nullptr);
-    return value == nullptr ? std::wstring() : std::wstring(value);
-}
-
 // A value with a colon is a full path; any other joins the launcher's folder.
-bool readJarPath(const SettingsStore& a_store, const PresentKeys& a_presentKeys,
-                 LauncherHost& a_host, std::wstring& a_jarPath) {
-    if (!isPresent(a_presentKeys, keys::jarFileName)) {
+// A double quote cannot be in a Windows file name: such a JAR is missing.
+bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, std::wstring& a_jarPath) {
+    const std::optional<std::wstring> value = a_settings.value(keys::jarFileName);
+    if (!value) {
         return false;
     }
-    const std::wstring value = valueOf(a_store, keys::jarFileName);
-    a_jarPath = isAbsolutePath(value) ? value : moduleRelativePath(value);
-    if (fileExists(a_jarPath)) {
+    a_jarPath = isAbsolutePath(*value) ? *value : moduleRelativePath(*value);
+    if (a_jarPath.find(L'"') == std::wstring::npos && fileExists(a_jarPath)) {
         return true;
     }
     a_host.showMessage(formatWideString(messages::jarMissing, a_jarPath.c_str()),
@@ -118,65 +98,61 @@ bool readJarPath(const SettingsStore& a_store, const PresentKeys& a_presentKeys,
     return false;
 }
 
-bool readMinJavaVersion(const SettingsStore& a_store, const PresentKeys& a_presentKeys,
-                        LauncherSettings& a_settings) {
-    if (!isPresent(a_presentKeys, keys::minJavaVersion)) {
+bool readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    const std::optional<std::wstring> value = a_settings.value(keys::minJavaVersion);
+    if (!value) {
         return false;
     }
-    a_settings.minJavaVersionText = valueOf(a_store, keys::minJavaVersion);
-    return readJavaVersion(a_settings.minJavaVersionText, a_settings.minJavaVersion);
+    a_read.minJavaVersionText = *value;
+    return readSettingsVersion(*value, a_read.minJavaVersion);
 }
 
-void readOptionalText(const SettingsStore& a_store, const PresentKeys& a_presentKeys,
-                      const wchar_t* a_key, std::wstring& a_value) {
-    if (isPresent(a_presentKeys, a_key)) {
-        a_value = valueOf(a_store, a_key);
+// Optional; when given, a version not below the minimum.
+bool readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    const std::optional<std::wstring> value = a_settings.value(keys::maxJavaVersion);
+    if (!value) {
+        return true;
     }
-}
-
-bool readRequiredBoolean(const SettingsStore& a_store, const PresentKeys& a_presentKeys,
-                         const wchar_t* a_key, bool& a_value) {
-    if (!isPresent(a_presentKeys, a_key)) {
+    JavaVersion maximum;
+    if (!readSettingsVersion(*value, maximum) ||
+        compareJavaVersions(maximum, a_read.minJavaVersion) < 0) {
         return false;
     }
-    a_value = readSettingsBoolean(valueOf(a_store, a_key), a_value);
+    a_read.maxJavaVersion = maximum;
     return true;
 }
 
-// Writes the store's UTF-8 text straight to a file handle; iostreams would
-// multiply the executable's size. Remembers any failed or short write.
-class FileHandleWriter final : public CSimpleIniW::OutputWriter {
-public:
-    explicit FileHandleWriter(HANDLE a_file) : m_file(a_file) {}
-
-    void Write(const char* a_text) override {
-        const DWORD length = static_cast<DWORD>(std::strlen(a_text));
-        DWORD written = 0;
-        if (!WriteFile(m_file, a_text, length, &written, nullptr) || written != length) {
-            m_failed = true;
-        }
+void readOptionalText(const SettingsFile& a_settings, const char* a_key, std::wstring& a_value) {
+    if (const std::optional<std::wstring> value = a_settings.value(a_key)) {
+        a_value = *value;
     }
+}
 
-    bool failed() const { return m_failed; }
+// False when the key is absent, which only the required switches mind.
+bool readSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value) {
+    const std::optional<std::wstring> value = a_settings.value(a_key);
+    if (!value) {
+        return false;
+    }
+    a_value = readSettingsBoolean(*value, a_value);
+    return true;
+}
 
-private:
-    HANDLE m_file;
-    bool m_failed = false;
-};
-
-// The whole store into a new file; -9 when anything of it fails.
-int writeStore(const SettingsStore& a_store, const std::wstring& a_path) {
+bool writeNewFile(const std::wstring& a_path, const std::string& a_bytes, int& a_failure) {
     const UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return exit_codes::settingsNotWritable;
+        a_failure = exit_codes::settingsNotWritable;
+        return false;
     }
-    FileHandleWriter writer(file.get());
-    // No UTF-8 signature, whether or not the loaded file had one.
-    if (a_store.ini().Save(writer, false) < 0 || writer.failed() || !FlushFileBuffers(file.get())) {
-        return exit_codes::settingsNotSaved;
+    DWORD written = 0;
+    if (!WriteFile(file.get(), a_bytes.data(), static_cast<DWORD>(a_bytes.size()), &written,
+                   nullptr) ||
+        written != a_bytes.size() || !FlushFileBuffers(file.get())) {
+        a_failure = exit_codes::settingsNotSaved;
+        return false;
     }
-    return exit_codes::normalEnd;
+    return true;
 }
 
 // Puts the new file in the settings file's place by a rename, which other
@@ -210,67 +186,52 @@ bool replaceSettingsFile(const std::wstring& a_settingsPath, const std::wstring&
 
 } // namespace
 
-SettingsStore::SettingsStore() : m_ini(std::make_unique<Ini>()) {}
-SettingsStore::~SettingsStore() = default;
-
-std::unique_ptr<SettingsStore> loadSettingsStore(const std::wstring& a_settingsPath) {
+std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath) {
     std::string bytes;
     if (!readWholeFile(a_settingsPath, bytes)) {
-        return nullptr;
+        return std::nullopt;
     }
     // An empty file, or one with nothing but the UTF-8 signature, counts as
     // unreadable.
     if (bytes.empty() || bytes == "\xEF\xBB\xBF") {
-        return nullptr;
+        return std::nullopt;
     }
-    auto store = std::make_unique<SettingsStore>();
-    if (store->ini().LoadData(bytes.data(), bytes.size()) < 0) {
-        return nullptr;
-    }
-    return store;
+    return SettingsFile(std::move(bytes));
 }
 
-bool indexSettingsKeys(const SettingsStore& a_store, PresentKeys& a_presentKeys,
-                       LauncherHost& a_host) {
-    CSimpleIniW::TNamesDepend names;
-    if (!a_store.ini().GetAllKeys(section, names)) {
-        a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
-        return false;
+bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host) {
+    if (a_settings.hasSection()) {
+        return true;
     }
-    for (const CSimpleIniW::Entry& name : names) {
-        a_presentKeys.insert(name.pItem);
-    }
-    return true;
+    a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
+    return false;
 }
 
-std::wstring readSingleRunMutexName(const SettingsStore& a_store,
-                                    const PresentKeys& a_presentKeys) {
-    return isPresent(a_presentKeys, keys::singleRunMutex) ? valueOf(a_store, keys::singleRunMutex)
-                                                          : std::wstring();
+std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
+    return a_settings.value(keys::singleRunMutex).value_or(std::wstring());
 }
 
-LauncherSettings readLauncherSettings(const SettingsStore& a_store,
-                                      const PresentKeys& a_presentKeys, LauncherHost& a_host) {
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host) {
     // Every key is read even after a failure, so a missing JAR shows its own
     // message before the invalid-settings one.
-    LauncherSettings settings;
-    bool valid = readJarPath(a_store, a_presentKeys, a_host, settings.jarPath);
-    valid = readMinJavaVersion(a_store, a_presentKeys, settings) && valid;
-    readOptionalText(a_store, a_presentKeys, keys::javaLocation, settings.javaLocation);
-    readOptionalText(a_store, a_presentKeys, keys::startArguments, settings.startArguments);
-    valid = readRequiredBoolean(a_store, a_presentKeys, keys::waitForExit, settings.waitForExit) &&
-            valid;
-    valid = readRequiredBoolean(a_store, a_presentKeys, keys::askForJavaLocation,
-                                settings.askForJavaLocation) &&
-            valid;
-    valid = readRequiredBoolean(a_store, a_presentKeys, keys::allowNewerVersion,
-                                settings.allowNewerVersion) &&
-            valid;
-    settings.settingsValid = valid;
+    LauncherSettings read;
+    bool valid = readJarPath(a_settings, a_host, read.jarPath);
+    valid = readMinJavaVersion(a_settings, read) && valid;
+    valid = readMaxJavaVersion(a_settings, read) && valid;
+    readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
+    readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
+    read.javaOptions = expandEnvironmentVariables(read.javaOptions);
+    readOptionalText(a_settings, keys::startArguments, read.startArguments);
+    valid = readSwitch(a_settings, keys::waitForExit, read.waitForExit) && valid;
+    valid = readSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation) && valid;
+    valid = readSwitch(a_settings, keys::allowNewerVersion, read.allowNewerVersion) && valid;
+    readSwitch(a_settings, keys::passArguments, read.passArguments);
+    readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
+    read.settingsValid = valid;
     if (!valid) {
         a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
     }
-    return settings;
+    return read;
 }
 
 bool readSettingsBoolean(std::wstring a_value, bool a_default) {
@@ -284,20 +245,22 @@ bool readSettingsBoolean(std::wstring a_value, bool a_default) {
     return a_default;
 }
 
-int saveJavaLocation(SettingsStore& a_store, const std::wstring& a_settingsPath,
-                     const std::wstring& a_javaExecutable) {
-    // An existing entry keeps its place and comment; a new one comes last.
-    a_store.ini().SetValue(section, keys::javaLocation, a_javaExecutable.c_str());
-
+int saveJavaLocation(const SettingsFile& a_settings, const std::wstring& a_settingsPath,
+                     const std::wstring& a_javaLocation) {
+    const std::optional<std::string> changed =
+        a_settings.withValue(keys::javaLocation, a_javaLocation);
+    if (!changed) {
+        return exit_codes::normalEnd; // already so: most starts write nothing
+    }
     // Written beside the settings file, then put in its place in one step:
     // the settings file is never seen half-written, and launchers that
     // rewrite it at the same time leave one complete file.
     const std::wstring newPath =
         a_settingsPath + formatWideString(L".%lu.tmp", GetCurrentProcessId());
-    const int written = writeStore(a_store, newPath);
-    if (written == exit_codes::normalEnd && replaceSettingsFile(a_settingsPath, newPath)) {
+    int failure = exit_codes::settingsNotWritable;
+    if (writeNewFile(newPath, *changed, failure) && replaceSettingsFile(a_settingsPath, newPath)) {
         return exit_codes::normalEnd;
     }
     DeleteFileW(newPath.c_str()); // nothing more to do when this fails
-    return written == exit_codes::normalEnd ? exit_codes::settingsNotWritable : written;
+    return failure;
 }

@@ -1,5 +1,6 @@
 #include "launcher/launcher_host.h"
 
+#include "launcher/installed_java.h"
 #include "launcher/messages.h"
 
 #include "platform/folder_dialog.h"
@@ -14,6 +15,10 @@ int SystemHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption
 
 std::wstring SystemHost::chooseJavaFolder() {
     return browseForJavaFolder(messages::javaFolderDialogTitle);
+}
+
+std::vector<std::wstring> SystemHost::installedJavaRuntimes() {
+    return findInstalledJavaRuntimes();
 }
 
 int SystemHost::runProcess(std::string& a_outputText, std::string& a_errorText,

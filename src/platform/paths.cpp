@@ -61,3 +61,30 @@ bool fileExists(const std::wstring& a_path) {
     const DWORD attributes = GetFileAttributesW(a_path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+bool samePath(const std::wstring& a_left, const std::wstring& a_right) {
+    return CompareStringOrdinal(a_left.c_str(), static_cast<int>(a_left.size()), a_right.c_str(),
+                                static_cast<int>(a_right.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool enterExecutableFolder() {
+    if (SetCurrentDirectoryW(moduleRelativePath(L"").c_str())) {
+        return true;
+    }
+    // A folder path beyond the system's limit for the current directory: the
+    // system folder is searched anyway, so nothing is added to the search.
+    const std::wstring system = systemFolder();
+    return !system.empty() && SetCurrentDirectoryW(system.c_str());
+}
+
+std::wstring systemFolder() {
+    const std::wstring folder = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetSystemDirectoryW(a_buffer, a_size);
+    });
+    return folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\';
+}
+
+std::wstring temporaryFolder() {
+    return textFromSystem(
+        [](wchar_t* a_buffer, unsigned long a_size) { return GetTempPathW(a_size, a_buffer); });
+}

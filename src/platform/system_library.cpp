@@ -1,35 +1,34 @@
 #include "platform/system_library.h"
 
-#include "platform/unique_handle.h"
+#include "platform/paths.h"
 
 #include <cwchar>
+#include <string>
 
-namespace {
-
-struct ModuleTraits {
-    using Type = HMODULE;
-    static HMODULE empty() noexcept { return nullptr; }
-    static void close(HMODULE a_module) noexcept { FreeLibrary(a_module); }
-};
-using UniqueModule = UniqueResource<ModuleTraits>;
-
-} // namespace
+HMODULE loadFromSystemFolder(const wchar_t* a_name, decltype(LoadLibraryExW)* a_load) {
+    // Never from the application's folder or the current directory.
+    const HMODULE module = a_load(a_name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) {
+        return module;
+    }
+    const std::wstring folder = systemFolder();
+    return folder.empty() ? nullptr : a_load((folder + a_name).c_str(), nullptr, 0);
+}
 
 HMODULE systemLibrary(const wchar_t* a_name) {
     struct Loaded {
         const wchar_t* name = nullptr;
-        UniqueModule module;
+        HMODULE module = nullptr; // never freed: see the header
     };
-    // The launcher uses three libraries.
+    // The launcher uses four libraries.
     static Loaded loaded[4];
     for (Loaded& entry : loaded) {
         if (entry.name == nullptr || std::wcscmp(entry.name, a_name) == 0) {
-            if (!entry.module) {
+            if (entry.module == nullptr) {
                 entry.name = a_name;
-                // From the system folder only, never from the application's.
-                entry.module.reset(LoadLibraryExW(a_name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+                entry.module = loadFromSystemFolder(a_name, LoadLibraryExW);
             }
-            return entry.module.get();
+            return entry.module;
         }
     }
     return nullptr;

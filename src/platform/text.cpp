@@ -81,6 +81,31 @@ std::wstring copyWideString(const wchar_t* a_wcsSource) {
     return std::wstring(a_wcsSource);
 }
 
+std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
+    const int length = static_cast<int>(a_length);
+    if (length == 0) {
+        return std::wstring();
+    }
+    std::wstring text(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, a_bytes, length, nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, a_bytes, length, text.data(), static_cast<int>(text.size()));
+    return text;
+}
+
+std::string encodeUtf8(const std::wstring& a_text) {
+    const int length = static_cast<int>(a_text.size());
+    if (length == 0) {
+        return std::string();
+    }
+    std::string bytes(static_cast<std::size_t>(WideCharToMultiByte(
+                          CP_UTF8, 0, a_text.data(), length, nullptr, 0, nullptr, nullptr)),
+                      '\0');
+    WideCharToMultiByte(CP_UTF8, 0, a_text.data(), length, bytes.data(),
+                        static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
+}
+
 std::wstring formatWideString(const wchar_t* a_wcsFormat, ...) {
     va_list arguments;
     va_start(arguments, a_wcsFormat);

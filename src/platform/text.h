@@ -22,6 +22,11 @@ std::string toNarrowString(const wchar_t* a_wcsSource);
 std::wstring toWideString(const char* a_tcsSource);
 std::wstring copyWideString(const wchar_t* a_wcsSource);
 
+// UTF-8 bytes to UTF-16 and back; what is not UTF-8 (or UTF-16) becomes
+// U+FFFD, as the system's conversion does it.
+std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length);
+std::string encodeUtf8(const std::wstring& a_text);
+
 // printf-style formatting in which "%s" takes a wide string. The result is at
 // most formatBufferCharacters long; longer texts are cut.
 constexpr std::size_t formatBufferCharacters = 5048;

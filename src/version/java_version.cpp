@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <climits>
 #include <cwchar>
 #include <stdexcept>
 #include <vector>
@@ -58,6 +59,22 @@ bool tryParseJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
     }
 }
 
+// Decimal digits that fit an int, blanks around them allowed.
+bool isPlainNumber(const std::wstring& a_piece) {
+    const std::wstring digits = trimmedCopy(a_piece, L' ');
+    long long value = 0;
+    for (wchar_t digit : digits) {
+        if (digit < L'0' || digit > L'9') {
+            return false;
+        }
+        value = value * 10 + (digit - L'0');
+        if (value > INT_MAX) {
+            return false;
+        }
+    }
+    return !digits.empty();
+}
+
 } // namespace
 
 void parseJavaVersion(const wchar_t* a_wcsText, JavaVersion& a_version) {
@@ -98,4 +115,13 @@ int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right) {
 bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
     return tryParseJavaVersion(a_text, a_version) ||
            tryParseJavaVersion(normalisedVersionText(a_text), a_version);
+}
+
+bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version) {
+    const std::vector<std::wstring> pieces = splitAtDots(a_text.c_str());
+    if (!isPlainNumber(pieces[0]) || (pieces.size() > 1 && !isPlainNumber(pieces[1]))) {
+        a_version = JavaVersion{};
+        return false;
+    }
+    return readJavaVersion(a_text, a_version);
 }

@@ -28,3 +28,9 @@ int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right);
 // once more as its first two dot-separated pieces, or with ".0" appended when
 // it has no dot. False when neither form parses.
 bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version);
+
+// What the launcher uses for the versions the settings give. Their first two
+// dot-separated pieces (one piece means minor 0) must be decimal digits that
+// fit an int, blanks around them allowed; beyond that, as readJavaVersion.
+// So "1,8" and "2147483648.0" are refused, and "1.8.0_20" reads as 1.8.
+bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version);

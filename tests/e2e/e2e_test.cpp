@@ -271,6 +271,126 @@ TEST(EndToEnd, JavaLocationAsFolderExecutableOrPlainCommand) {
     }
 }
 
+// The launcher runs in its own folder: a java.exe in the folder it was
+// started from is never taken for the one on the search path.
+TEST(EndToEnd, AJavaExeInTheFolderItIsStartedFromIsNotRun) {
+    TypicalApplication typical;
+    std::wstring startFolder = typical.app.scratch().path();
+    startFolder.pop_back();
+    const JavaRuntime planted(startFolder);
+    typical.app.writeSettings(settingsWith());
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].executable, typical.java.executable());
+    EXPECT_EQ(runs[1].executable, typical.java.executable());
+}
+
+// What the runtime and the application receive, as the C runtime splits it.
+TEST(EndToEnd, OptionsArgumentsAndTheShellsArgumentsArriveAsWritten) {
+    TypicalApplication typical;
+    typical.app.environment[L"TAVRIN_TEST_HOME"] = L"C:\\Users\\Ana";
+    typical.app.arguments = {L"C:\\Users\\Ana\\Documents\\plan 2026.xml", L"say \"hi\"",
+                             L"C:\\trailing\\", L"", L"\u65e5\u672c \u041f"};
+    typical.app.writeSettings(
+        settingsWith({{"java-options", "-Xmx64m -Dapp.home=\"%TAVRIN_TEST_HOME%\\Example App\""},
+                      {"start-arguments", "C:\\data\\"},
+                      {"pass-arguments", "1"}}));
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].arguments, (std::vector<std::wstring>{L"java", L"-version"}));
+    std::vector<std::wstring> expected{L"java.exe",
+                                       L"-Xmx64m",
+                                       L"-Dapp.home=C:\\Users\\Ana\\Example App",
+                                       L"-jar",
+                                       typical.app.path(L"lib\\app.jar"),
+                                       L"C:\\data\\"};
+    expected.insert(expected.end(), typical.app.arguments.begin(), typical.app.arguments.end());
+    EXPECT_EQ(runs[1].arguments, expected);
+}
+
+TEST(EndToEnd, OptionsAfterAJavaExeWithBlanksStayOptions) {
+    TypicalApplication typical;
+    const std::string location = utf8(typical.java.executable()) + " -Xmx1g";
+    const std::string settings = settingsWith({{"java-location", location}});
+    typical.app.writeSettings(settings);
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{typical.java.executable(), L"-Xmx1g", L"-jar",
+                                         typical.app.path(L"lib\\app.jar")}));
+    EXPECT_EQ(typical.app.settings(), settings) << "the author's value was replaced";
+}
+
+// Started from elsewhere (as every run here is), a runtime beside the
+// application is found, and remembered in the form the author wrote.
+TEST(EndToEnd, ARuntimeBundledBesideTheApplication) {
+    Application app;
+    app.writeJar();
+    const JavaRuntime bundled(app.path(L"runtime\\bin"));
+    app.writeSettings(settingsWith({{"java-location", "runtime\\bin"}}));
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "first start" : "second start");
+        EXPECT_EQ(app.run().exitCode, 0);
+        EXPECT_EQ(app.settings(), settingsWith({{"java-location", "runtime\\bin\\java.exe"}}));
+    }
+    const std::vector<JavaRecord> runs = app.javaRuns();
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].executable, bundled.executable());
+    EXPECT_EQ(runs[3].arguments.front(), bundled.executable());
+}
+
+// Before the user is told or asked anything: JAVA_HOME, then the registry.
+TEST(EndToEnd, InstalledRuntimesAreFoundBeforeTheUserIsAsked) {
+    Application app;
+    app.writeJar();
+    const JavaRuntime tooOld(app.scratch() / L"jdk-6\\bin",
+                             {{"FAKE_JAVA_REPORT", report("1.6.0_45")}});
+    const JavaRuntime registered(app.scratch() / L"temurin-17\\bin",
+                                 {{"FAKE_JAVA_REPORT", report("17.0.9")}});
+    const JavaRuntime javaHome(app.scratch() / L"jdk-home\\bin");
+    const std::string settings = settingsWith({{"ask-for-java-location", "1"}});
+    {
+        SCOPED_TRACE("JAVA_HOME");
+        app.environment[L"JAVA_HOME"] = app.scratch() / L"jdk-home";
+        app.writeSettings(settings);
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+        EXPECT_EQ(app.settings(),
+                  settings + "java-location=" + utf8(javaHome.executable()) + "\r\n");
+    }
+    app.environment[L"JAVA_HOME"] = L"";
+    RegistryKeys keys;
+    keys.add(L"HKLM\\SOFTWARE\\JavaSoft\\JDK\\99.0-tavrin-e2e", L"", L"JavaHome",
+             app.scratch() / L"jdk-6");
+    keys.add(L"HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.9.9-tavrin-e2e", L"\\hotspot\\MSI",
+             L"Path", app.scratch() / L"temurin-17\\");
+    {
+        SCOPED_TRACE("the registry: the newest, too old, is passed over");
+        app.writeSettings(
+            settingsWith({{"ask-for-java-location", "1"}, {"min-java-version", "11"}}));
+        const std::size_t before = app.javaRuns().size();
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+        const std::vector<JavaRecord> runs = app.javaRuns();
+        ASSERT_EQ(runs.size(), before + 3);
+        EXPECT_EQ(runs[before].executable, tooOld.executable());
+        EXPECT_EQ(runs[before + 1].executable, registered.executable());
+        EXPECT_EQ(runs[before + 2].arguments.front(), registered.executable());
+    }
+    {
+        SCOPED_TRACE("switched off: the question of today");
+        app.writeSettings(settingsWith({{"min-java-version", "11"}, {"find-installed-java", "0"}}));
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, -5);
+        expectDialogs(result.dialogs, {m2(L"11")});
+    }
+}
+
 TEST(EndToEnd, ARuntimeFolderWithBlanksIsQuotedOnTheCommandLines) {
     TypicalApplication typical;
     const std::string location = utf8(typical.java.folder());
@@ -532,9 +652,10 @@ TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_TRUE(result.dialogs.empty());
     }
-    EXPECT_EQ(typical.app.settings(),
-              "; written by hand\r\n\r\n\r\n" + settingsWith({{"wait-for-exit", "0"}}) +
-                  "java-location=java.exe\r\n\r\n\r\n[extra]\r\nkey=value\r\n");
+    // Every byte as it was, and java-location after the section's last key.
+    EXPECT_EQ(typical.app.settings(), "; written by hand\r\n\r\n" +
+                                          settingsWith({{"wait-for-exit", "0"}}) +
+                                          "java-location=java.exe\r\n\r\n[extra]\r\nkey=value\r\n");
     EXPECT_TRUE(filesMatching(typical.app.path(L"*.tmp")).empty())
         << "a temporary file was left behind";
 }

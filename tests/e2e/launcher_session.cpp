@@ -131,6 +131,7 @@ Application::Application(const std::wstring& a_folderName)
     makeDirectories(m_folder);
     copyFileOrFail(launcherExecutable(), path(L"tavrin.exe"));
     environment[L"FAKE_JAVA_RECORD"] = recordFile();
+    environment[L"JAVA_HOME"] = L""; // removed: runtimes are found where a test puts them
     searchPath({});
 }
 
@@ -166,7 +167,11 @@ ChildProcess Application::start() const {
     // Somewhere else than the application folder: the launcher must not
     // depend on the folder it is started from.
     options.workingDirectory = m_scratch.path();
-    return startChild(quoteArgument(path(L"tavrin.exe")), options);
+    std::wstring commandLine = quoteArgument(path(L"tavrin.exe"));
+    for (const std::wstring& argument : arguments) {
+        commandLine += L" " + quoteArgument(argument);
+    }
+    return startChild(commandLine, options);
 }
 
 RunResult Application::drive(ChildProcess& a_launcher, const std::vector<UserAction>& a_actions,

@@ -83,9 +83,11 @@ public:
     std::string settings() const;
     void writeJar(const std::wstring& a_name = L"lib\\app.jar") const;
 
-    // The environment of the launcher: FAKE_JAVA_ settings, and PATH made of
-    // a_pathFolders and the system folders (no Java there).
+    // The environment of the launcher: FAKE_JAVA_ settings, no JAVA_HOME,
+    // and PATH made of a_pathFolders and the system folders (no Java there).
     std::map<std::wstring, std::wstring> environment;
+    // The launcher's own command-line arguments, as the shell gives them.
+    std::vector<std::wstring> arguments;
     void searchPath(const std::vector<std::wstring>& a_pathFolders);
     // Every stand-in run is recorded here.
     std::wstring recordFile() const { return m_scratch / L"java-runs.txt"; }

@@ -44,14 +44,24 @@ Answer reportOnError(const std::string& a_version) {
 const Answer notStarted{-2, "", ""};
 
 JavaSearchRequest request(const std::wstring& a_min, const std::wstring& a_location = L"",
-                          bool a_ask = true, bool a_allowNewer = true) {
+                          bool a_ask = true, bool a_allowNewer = true,
+                          const std::wstring& a_max = L"") {
     JavaSearchRequest result;
     result.minJavaVersionText = a_min;
     EXPECT_TRUE(readJavaVersion(a_min, result.minJavaVersion));
+    if (!a_max.empty()) {
+        result.maxJavaVersion.emplace();
+        EXPECT_TRUE(readJavaVersion(a_max, *result.maxJavaVersion));
+    }
     result.javaLocation = a_location;
     result.askForJavaLocation = a_ask;
     result.allowNewerVersion = a_allowNewer;
     return result;
+}
+
+JavaSearchRequest withoutInstalledRuntimes(JavaSearchRequest a_request) {
+    a_request.findInstalledJava = false;
+    return a_request;
 }
 
 struct SearchCase {
@@ -62,7 +72,9 @@ struct SearchCase {
     std::vector<int> boxAnswers;
     std::vector<std::wstring> expectedLog;
     bool found;
-    std::wstring executable;
+    std::wstring executable;    // remembered in java-location
+    std::wstring command = L""; // the launch line's head, when it differs
+    std::vector<std::wstring> installed = {};
 };
 
 void expectSearch(const SearchCase& a_case) {
@@ -71,11 +83,13 @@ void expectSearch(const SearchCase& a_case) {
     host.processAnswers.assign(a_case.runs.begin(), a_case.runs.end());
     host.folderAnswers.assign(a_case.folders.begin(), a_case.folders.end());
     host.boxAnswers.assign(a_case.boxAnswers.begin(), a_case.boxAnswers.end());
+    host.installedRuntimes = a_case.installed;
     const JavaSearchResult result = findJavaRuntime(a_case.request, host);
     EXPECT_EQ(host.log, a_case.expectedLog);
     EXPECT_EQ(result.javaFound, a_case.found);
     if (a_case.found) {
         EXPECT_EQ(result.javaExecutable, a_case.executable);
+        EXPECT_EQ(result.javaCommand, a_case.command.empty() ? a_case.executable : a_case.command);
     }
     EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
     EXPECT_TRUE(host.folderAnswers.empty()) << "scripted folders left over";
@@ -90,6 +104,7 @@ void expectSearch(const SearchCase& a_case) {
 }
 
 TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
+    SetEnvironmentVariableW(L"TAVRIN_TEST_JDK", L"D:\\jdk 17");
     const SearchCase cases[] = {
         {"no location",
          request(L"1.5"),
@@ -115,14 +130,15 @@ TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
          {run(L"java -version")},
          true,
          L"java.exe"},
-        {"JAVA.EXE is a folder",
+        {"JAVA.EXE is a folder, relative to the launcher",
          request(L"1.5", L"JAVA.EXE"),
          {reportOnError("1.6")},
          {},
          {},
-         {run(L"JAVA.EXE\\java -version ")},
+         {run(moduleRelativePath(L"JAVA.EXE\\java -version "))},
          true,
-         L"JAVA.EXE\\java.exe"},
+         L"JAVA.EXE\\java.exe",
+         moduleRelativePath(L"JAVA.EXE\\java.exe")},
         {"folder",
          request(L"1.5", L"C:\\jdk\\bin"),
          {reportOnError("1.6")},
@@ -162,7 +178,52 @@ TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
          {},
          {run(L"\"C:\\Program Files\\Java\\bin\\java.exe\" -version ")},
          true,
-         L"C:\\Program Files\\Java\\bin\\java.exe"},
+         L"C:\\Program Files\\Java\\bin\\java.exe",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\""},
+        {"options after the executable stay options, unquoted",
+         request(L"1.5", L"C:\\Program Files\\Java\\bin\\java.exe -Xmx1g -Da=\"b c\""),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g -Da=\"b c\" -version ")},
+         true,
+         L"C:\\Program Files\\Java\\bin\\java.exe -Xmx1g -Da=\"b c\"",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g -Da=\"b c\""},
+        {"relative folder",
+         request(L"1.5", L"runtime\\bin"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(moduleRelativePath(L"runtime\\bin\\java -version "))},
+         true,
+         L"runtime\\bin\\java.exe",
+         moduleRelativePath(L"runtime\\bin\\java.exe")},
+        {"relative executable above the launcher's folder",
+         request(L"1.5", L"..\\jdk\\bin\\java.exe"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(moduleRelativePath(L"..\\jdk\\bin\\java.exe -version "))},
+         true,
+         L"..\\jdk\\bin\\java.exe",
+         moduleRelativePath(L"..\\jdk\\bin\\java.exe")},
+        {"a slash or a backslash first is not relative",
+         request(L"1.5", L"/jdk/bin"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"/jdk/bin\\java -version ")},
+         true,
+         L"/jdk/bin\\java.exe"},
+        {"a variable: expanded to run, kept to remember",
+         request(L"1.5", L"%TAVRIN_TEST_JDK%\\bin"),
+         {reportOnError("1.6")},
+         {},
+         {},
+         {run(L"\"D:\\jdk 17\\bin\\java\" -version ")},
+         true,
+         L"%TAVRIN_TEST_JDK%\\bin\\java.exe",
+         L"\"D:\\jdk 17\\bin\\java.exe\""},
         {"folder with a tab is quoted",
          request(L"1.5", L"C:\\My\tJava"),
          {reportOnError("1.6")},
@@ -170,7 +231,8 @@ TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
          {},
          {run(L"\"C:\\My\tJava\\java\" -version ")},
          true,
-         L"C:\\My\tJava\\java.exe"},
+         L"C:\\My\tJava\\java.exe",
+         L"\"C:\\My\tJava\\java.exe\""},
         {"already quoted stays as written",
          request(L"1.5", L"\"C:\\Program Files\\Java\\bin\\java.exe\""),
          {reportOnError("1.6")},
@@ -183,6 +245,7 @@ TEST(FindJavaRuntime, FirstCandidateFromTheConfiguredLocation) {
     for (const SearchCase& c : cases) {
         expectSearch(c);
     }
+    SetEnvironmentVariableW(L"TAVRIN_TEST_JDK", nullptr);
 }
 
 TEST(FindJavaRuntime, NoRuntimeFallsBackOnceThenAsks) {
@@ -242,7 +305,8 @@ TEST(FindJavaRuntime, NoRuntimeFallsBackOnceThenAsks) {
          {},
          {run(L"java -version"), folder, run(L"\"C:\\Program Files\\Java\\java.exe\" -version ")},
          true,
-         L"C:\\Program Files\\Java\\java.exe"},
+         L"C:\\Program Files\\Java\\java.exe",
+         L"\"C:\\Program Files\\Java\\java.exe\""},
         {"chosen folder without java, asked again",
          request(L"1.6"),
          {notStarted, notStarted, notStarted},
@@ -348,6 +412,38 @@ TEST(FindJavaRuntime, VersionsAreOrderedAgainstTheMinimum) {
          {run(L"java -version"), m4(L"1.6"), folder, m1()},
          false,
          L""},
+        {"within the maximum",
+         request(L"11", L"", false, true, L"17"),
+         {reportOnError("17.0.12")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe"},
+        {"above the maximum, not asking",
+         request(L"11", L"", false, true, L"17"),
+         {reportOnError("21.0.1")},
+         {},
+         {},
+         {run(L"java -version"), m3(L"11")},
+         false,
+         L""},
+        {"above the maximum, Retry opens the dialog",
+         request(L"11", L"", true, true, L"17"),
+         {reportOnError("21.0.1"), reportOnError("17")},
+         {L"D:\\jdk17"},
+         {IDRETRY},
+         {run(L"java -version"), m4(L"11"), folder, run(L"D:\\jdk17\\java.exe -version ")},
+         true,
+         L"D:\\jdk17\\java.exe"},
+        {"the maximum with newer versions refused",
+         request(L"11", L"", false, false, L"17"),
+         {reportOnError("17")},
+         {},
+         {},
+         {run(L"java -version"), m3(L"11")},
+         false,
+         L""},
         {"the fallback is taken only once",
          request(L"1.6", L"C:\\old\\bin"),
          {notStarted, reportOnError("1.5"), reportOnError("1.4"), reportOnError("1.6")},
@@ -450,6 +546,125 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
     };
     for (const SearchCase& c : cases) {
         expectSearch(c);
+    }
+}
+
+// Before the first message or question: the installed runtimes, silently.
+TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
+    const std::wstring jdk8 = L"C:\\Java\\jdk8\\bin\\java.exe";
+    const std::wstring jdk17 = L"C:\\Program Files\\Java\\jdk17\\bin\\java.exe";
+    const std::wstring jdk21 = L"D:\\jdk21\\bin\\java.exe";
+    const std::wstring runJdk8 = run(jdk8 + L" -version ");
+    const std::wstring runJdk17 = run(L"\"" + jdk17 + L"\" -version ");
+    const std::wstring runJdk21 = run(jdk21 + L" -version ");
+    const SearchCase cases[] = {
+        {"none on the search path: the first that suits",
+         request(L"11"),
+         {notStarted, reportOnError("1.8.0_392"), reportOnError("17.0.9")},
+         {},
+         {},
+         {run(L"java -version"), runJdk8, runJdk17},
+         true,
+         jdk17,
+         L"\"" + jdk17 + L"\"",
+         {jdk8, jdk17, jdk21}},
+        {"the configured one too old: no question",
+         request(L"11", L"C:\\Java\\jdk8\\bin", true),
+         {reportOnError("1.8"), reportOnError("21")},
+         {},
+         {},
+         {run(L"C:\\Java\\jdk8\\bin\\java -version "), runJdk21},
+         true,
+         jdk21,
+         L"",
+         {L"c:\\java\\JDK8\\bin\\java.exe", jdk21}},
+        {"a report that cannot be read: no message",
+         request(L"11"),
+         {{0, "", "no version here"}, reportOnError("21")},
+         {},
+         {},
+         {run(L"java -version"), runJdk21},
+         true,
+         jdk21,
+         L"",
+         {jdk21}},
+        {"none suits: the messages of today, about the same runtime",
+         request(L"11", L"", false),
+         {reportOnError("1.8"), {-3, "", ""}, {0, "", "???"}, notStarted},
+         {},
+         {},
+         {run(L"java -version"), runJdk8, runJdk17, runJdk21, m3(L"11")},
+         false,
+         L"",
+         L"",
+         {jdk8, jdk17, jdk21}},
+        {"none suits: Retry goes on as today, without looking again",
+         request(L"11", L"C:\\old\\bin"),
+         {reportOnError("1.8"), reportOnError("1.8"), reportOnError("10")},
+         {L""},
+         {IDRETRY, IDRETRY},
+         {run(L"C:\\old\\bin\\java -version "), runJdk8, m4(L"11"), run(L"java -version"),
+          m4(L"11"), folder, m1()},
+         false,
+         L"",
+         L"",
+         {jdk8}},
+        {"none suits: Ignore takes the runtime the question was about",
+         request(L"11", L"C:\\old\\bin"),
+         {reportOnError("1.8"), reportOnError("1.8")},
+         {},
+         {IDIGNORE},
+         {run(L"C:\\old\\bin\\java -version "), runJdk8, m4(L"11")},
+         true,
+         L"C:\\old\\bin\\java.exe",
+         L"",
+         {jdk8}},
+        {"switched off: today's search",
+         withoutInstalledRuntimes(request(L"11", L"", false)),
+         {notStarted},
+         {},
+         {},
+         {run(L"java -version"), m2(L"11")},
+         false,
+         L"",
+         L"",
+         {jdk21}},
+        {"the first runtime suits: nothing else runs",
+         request(L"11"),
+         {reportOnError("17")},
+         {},
+         {},
+         {run(L"java -version")},
+         true,
+         L"java.exe",
+         L"",
+         {jdk21}},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+}
+
+TEST(FindJavaRuntime, InstalledRuntimesAreLookedUpOnlyWhenNeededAndOnce) {
+    const struct {
+        JavaSearchRequest request;
+        std::vector<Answer> runs;
+        std::vector<int> boxAnswers;
+        int queries;
+    } cases[] = {
+        {request(L"11"), {reportOnError("17")}, {}, 0},
+        {withoutInstalledRuntimes(request(L"11", L"", false)), {notStarted}, {}, 0},
+        {request(L"11", L"C:\\old\\bin"),
+         {reportOnError("1.8"), reportOnError("1.8")},
+         {IDRETRY, IDABORT},
+         1},
+    };
+    for (const auto& c : cases) {
+        ScriptedHost host;
+        host.processAnswers.assign(c.runs.begin(), c.runs.end());
+        host.boxAnswers.assign(c.boxAnswers.begin(), c.boxAnswers.end());
+        findJavaRuntime(c.request, host);
+        EXPECT_EQ(host.installedRuntimeQueries, c.queries);
     }
 }
 
@@ -570,15 +785,6 @@ TEST(ExtractVersionText, BetweenTheFirstTwoQuotes) {
             EXPECT_EQ(text, c.text) << c.report;
         }
     }
-}
-
-TEST(QuotedProgram, OnlyPathsWithBlanksOrTabsAndNoQuote) {
-    EXPECT_EQ(quotedProgram(L"java.exe"), L"java.exe");
-    EXPECT_EQ(quotedProgram(L"C:\\Program Files\\java.exe"), L"\"C:\\Program Files\\java.exe\"");
-    EXPECT_EQ(quotedProgram(L"C:\\a\tb\\java.exe"), L"\"C:\\a\tb\\java.exe\"");
-    EXPECT_EQ(quotedProgram(L"\"C:\\Program Files\\java.exe\""),
-              L"\"C:\\Program Files\\java.exe\"");
-    EXPECT_EQ(quotedProgram(L""), L"");
 }
 
 } // namespace

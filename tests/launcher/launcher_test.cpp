@@ -65,9 +65,9 @@ protected:
                a_extraKeys;
     }
 
-    int runWith(std::vector<Answer> a_runs) {
+    int runWith(std::vector<Answer> a_runs, const std::vector<std::wstring>& a_arguments = {}) {
         host.processAnswers.assign(a_runs.begin(), a_runs.end());
-        const int result = runLauncher(host, mutex);
+        const int result = runLauncher(host, mutex, a_arguments);
         EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
         return result;
     }
@@ -109,6 +109,93 @@ TEST_F(RunLauncher, LeavesNoHandleBehind) {
         start();
     }
     EXPECT_EQ(openHandleCount(), before);
+}
+
+TEST_F(RunLauncher, RunsInItsOwnFolderWhereverItWasStarted) {
+    writeSettings(settingsWith(""));
+    ScratchFolder elsewhere;
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.path().c_str()));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    wchar_t current[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+    EXPECT_TRUE(samePath(std::wstring(current, length) + L"\\", moduleRelativePath(L"")))
+        << utf8(current);
+}
+
+// What the application and the runtime receive: the launch line split as
+// the C runtime splits it.
+TEST_F(RunLauncher, WhatTheLaunchLineCarries) {
+    const std::wstring jar = jarPath;
+    const struct {
+        const char* name;
+        std::string keys;
+        std::vector<std::wstring> launcherArguments;
+        std::vector<std::wstring> argv; // after java.exe
+    } cases[] = {
+        {"no new keys: as always", "", {L"ignored"}, {L"-jar", jar}},
+        {"java-options before -jar, as written",
+         "java-options=-Xmx2g -Dapp.home=\"%TAVRIN_TEST_HOME%\\Example App\" --add-opens "
+         "java.base/java.lang=ALL-UNNAMED\r\n",
+         {},
+         {L"-Xmx2g", L"-Dapp.home=C:\\Users\\Ana\\Example App", L"--add-opens",
+          L"java.base/java.lang=ALL-UNNAMED", L"-jar", jar}},
+        {"start arguments ending in a backslash",
+         "start-arguments=C:\\data\\\r\n",
+         {},
+         {L"-jar", jar, L"C:\\data\\"}},
+        {"start arguments with quotes",
+         "start-arguments=say \"hi\"\r\n",
+         {},
+         {L"-jar", jar, L"say \"hi\""}},
+        {"start arguments that would close their quotes",
+         "start-arguments=x\" \"y\r\n",
+         {},
+         {L"-jar", jar, L"x\" \"y"}},
+        {"the launcher's arguments, passed on",
+         "start-arguments=--open\r\npass-arguments=1\r\n",
+         {L"C:\\Users\\Ana\\Documents\\plan 2026.xml", L"say \"hi\"", L"C:\\trailing\\", L"",
+          L"\u65e5\u672c \u041f", L"a\\\\\"b"},
+         {L"-jar", jar, L"--open", L"C:\\Users\\Ana\\Documents\\plan 2026.xml", L"say \"hi\"",
+          L"C:\\trailing\\", L"", L"\u65e5\u672c \u041f", L"a\\\\\"b"}},
+        {"the launcher's arguments, not passed on",
+         "pass-arguments=0\r\n",
+         {L"plan.xml"},
+         {L"-jar", jar}},
+    };
+    SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", L"C:\\Users\\Ana");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = ScriptedHost();
+        writeSettings(settingsWith(c.keys));
+        EXPECT_EQ(runWith({java16, started}, c.launcherArguments), 0);
+        ASSERT_EQ(host.processCalls.size(), 2u);
+        EXPECT_EQ(host.processCalls[0].commandLine, L"java -version");
+        std::vector<std::wstring> expected{L"java.exe"};
+        expected.insert(expected.end(), c.argv.begin(), c.argv.end());
+        EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine), expected);
+    }
+    SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", nullptr);
+}
+
+TEST_F(RunLauncher, ALaunchLineTooLongForTheSystemIsAFailedLaunch) {
+    const std::string settings =
+        settingsWith("start-arguments=" + std::string(32800, 'a') + "\r\n");
+    writeSettings(settings);
+    EXPECT_EQ(runWith({java16}), -6);
+    EXPECT_EQ(host.processCalls.size(), 1u);
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+}
+
+TEST_F(RunLauncher, ABundledRuntimeIsFoundFromTheLaunchersFolderAndRememberedAsWritten) {
+    writeSettings(settingsWith("java-location=runtime\\bin\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.processCalls[0].commandLine,
+              moduleRelativePath(L"runtime\\bin\\java") + L" -version ");
+    EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine)[0],
+              moduleRelativePath(L"runtime\\bin\\java.exe"));
+    EXPECT_EQ(readFileBytes(settingsPath),
+              settingsWith("java-location=runtime\\bin\\java.exe\r\n"));
 }
 
 TEST_F(RunLauncher, StartArgumentsTravelAsOneArgumentAfterTheJar) {

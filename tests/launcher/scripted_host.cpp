@@ -30,6 +30,11 @@ std::wstring ScriptedHost::chooseJavaFolder() {
     return answer;
 }
 
+std::vector<std::wstring> ScriptedHost::installedJavaRuntimes() {
+    ++installedRuntimeQueries;
+    return installedRuntimes;
+}
+
 int ScriptedHost::runProcess(std::string& a_outputText, std::string& a_errorText,
                              const std::wstring& a_commandLine, const std::wstring& a_baseName,
                              bool a_collect, bool a_wait, DWORD a_timeoutMs) {

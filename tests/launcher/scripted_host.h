@@ -35,6 +35,10 @@ public:
     std::deque<int> boxAnswers;
     std::deque<std::wstring> folderAnswers;
     std::deque<ProcessAnswer> processAnswers;
+    // The installed runtimes the machine has, and how often they were asked
+    // for (not in the log, which stays the user's view).
+    std::vector<std::wstring> installedRuntimes;
+    int installedRuntimeQueries = 0;
 
     std::vector<Message> messages;
     std::vector<ProcessCall> processCalls;
@@ -43,6 +47,7 @@ public:
 
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
     std::wstring chooseJavaFolder() override;
+    std::vector<std::wstring> installedJavaRuntimes() override;
     int runProcess(std::string& a_outputText, std::string& a_errorText,
                    const std::wstring& a_commandLine, const std::wstring& a_baseName,
                    bool a_collect, bool a_wait, DWORD a_timeoutMs) override;

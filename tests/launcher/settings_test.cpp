@@ -46,17 +46,16 @@ protected:
     LauncherSettings read(const std::string& a_text) {
         const std::wstring path = scratch / L"tavrin.ini";
         writeFileBytes(path, a_text);
-        const auto store = loadSettingsStore(path);
-        if (!store) {
+        const std::optional<SettingsFile> file = loadSettingsStore(path);
+        if (!file) {
             ADD_FAILURE() << "the settings did not load";
             return {};
         }
-        PresentKeys keys;
-        if (!indexSettingsKeys(*store, keys, host)) {
+        if (!findSettingsSection(*file, host)) {
             ADD_FAILURE() << "no [tavrin] section";
             return {};
         }
-        return readLauncherSettings(*store, keys, host);
+        return readLauncherSettings(*file, host);
     }
 
     ScratchFolder scratch;
@@ -82,6 +81,10 @@ TEST_F(Settings, AValidSectionWithDefaults) {
     EXPECT_FALSE(settings.waitForExit);
     EXPECT_TRUE(settings.askForJavaLocation);
     EXPECT_TRUE(settings.allowNewerVersion);
+    EXPECT_FALSE(settings.maxJavaVersion);
+    EXPECT_EQ(settings.javaOptions, L"");
+    EXPECT_FALSE(settings.passArguments);
+    EXPECT_TRUE(settings.findInstalledJava);
     EXPECT_TRUE(host.log.empty());
 }
 
@@ -136,6 +139,39 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          section(replaced(validKeys, "=1.6", "=1.00")),
          false,
          {invalidBox()}},
+        {"a comma in min-java-version",
+         section(replaced(validKeys, "=1.6", "=1,8")),
+         false,
+         {invalidBox()}},
+        {"a minimum beyond an int",
+         section(replaced(validKeys, "=1.6", "=2147483648.0")),
+         false,
+         {invalidBox()}},
+        {"a minimum's minor beyond an int",
+         section(replaced(validKeys, "=1.6", "=1.2147483648")),
+         false,
+         {invalidBox()}},
+        {"a sign in the minimum",
+         section(replaced(validKeys, "=1.6", "=+1.6")),
+         false,
+         {invalidBox()}},
+        {"blanks in the minimum", section(replaced(validKeys, "=1.6", "=1 . 6 .0_20")), true, {}},
+        {"max-java-version not a version",
+         section(validKeys + "max-java-version=17,0\r\n"),
+         false,
+         {invalidBox()}},
+        {"max-java-version below the minimum",
+         section(validKeys + "max-java-version=1.5\r\n"),
+         false,
+         {invalidBox()}},
+        {"max-java-version empty",
+         section(validKeys + "max-java-version=\r\n"),
+         false,
+         {invalidBox()}},
+        {"max-java-version equal to the minimum",
+         section(validKeys + "max-java-version=1.6.0_45\r\n"),
+         true,
+         {}},
         {"optional keys absent", section(validKeys), true, {}},
         {"empty section", "[tavrin]\r\n", false, {invalidBox()}},
     };
@@ -199,6 +235,8 @@ TEST_F(Settings, JarPathAbsoluteRelativeEmptyOrMissing) {
         {"", folder, false},
         {"lib", folder + L"lib", false},
         {"Z:\\no\\such\\folder\\app.jar", L"Z:\\no\\such\\folder\\app.jar", false},
+        // A double quote is no part of a file name: it would split the launch line.
+        {"evil.jar\" \"\\..\\lib\\app.jar", folder + L"evil.jar\" \"\\..\\lib\\app.jar", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
@@ -227,18 +265,41 @@ TEST_F(Settings, MissingJarAndMissingKeyShowBothBoxesInOrder) {
 }
 
 TEST_F(Settings, TextValuesAreTakenAsWritten) {
+    SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", L"C:\\Users\\Ana");
     const LauncherSettings settings =
-        read(section(validKeys + "java-location=C:\\Program Files\\Java\\jdk-17\\bin\r\n"
+        read(section(validKeys + "java-location=%TAVRIN_TEST_HOME%\\jdk-17\\bin\r\n"
                                  "start-arguments=--mode \"fast\"  b\r\n"
                                  "single-run-mutex=  Example.Mutex\r\n"
-                                 "min-java-version=17\r\n"));
+                                 "min-java-version=17\r\n"
+                                 "Java-Options=-Dignored=1\r\n"
+                                 "java-options=-Dhome=\"%TAVRIN_TEST_HOME%\\x y\" %NO_SUCH_VAR%\r\n"
+                                 "max-java-version=21.0.4\r\n"
+                                 "pass-arguments=1\r\n"
+                                 "find-installed-java= 0\r\n"));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", nullptr);
     EXPECT_TRUE(settings.settingsValid);
-    EXPECT_EQ(settings.javaLocation, L"C:\\Program Files\\Java\\jdk-17\\bin");
+    // Expanded where it is used, remembered as written.
+    EXPECT_EQ(settings.javaLocation, L"%TAVRIN_TEST_HOME%\\jdk-17\\bin");
     EXPECT_EQ(settings.startArguments, L"--mode \"fast\"  b");
     // A repeated key: the last value wins.
     EXPECT_EQ(settings.minJavaVersionText, L"17");
     EXPECT_EQ(settings.minJavaVersion.major, 17);
     EXPECT_EQ(settings.minJavaVersion.minor, 0);
+    EXPECT_EQ(settings.javaOptions, L"-Dhome=\"C:\\Users\\Ana\\x y\" %NO_SUCH_VAR%");
+    ASSERT_TRUE(settings.maxJavaVersion);
+    EXPECT_EQ(settings.maxJavaVersion->major, 21);
+    EXPECT_EQ(settings.maxJavaVersion->minor, 0);
+    EXPECT_TRUE(settings.passArguments);
+    EXPECT_FALSE(settings.findInstalledJava);
+}
+
+TEST_F(Settings, OnlyExactlySpelledKeysCount) {
+    const LauncherSettings settings = read(
+        section(validKeys + "JAR-FILE-NAME=evil.jar\r\nWAIT-FOR-EXIT=1\r\nPass-Arguments=1\r\n"));
+    EXPECT_TRUE(settings.settingsValid);
+    EXPECT_EQ(settings.jarPath, jarPath);
+    EXPECT_FALSE(settings.waitForExit);
+    EXPECT_FALSE(settings.passArguments);
 }
 
 TEST_F(Settings, Utf8WithOrWithoutSignature) {
@@ -256,8 +317,6 @@ TEST_F(Settings, Utf8WithOrWithoutSignature) {
 }
 
 TEST(SingleRunMutexName, EmptyOrAbsentMeansNone) {
-    ScratchFolder scratch;
-    ScriptedHost host;
     const struct {
         std::string text;
         std::wstring name;
@@ -268,12 +327,7 @@ TEST(SingleRunMutexName, EmptyOrAbsentMeansNone) {
         {"[tavrin]\r\nwait-for-exit=1\r\n", L""},
     };
     for (const auto& c : cases) {
-        writeFileBytes(scratch / L"tavrin.ini", c.text);
-        const auto store = loadSettingsStore(scratch / L"tavrin.ini");
-        ASSERT_TRUE(store);
-        PresentKeys keys;
-        ASSERT_TRUE(indexSettingsKeys(*store, keys, host));
-        EXPECT_EQ(readSingleRunMutexName(*store, keys), c.name);
+        EXPECT_EQ(readSingleRunMutexName(SettingsFile(c.text)), c.name);
     }
 }
 
@@ -297,162 +351,89 @@ TEST(LoadSettingsStore, EmptyOrUnreadableFilesDoNotLoad) {
     EXPECT_TRUE(loadSettingsStore(path));
 }
 
-TEST(IndexSettingsKeys, MissingSectionShowsTheInvalidBox) {
-    ScratchFolder scratch;
+TEST(FindSettingsSection, MissingSectionShowsTheInvalidBox) {
     ScriptedHost host;
-    const std::wstring path = scratch / L"tavrin.ini";
-    writeFileBytes(path, "; only a comment\r\n[other]\r\njar-file-name=x.jar\r\n");
-    const auto store = loadSettingsStore(path);
-    ASSERT_TRUE(store);
-    PresentKeys keys;
-    EXPECT_FALSE(indexSettingsKeys(*store, keys, host));
+    EXPECT_FALSE(findSettingsSection(
+        SettingsFile("; only a comment\r\n[other]\r\njar-file-name=x.jar\r\n"), host));
     EXPECT_EQ(host.log, std::vector<std::wstring>{invalidBox()});
-
-    writeFileBytes(path,
-                   "[tavrin]\r\njar-file-name=a\r\nJAR-FILE-NAME=b\r\nmin-java-version=1\r\n");
-    const auto another = loadSettingsStore(path);
-    ASSERT_TRUE(another);
-    EXPECT_TRUE(indexSettingsKeys(*another, keys, host));
-    // One entry per key, spelled as it was first written.
-    EXPECT_EQ(keys, (PresentKeys{L"jar-file-name", L"min-java-version"}));
+    host.log.clear();
+    EXPECT_TRUE(findSettingsSection(SettingsFile("[TAVRIN]\r\n"), host));
+    EXPECT_TRUE(host.log.empty());
 }
 
-// The rewrite after a launch, byte for byte.
+// The rewrite after a launch: the file on disk (its bytes are the
+// SettingsFile tests' matter).
 class SaveJavaLocation : public testing::Test {
 protected:
-    std::string saved(const std::string& a_loaded, const std::wstring& a_javaExecutable,
-                      int a_expectedResult = 0) {
-        writeFileBytes(path, a_loaded);
-        const auto store = loadSettingsStore(path);
-        if (!store) {
+    SettingsFile loaded(const std::string& a_text) {
+        writeFileBytes(path, a_text);
+        std::optional<SettingsFile> file = loadSettingsStore(path);
+        if (!file) {
             ADD_FAILURE() << "did not load";
-            return {};
+            return SettingsFile("");
         }
-        EXPECT_EQ(saveJavaLocation(*store, path, a_javaExecutable), a_expectedResult);
-        return readFileBytes(path);
+        return std::move(*file);
     }
 
     ScratchFolder scratch;
     const std::wstring path = scratch / L"tavrin.ini";
 };
 
-TEST_F(SaveJavaLocation, TheSampleFileAfterItsFirstLaunch) {
-    const std::string sample = "[tavrin]\n"
-                               "single-run-mutex=ExampleApplication.SingleRun\n"
-                               "jar-file-name=lib\\example.jar\n"
-                               "min-java-version=1.6.0\n"
-                               "java-location=\n"
-                               "start-arguments=\n"
-                               "wait-for-exit=0\n"
-                               "ask-for-java-location=1\n"
-                               "allow-newer-version=1\n";
-    EXPECT_EQ(saved(sample, L"java.exe"), "[tavrin]\r\n"
-                                          "single-run-mutex=ExampleApplication.SingleRun\r\n"
-                                          "jar-file-name=lib\\example.jar\r\n"
-                                          "min-java-version=1.6.0\r\n"
-                                          "java-location=java.exe\r\n"
-                                          "start-arguments=\r\n"
-                                          "wait-for-exit=0\r\n"
-                                          "ask-for-java-location=1\r\n"
-                                          "allow-newer-version=1\r\n");
-}
-
-TEST_F(SaveJavaLocation, CommentsSectionsAndOrderAreKept) {
-    const std::string loaded = "\xEF\xBB\xBF"
-                               "; Example Application\r\n"
-                               "; launcher settings\r\n"
-                               "\r\n"
-                               "[tavrin]\r\n"
-                               "jar-file-name = lib\\app.jar\r\n"
-                               "\r\n"
-                               "; the runtime last used\r\n"
-                               "java-location  =  C:\\old\\java.exe\r\n"
-                               "wait-for-exit\t=\t1\r\n"
-                               "\r\n"
-                               "# other settings\r\n"
-                               "[Other Section]\r\n"
-                               "colour = \xE8\x93\x9D\r\n";
-    EXPECT_EQ(saved(loaded, L"C:\\Program Files\\Java\\bin\\java.exe"),
-              "; Example Application\r\n"
-              "; launcher settings\r\n"
-              "\r\n"
-              "\r\n"
-              "[tavrin]\r\n"
-              "jar-file-name=lib\\app.jar\r\n"
-              "\r\n"
-              "; the runtime last used\r\n"
-              "java-location=C:\\Program Files\\Java\\bin\\java.exe\r\n"
-              "wait-for-exit=1\r\n"
-              "\r\n"
-              "\r\n"
-              "# other settings\r\n"
-              "[Other Section]\r\n"
-              "colour=\xE8\x93\x9D\r\n");
-}
-
-TEST_F(SaveJavaLocation, ANewJavaLocationComesLastInItsSection) {
-    const std::string loaded = "[first]\na=1\n[tavrin]\njar-file-name=x.jar\nwait-for-exit=0\n"
-                               "[last]\nb=2\n";
-    EXPECT_EQ(saved(loaded, L"D:\\jdk\\bin\\java.exe"), "[first]\r\n"
-                                                        "a=1\r\n"
-                                                        "\r\n"
-                                                        "\r\n"
-                                                        "[tavrin]\r\n"
-                                                        "jar-file-name=x.jar\r\n"
-                                                        "wait-for-exit=0\r\n"
-                                                        "java-location=D:\\jdk\\bin\\java.exe\r\n"
-                                                        "\r\n"
-                                                        "\r\n"
-                                                        "[last]\r\n"
-                                                        "b=2\r\n");
-}
-
-TEST_F(SaveJavaLocation, ARepeatedKeyKeepsItsFirstPlaceAndLastValue) {
-    const std::string loaded = "[tavrin]\njava-location=first\nwait-for-exit=0\n"
-                               "wait-for-exit=1\njava-location=second\n";
-    EXPECT_EQ(saved(loaded, L"java"), "[tavrin]\r\n"
-                                      "java-location=java\r\n"
-                                      "wait-for-exit=1\r\n");
+TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
+    const std::string text = "[tavrin]\r\njava-location=java.exe\r\n";
+    const SettingsFile file = loaded(text);
+    FILETIME written{};
+    FILETIME before{};
+    {
+        UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(handle);
+        const SYSTEMTIME longAgo{2001, 1, 1, 1, 12, 0, 0, 0}; // no write of today's makes it
+        ASSERT_TRUE(SystemTimeToFileTime(&longAgo, &written));
+        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &written));
+    }
+    // Read-only too: nothing to write, nothing refused.
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(GetFileTime(handle.get(), nullptr, nullptr, &before));
+    EXPECT_EQ(before.dwHighDateTime, written.dwHighDateTime);
+    EXPECT_EQ(before.dwLowDateTime, written.dwLowDateTime);
+    EXPECT_EQ(readFileBytes(path), text);
 }
 
 TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
-    writeFileBytes(path, "[tavrin]\r\n");
+    const SettingsFile file = loaded("[tavrin]\r\n");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    const auto store = loadSettingsStore(path);
-    ASSERT_TRUE(store);
-    EXPECT_EQ(saveJavaLocation(*store, path, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(filesMatching(scratch / L"*.tmp").empty()) << "a temporary file was left behind";
 }
 
 TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
-    const std::string loaded = "[tavrin]\r\njava-location=old\r\n";
-    writeFileBytes(path, loaded);
-    const auto store = loadSettingsStore(path);
-    ASSERT_TRUE(store);
+    const std::string text = "[tavrin]\r\njava-location=old\r\n";
+    const SettingsFile file = loaded(text);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(*store, path, L"java.exe"), -8);
-    EXPECT_EQ(readFileBytes(path), loaded);
+    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), -8);
+    EXPECT_EQ(readFileBytes(path), text);
     EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileGivesMinus8) {
-    const std::string loaded = "[tavrin]\r\njava-location=old\r\n";
-    writeFileBytes(path, loaded);
-    const auto store = loadSettingsStore(path);
-    ASSERT_TRUE(store);
+    const std::string text = "[tavrin]\r\njava-location=old\r\n";
+    const SettingsFile file = loaded(text);
     // A directory where the temporary file would go.
     makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(*store, path, L"java.exe"), -8);
-    EXPECT_EQ(readFileBytes(path), loaded);
+    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), -8);
+    EXPECT_EQ(readFileBytes(path), text);
 }
 
 TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
-    writeFileBytes(path, "[tavrin]\r\n");
-    const auto store = loadSettingsStore(path);
-    ASSERT_TRUE(store);
+    const SettingsFile file = loaded("[tavrin]\r\n");
     // Another launcher reading the file at this moment, for a short while.
     UniqueFile reader(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -466,7 +447,7 @@ TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
             return 0;
         },
         raw, 0, nullptr));
-    EXPECT_EQ(saveJavaLocation(*store, path, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
     WaitForSingleObject(timer.get(), INFINITE);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
 }

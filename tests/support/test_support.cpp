@@ -306,6 +306,29 @@ std::wstring quoteArgument(const std::wstring& a_argument) {
     return quoted;
 }
 
+namespace {
+
+void runRegistryTool(const std::wstring& a_arguments) {
+    const ChildRun run = runChild(L"reg.exe " + a_arguments, ChildOptions{});
+    EXPECT_EQ(run.exitCode, 0u) << "reg.exe " << utf8(a_arguments);
+}
+
+} // namespace
+
+RegistryKeys::~RegistryKeys() {
+    for (const auto& [key, view] : m_added) {
+        runRegistryTool(L"delete " + quoteArgument(key) + L" /f /reg:" + view);
+    }
+}
+
+void RegistryKeys::add(const std::wstring& a_key, const std::wstring& a_below,
+                       const std::wstring& a_value, const std::wstring& a_data,
+                       const std::wstring& a_view) {
+    runRegistryTool(L"add " + quoteArgument(a_key + a_below) + L" /v " + quoteArgument(a_value) +
+                    L" /d " + quoteArgument(a_data) + L" /f /reg:" + a_view);
+    m_added.emplace_back(a_key, a_view);
+}
+
 std::wstring helperCommandLine(const std::wstring& a_executable, const std::wstring& a_helper,
                                const std::vector<std::wstring>& a_arguments) {
     std::wstring line = quoteArgument(a_executable) + L" --helper " + a_helper;

@@ -103,4 +103,24 @@ bool runInsteadOfTests(int& a_exitCode);
 // Quotes one argument so that the C runtime gives it back unchanged.
 std::wstring quoteArgument(const std::wstring& a_argument);
 
+// Registry keys written with Wine's reg.exe into the test prefix, as an
+// installer writes them, and deleted again, with everything under them, when
+// the owner goes (the prefix serves the whole test run).
+class RegistryKeys {
+public:
+    RegistryKeys() = default;
+    ~RegistryKeys();
+    RegistryKeys(const RegistryKeys&) = delete;
+    RegistryKeys& operator=(const RegistryKeys&) = delete;
+
+    // Sets a text value of a_key + a_below (a_key as reg.exe names it, such
+    // as HKLM\SOFTWARE\...) in the view a_view ("64" or "32"); a_key is
+    // what is deleted afterwards.
+    void add(const std::wstring& a_key, const std::wstring& a_below, const std::wstring& a_value,
+             const std::wstring& a_data, const std::wstring& a_view = L"64");
+
+private:
+    std::vector<std::pair<std::wstring, std::wstring>> m_added; // key, view
+};
+
 } // namespace testing_support

@@ -1,0 +1,133 @@
+#include "launcher/installed_java.h"
+
+#include "platform/environment.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+// Where the installers register a runtime: under Parent\<version> followed
+// by Suffix, the value Value holds the runtime's home folder.
+struct Layout {
+    const wchar_t* parent;
+    const wchar_t* suffix;
+    const wchar_t* value;
+};
+
+constexpr Layout layouts[] = {
+    {L"SOFTWARE\\JavaSoft\\JDK", L"", L"JavaHome"},
+    {L"SOFTWARE\\JavaSoft\\Java Runtime Environment", L"", L"JavaHome"},
+    {L"SOFTWARE\\JavaSoft\\Java Development Kit", L"", L"JavaHome"},
+    {L"SOFTWARE\\Eclipse Adoptium\\JDK", L"\\hotspot\\MSI", L"Path"},
+    {L"SOFTWARE\\Eclipse Adoptium\\JRE", L"\\hotspot\\MSI", L"Path"},
+    {L"SOFTWARE\\AdoptOpenJDK\\JDK", L"\\hotspot\\MSI", L"Path"},
+    {L"SOFTWARE\\AdoptOpenJDK\\JRE", L"\\hotspot\\MSI", L"Path"},
+    {L"SOFTWARE\\Microsoft\\JDK", L"\\hotspot\\MSI", L"Path"},
+    {L"SOFTWARE\\Azul Systems\\Zulu", L"", L"InstallationPath"},
+};
+
+struct Registered {
+    std::wstring version; // the key's name
+    std::wstring home;
+};
+
+std::vector<unsigned long long> numbersIn(const std::wstring& a_name) {
+    std::vector<unsigned long long> numbers;
+    bool inNumber = false;
+    for (wchar_t character : a_name) {
+        const bool digit = character >= L'0' && character <= L'9';
+        if (digit && !inNumber) {
+            numbers.push_back(0);
+        }
+        if (digit) {
+            numbers.back() = numbers.back() * 10 + static_cast<unsigned>(character - L'0');
+        }
+        inNumber = digit;
+    }
+    return numbers;
+}
+
+void addRegistered(HKEY a_root, REGSAM a_view, const Layout& a_layout,
+                   std::vector<Registered>& a_found) {
+    const RegistryKey parent(a_root, a_layout.parent, a_view);
+    for (const std::wstring& version : parent.subkeyNames()) {
+        const RegistryKey runtime(
+            a_root, std::wstring(a_layout.parent) + L"\\" + version + a_layout.suffix, a_view);
+        const std::wstring home = runtime.textValue(a_layout.value);
+        if (!home.empty()) {
+            a_found.push_back({version, home});
+        }
+    }
+}
+
+// Before the first older one: newest first, and in the order found among
+// equals. (A handful of runtimes: no sort algorithm needed.)
+void insertByVersion(Registered a_runtime, std::vector<Registered>& a_sorted) {
+    auto before = a_sorted.begin();
+    while (before != a_sorted.end() &&
+           compareVersionNames(before->version, a_runtime.version) >= 0) {
+        ++before;
+    }
+    a_sorted.insert(before, std::move(a_runtime));
+}
+
+// One hive in one view: every layout, newest version first.
+std::vector<Registered> registeredRuntimes(HKEY a_root, REGSAM a_view) {
+    std::vector<Registered> found;
+    for (const Layout& layout : layouts) {
+        addRegistered(a_root, a_view, layout, found);
+    }
+    std::vector<Registered> sorted;
+    for (Registered& runtime : found) {
+        insertByVersion(std::move(runtime), sorted);
+    }
+    return sorted;
+}
+
+std::wstring executableIn(const std::wstring& a_home) {
+    const bool endsWithBackslash = !a_home.empty() && a_home.back() == L'\\';
+    return a_home + (endsWithBackslash ? L"bin\\java.exe" : L"\\bin\\java.exe");
+}
+
+void addIfNew(const std::wstring& a_executable, std::vector<std::wstring>& a_executables) {
+    for (const std::wstring& known : a_executables) {
+        if (samePath(known, a_executable)) {
+            return;
+        }
+    }
+    if (fileExists(a_executable)) {
+        a_executables.push_back(a_executable);
+    }
+}
+
+} // namespace
+
+std::vector<std::wstring> findInstalledJavaRuntimes() {
+    std::vector<std::wstring> executables;
+    const std::wstring javaHome = environmentVariable(L"JAVA_HOME");
+    if (!javaHome.empty()) {
+        addIfNew(executableIn(javaHome), executables);
+    }
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            for (const Registered& runtime : registeredRuntimes(root, view)) {
+                addIfNew(executableIn(runtime.home), executables);
+            }
+        }
+    }
+    return executables;
+}
+
+int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right) {
+    const std::vector<unsigned long long> left = numbersIn(a_left);
+    const std::vector<unsigned long long> right = numbersIn(a_right);
+    if (std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end())) {
+        return -1;
+    }
+    return std::lexicographical_compare(right.begin(), right.end(), left.begin(), left.end()) ? 1
+                                                                                              : 0;
+}

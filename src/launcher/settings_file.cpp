@@ -1,0 +1,170 @@
+#include "launcher/settings_file.h"
+
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr const char* utf8Signature = "\xEF\xBB\xBF";
+constexpr const char* sectionName = "tavrin";
+
+bool isBlank(char a_character) {
+    return a_character == ' ' || a_character == '\t';
+}
+
+bool isLineEnd(char a_character) {
+    return a_character == '\r' || a_character == '\n';
+}
+
+std::size_t skipBlanks(const std::string& a_text, std::size_t a_at, std::size_t a_end) {
+    while (a_at < a_end && isBlank(a_text[a_at])) {
+        ++a_at;
+    }
+    return a_at;
+}
+
+std::size_t trimBlanksBefore(const std::string& a_text, std::size_t a_begin, std::size_t a_end) {
+    while (a_end > a_begin && isBlank(a_text[a_end - 1])) {
+        --a_end;
+    }
+    return a_end;
+}
+
+// Where a_character first occurs in [a_begin, a_end), or a_end.
+std::size_t findIn(const std::string& a_text, char a_character, std::size_t a_begin,
+                   std::size_t a_end) {
+    return static_cast<std::size_t>(std::find(a_text.begin() + static_cast<std::ptrdiff_t>(a_begin),
+                                              a_text.begin() + static_cast<std::ptrdiff_t>(a_end),
+                                              a_character) -
+                                    a_text.begin());
+}
+
+char asciiLower(char a_character) {
+    return a_character >= 'A' && a_character <= 'Z' ? static_cast<char>(a_character - 'A' + 'a')
+                                                    : a_character;
+}
+
+bool isSectionName(const std::string& a_text, std::size_t a_begin, std::size_t a_end) {
+    if (a_end - a_begin != std::strlen(sectionName)) {
+        return false;
+    }
+    for (std::size_t i = a_begin; i < a_end; ++i) {
+        if (asciiLower(a_text[i]) != sectionName[i - a_begin]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(std::string a_bytes) : m_bytes(std::move(a_bytes)) {
+    std::size_t at = m_bytes.compare(0, 3, utf8Signature) == 0 ? 3 : 0;
+    bool inSection = false;
+    while (at < m_bytes.size()) {
+        Line line{at, at, at};
+        while (line.contentEnd < m_bytes.size() && !isLineEnd(m_bytes[line.contentEnd])) {
+            ++line.contentEnd;
+        }
+        line.end = m_bytes.compare(line.contentEnd, 2, "\r\n") == 0
+                       ? line.contentEnd + 2
+                       : std::min(line.contentEnd + 1, m_bytes.size());
+        m_lines.push_back(line);
+        readLine(line, inSection);
+        at = line.end;
+    }
+}
+
+// Sections and entries, as the syntax above describes them.
+void SettingsFile::readLine(const Line& a_line, bool& a_inSection) {
+    const std::size_t first = skipBlanks(m_bytes, a_line.begin, a_line.contentEnd);
+    if (first == a_line.contentEnd || m_bytes[first] == ';' || m_bytes[first] == '#') {
+        return;
+    }
+    if (m_bytes[first] == '[') {
+        const std::size_t nameBegin = skipBlanks(m_bytes, first + 1, a_line.contentEnd);
+        const std::size_t close = findIn(m_bytes, ']', nameBegin, a_line.contentEnd);
+        if (close == a_line.contentEnd) {
+            return;
+        }
+        a_inSection =
+            isSectionName(m_bytes, nameBegin, trimBlanksBefore(m_bytes, nameBegin, close));
+        if (a_inSection) {
+            m_sectionLine = m_lines.size() - 1;
+        }
+        return;
+    }
+    const std::size_t equals = findIn(m_bytes, '=', first, a_line.contentEnd);
+    if (equals == a_line.contentEnd || equals == first || !a_inSection) {
+        return;
+    }
+    const std::size_t valueBegin = skipBlanks(m_bytes, equals + 1, a_line.contentEnd);
+    m_entries.push_back({m_bytes.substr(first, trimBlanksBefore(m_bytes, first, equals) - first),
+                         valueBegin, trimBlanksBefore(m_bytes, valueBegin, a_line.contentEnd),
+                         m_lines.size() - 1});
+}
+
+const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
+    for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry) {
+        if (entry->key == a_key) {
+            return &*entry;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
+    const Entry* entry = lastEntry(a_key);
+    if (entry == nullptr) {
+        return std::nullopt;
+    }
+    std::wstring text =
+        decodeUtf8(m_bytes.data() + entry->valueBegin, entry->valueEnd - entry->valueBegin);
+    text.erase(std::min(text.find(L'\0'), text.size()));
+    return text;
+}
+
+std::optional<std::string> SettingsFile::withValue(const char* a_key,
+                                                   const std::wstring& a_value) const {
+    if (!hasSection()) {
+        return std::nullopt;
+    }
+    const std::string value = encodeUtf8(a_value);
+    const Entry* entry = lastEntry(a_key);
+    if (entry == nullptr) {
+        return withNewLine(std::string(a_key) + "=" + value);
+    }
+    const std::size_t length = entry->valueEnd - entry->valueBegin;
+    if (m_bytes.compare(entry->valueBegin, length, value) == 0) {
+        return std::nullopt;
+    }
+    return std::string(m_bytes).replace(entry->valueBegin, length, value);
+}
+
+// The line end of the section's last line, else the file's first one, else
+// the Windows one.
+std::string SettingsFile::lineEnd() const {
+    const Line& anchor = m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
+    if (anchor.end > anchor.contentEnd) {
+        return m_bytes.substr(anchor.contentEnd, anchor.end - anchor.contentEnd);
+    }
+    for (const Line& line : m_lines) {
+        if (line.end > line.contentEnd) {
+            return m_bytes.substr(line.contentEnd, line.end - line.contentEnd);
+        }
+    }
+    return "\r\n";
+}
+
+// After the section's last entry, or after its section line when it has none.
+std::string SettingsFile::withNewLine(const std::string& a_line) const {
+    const Line& anchor = m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
+    const std::string ending = lineEnd();
+    std::string inserted = a_line + ending;
+    if (anchor.end == anchor.contentEnd) {
+        inserted.insert(0, ending); // the file's last line had none
+    }
+    return std::string(m_bytes).insert(anchor.end, inserted);
+}

@@ -1,0 +1,109 @@
+#include "platform/command_line.h"
+
+namespace {
+
+bool isBlank(wchar_t a_character) {
+    return a_character == L' ' || a_character == L'\t';
+}
+
+// The program token: up to the next blank, or between double quotes.
+const wchar_t* skipProgram(const wchar_t* a_line) {
+    if (*a_line == L'"') {
+        ++a_line;
+        while (*a_line != L'\0' && *a_line != L'"') {
+            ++a_line;
+        }
+        return *a_line == L'"' ? a_line + 1 : a_line;
+    }
+    while (*a_line != L'\0' && !isBlank(*a_line)) {
+        ++a_line;
+    }
+    return a_line;
+}
+
+// One argument from a_line onwards (no leading blanks), by the rules of
+// CommandLineToArgvW: 2n backslashes before a quote give n backslashes and
+// the quote toggles quoting; 2n + 1 give n and a literal quote; inside quotes
+// a doubled quote gives one literal quote and ends the quoting; backslashes
+// elsewhere are literal.
+const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument) {
+    bool quoted = false;
+    std::size_t backslashes = 0;
+    for (; *a_line != L'\0' && (quoted || !isBlank(*a_line)); ++a_line) {
+        if (*a_line == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (*a_line != L'"') {
+            a_argument.append(backslashes, L'\\');
+            backslashes = 0;
+            a_argument.push_back(*a_line);
+            continue;
+        }
+        a_argument.append(backslashes / 2, L'\\');
+        if (backslashes % 2 == 1) {
+            a_argument.push_back(L'"');
+        } else if (quoted && a_line[1] == L'"') {
+            a_argument.push_back(L'"');
+            ++a_line;
+            quoted = false;
+        } else {
+            quoted = !quoted;
+        }
+        backslashes = 0;
+    }
+    a_argument.append(backslashes, L'\\');
+    return a_line;
+}
+
+} // namespace
+
+std::wstring quotedArgument(const std::wstring& a_argument) {
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (wchar_t character : a_argument) {
+        if (character == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(character == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted.push_back(character);
+    }
+    // Before the closing quote, they are doubled too.
+    quoted.append(backslashes * 2, L'\\');
+    quoted.push_back(L'"');
+    return quoted;
+}
+
+std::wstring quotedProgram(const std::wstring& a_program) {
+    const bool needsQuotes = a_program.find_first_of(L" \t") != std::wstring::npos &&
+                             a_program.find(L'"') == std::wstring::npos;
+    return needsQuotes ? L"\"" + a_program + L"\"" : a_program;
+}
+
+std::wstring javaProgramWithOptions(const std::wstring& a_location) {
+    constexpr std::size_t executableLength = 8; // java.exe
+    const std::size_t executable = a_location.find(L"java.exe");
+    if (executable == std::wstring::npos) {
+        return quotedProgram(a_location);
+    }
+    const std::size_t programEnd = executable + executableLength;
+    return quotedProgram(a_location.substr(0, programEnd)) + a_location.substr(programEnd);
+}
+
+std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine) {
+    std::vector<std::wstring> arguments;
+    const wchar_t* next = skipProgram(a_commandLine);
+    for (;;) {
+        while (isBlank(*next)) {
+            ++next;
+        }
+        if (*next == L'\0') {
+            return arguments;
+        }
+        arguments.emplace_back();
+        next = readArgument(next, arguments.back());
+    }
+}

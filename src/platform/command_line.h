@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Command lines as Windows programs split them: CommandLineToArgvW and the C
+// runtime take the first token as the program (up to the next blank, or
+// between double quotes, with no escapes), and every later argument by the
+// rules for blanks, tabs, double quotes and backslashes.
+
+// The longest command line CreateProcessW takes, terminator excluded.
+constexpr std::size_t longestCommandLine = 32766;
+
+// a_argument between double quotes, escaped so that the program receives it
+// as one argument equal to a_argument. A value without a double quote and
+// without a trailing backslash comes back between quotes unchanged.
+std::wstring quotedArgument(const std::wstring& a_argument);
+
+// Puts a program path that holds a blank or a tab in double quotes (unless it
+// already holds one), so that the system does not try a shorter path such as
+// C:\Program.exe first.
+std::wstring quotedProgram(const std::wstring& a_program);
+
+// A Java location that may carry options after its executable, as in
+// C:\Program Files\Java\bin\java.exe -Xmx1g: the part up to and including the
+// first "java.exe" is quoted as a program (unless it holds a double quote
+// already), the rest follows as written.
+std::wstring javaProgramWithOptions(const std::wstring& a_location);
+
+// The arguments of a_commandLine after the program, as CommandLineToArgvW
+// gives them.
+std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine);

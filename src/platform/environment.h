@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+// Variables written %NAME% replaced by their values, as ExpandEnvironmentStringsW
+// does it: a variable that is not set stays as written.
+std::wstring expandEnvironmentVariables(const std::wstring& a_text);
+
+// The value of an environment variable; empty when it is not set.
+std::wstring environmentVariable(const wchar_t* a_name);

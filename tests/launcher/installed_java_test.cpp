@@ -1,0 +1,82 @@
+#include "launcher/installed_java.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+TEST(CompareVersionNames, ByTheNumbersInThem) {
+    const struct {
+        std::wstring older;
+        std::wstring newer;
+    } cases[] = {
+        {L"1.8", L"1.8.0_392"},  {L"1.8.0_392", L"11.0.2"},
+        {L"9", L"10"},           {L"17.0.9", L"17.0.10.7"},
+        {L"zulu-8", L"zulu-21"}, {L"1.8.0_99", L"1.8.0_101"},
+        {L"jdk", L"1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_LT(compareVersionNames(c.older, c.newer), 0)
+            << utf8(c.older) << " " << utf8(c.newer);
+        EXPECT_GT(compareVersionNames(c.newer, c.older), 0)
+            << utf8(c.newer) << " " << utf8(c.older);
+    }
+    EXPECT_EQ(compareVersionNames(L"17.0.1+12", L"17.0.1.12"), 0);
+}
+
+// Every layout the installers document, in a real registry.
+TEST(FindInstalledJavaRuntimes, JavaHomeThenTheRegistryNewestFirst) {
+    ScratchFolder scratch;
+    auto home = [&](const wchar_t* a_name, bool a_withJava = true) {
+        const std::wstring folder = scratch / a_name;
+        makeDirectories(folder + L"\\bin");
+        if (a_withJava) {
+            writeFileBytes(folder + L"\\bin\\java.exe", "MZ");
+        }
+        return folder;
+    };
+    const std::wstring hklm = L"HKLM\\SOFTWARE\\";
+    const std::wstring msi = L"\\hotspot\\MSI";
+    RegistryKeys keys;
+    keys.add(hklm + L"JavaSoft\\JDK\\17.0.9-t", L"", L"JavaHome", home(L"oracle-17"));
+    keys.add(hklm + L"JavaSoft\\JDK\\25-t", L"", L"JavaHome", home(L"no-java", false));
+    keys.add(hklm + L"JavaSoft\\Java Runtime Environment\\1.8.0_401-t", L"", L"JavaHome",
+             home(L"jre-8"));
+    keys.add(hklm + L"JavaSoft\\Java Development Kit\\1.8.0_401-t", L"", L"JavaHome",
+             home(L"jre-8"));
+    keys.add(hklm + L"Eclipse Adoptium\\JDK\\21.0.2.13-t", msi, L"Path",
+             home(L"temurin-21") + L"\\");
+    keys.add(hklm + L"Eclipse Adoptium\\JRE\\11.0.22.7-t", msi, L"Path", home(L"temurin-jre-11"));
+    keys.add(hklm + L"AdoptOpenJDK\\JDK\\11.0.10.9-t", msi, L"Path", home(L"adopt-11"));
+    keys.add(hklm + L"AdoptOpenJDK\\JRE\\8.0.282.8-t", msi, L"Path", home(L"adopt-jre-8"));
+    keys.add(hklm + L"Microsoft\\JDK\\17.0.10.7-t", msi, L"Path", home(L"microsoft-17"));
+    keys.add(hklm + L"Azul Systems\\Zulu\\zulu-22-t", L"", L"InstallationPath", home(L"zulu-22"));
+    keys.add(hklm + L"JavaSoft\\JDK\\1.8.0_402-t", L"", L"JavaHome", home(L"oracle-8-32"), L"32");
+    keys.add(L"HKCU\\SOFTWARE\\Microsoft\\JDK\\23.0.1-t", msi, L"Path", home(L"user-23"));
+    SetEnvironmentVariableW(L"JAVA_HOME", home(L"java-home").c_str());
+
+    const std::vector<std::wstring> found = findInstalledJavaRuntimes();
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+
+    std::vector<std::wstring> expected;
+    for (const wchar_t* name :
+         {L"java-home", L"zulu-22", L"temurin-21", L"microsoft-17", L"oracle-17", L"temurin-jre-11",
+          L"adopt-11", L"adopt-jre-8", L"jre-8", L"oracle-8-32", L"user-23"}) {
+        expected.push_back(scratch / name + L"\\bin\\java.exe");
+    }
+    EXPECT_EQ(found, expected);
+}
+
+TEST(FindInstalledJavaRuntimes, NothingInstalledNothingFound) {
+    SetEnvironmentVariableW(L"JAVA_HOME", L"C:\\no\\such\\jdk");
+    EXPECT_EQ(findInstalledJavaRuntimes(), std::vector<std::wstring>{});
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+}
+
+} // namespace

@@ -1,0 +1,99 @@
+#include "platform/command_line.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+std::vector<std::wstring> systemSplit(const std::wstring& a_commandLine) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(a_commandLine.c_str(), &count);
+    std::vector<std::wstring> result(arguments, arguments + count);
+    LocalFree(arguments);
+    return result;
+}
+
+// value -> quoted -> the system's split -> the same value.
+TEST(QuotedArgument, ComesBackWholeFromTheSystemsSplit) {
+    const struct {
+        std::wstring value;
+        std::wstring quoted;
+    } cases[] = {
+        {L"plain", L"\"plain\""},
+        {L"", L"\"\""},
+        {L"two words", L"\"two words\""},
+        {L"tab\there", L"\"tab\there\""},
+        {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
+        {L"x\" \"y", L"\"x\\\" \\\"y\""},
+        {L"C:\\data\\", L"\"C:\\data\\\\\""},
+        {L"C:\\data\\\\", L"\"C:\\data\\\\\\\\\""},
+        {L"a\\\\\"b", L"\"a\\\\\\\\\\\"b\""},
+        {L"C:\\a\\b c", L"\"C:\\a\\b c\""},
+        {L"\u65e5\u672c \u041f\u0440\u0438", L"\"\u65e5\u672c \u041f\u0440\u0438\""},
+        {L"\"", L"\"\\\"\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(utf8(c.value));
+        EXPECT_EQ(quotedArgument(c.value), c.quoted);
+        EXPECT_EQ(systemSplit(L"p.exe " + quotedArgument(c.value) + L" " + quotedArgument(c.value)),
+                  (std::vector<std::wstring>{L"p.exe", c.value, c.value}));
+    }
+}
+
+// Read as the system reads the launcher's own command line.
+TEST(ArgumentsAfterProgram, SplitAsTheSystemSplits) {
+    const wchar_t* lines[] = {
+        L"tavrin.exe",
+        L"\"C:\\Program Files\\App\\tavrin.exe\" \"C:\\Users\\Ana\\Documents\\plan 2026.xml\"",
+        L"C:\\App\\tavrin.exe   a  b\tc ",
+        L"\"C:\\a b\\x.exe\"next \"\"",
+        L"x.exe a\\b a\\\\\"b c\" a\\\\\\\"b \"trailing\\\\\"",
+        L"x.exe \"a\"\"b c\" \"\"\"\" \"\"\"x",
+        L"x.exe \"unclosed arg",
+        L"x.exe \\\\server\\share\\ \"C:\\dir\\\\\"",
+        L"x.exe \u65e5\u672c \"\u041f \u0440\"",
+    };
+    for (const wchar_t* line : lines) {
+        SCOPED_TRACE(utf8(line));
+        std::vector<std::wstring> expected = systemSplit(line);
+        expected.erase(expected.begin());
+        EXPECT_EQ(argumentsAfterProgram(line), expected);
+    }
+}
+
+TEST(QuotedProgram, OnlyPathsWithBlanksOrTabsAndNoQuote) {
+    EXPECT_EQ(quotedProgram(L"java.exe"), L"java.exe");
+    EXPECT_EQ(quotedProgram(L"C:\\Program Files\\java.exe"), L"\"C:\\Program Files\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L"C:\\a\tb\\java.exe"), L"\"C:\\a\tb\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L"\"C:\\Program Files\\java.exe\""),
+              L"\"C:\\Program Files\\java.exe\"");
+    EXPECT_EQ(quotedProgram(L""), L"");
+}
+
+TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {
+    const struct {
+        std::wstring location;
+        std::wstring command;
+    } cases[] = {
+        {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
+        {L"C:\\jdk\\bin\\java.exe -Xmx1g", L"C:\\jdk\\bin\\java.exe -Xmx1g"},
+        {L"C:\\Program Files\\Java\\bin\\java.exe -Xmx1g -Da=\"b c\"",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g -Da=\"b c\""},
+        {L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g"},
+        {L"C:\\Program Files\\Java\\bin", L"\"C:\\Program Files\\Java\\bin\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(javaProgramWithOptions(c.location), c.command) << utf8(c.location);
+    }
+}
+
+} // namespace
