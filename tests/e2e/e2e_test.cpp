@@ -200,8 +200,10 @@ TEST(EndToEnd, TheTypicalStartWithTheRealJavaRuntime) {
     makeDirectories(app.path(L"lib"));
     copyFileOrFail(demoJar(), app.path(L"lib\\demo.jar"));
     app.searchPath({bridgeFolder()});
-    const std::string settings = settingsWith(
-        {{"jar-file-name", "lib\\demo.jar"}, {"start-arguments", "two words \\ and more"}});
+    const std::string settings =
+        settingsWith({{"jar-file-name", "lib\\demo.jar"},
+                      {"start-arguments", "two words \\ and more"},
+                      {"java-options", "-Dtavrin.demo=\"yes, with blanks\""}});
     app.writeSettings(settings);
     const RunResult result = app.run();
     EXPECT_EQ(result.exitCode, 0);
@@ -214,6 +216,8 @@ TEST(EndToEnd, TheTypicalStartWithTheRealJavaRuntime) {
     EXPECT_NE(output.find("Hello from the tavrin demo application.\n"), std::string::npos)
         << output << readFileBytes(app.path(L"java.jar.run.error.file"));
     EXPECT_NE(output.find("Arguments: 1\n  [two words \\ and more]\n"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("JVM option tavrin.demo: yes, with blanks\n"), std::string::npos)
         << output;
     // The JVM's report went to standard error, as a real one's does.
     EXPECT_EQ(
