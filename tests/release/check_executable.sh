@@ -11,66 +11,42 @@ mkdir -p "$work"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+. "$(dirname "$0")/resources.sh"
+
+check_imports_and_size "$exe"
+
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
-
-# KERNEL32 and msvcrt only: no C++ runtime beside it, and user32, shell32,
-# ole32 and advapi32 are loaded at run time, only when a start needs them.
-echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' >"$work/imports"
-echo "imports: $(tr '\n' ' ' <"$work/imports")"
-[ -s "$work/imports" ] || fail "no import table"
-while read -r dll; do
-  case $(echo "$dll" | tr 'A-Z' 'a-z') in
-    kernel32.dll | msvcrt.dll) ;;
-    *) fail "imports $dll: only KERNEL32.dll and msvcrt.dll may be imported" ;;
-  esac
-done <"$work/imports"
-
-# The size budget.
-size=$(wc -c <"$exe")
-echo "size: $size bytes"
-[ "$size" -le 262144 ] || fail "$size bytes is more than 256 KiB"
-
 echo "$headers" | grep -q '^Subsystem[[:space:]]*00000002' || fail "not a GUI-subsystem executable"
 echo "$headers" | grep -q '^Magic[[:space:]]*020b' || fail "not a 64-bit (PE32+) executable"
 echo "$headers" | grep -q '^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970' ||
   fail "the PE header carries a time stamp"
 
 # The icon group: all 28 images.
-wrestool -x --type=14 "$exe" -o "$work/icon.ico" 2>/dev/null || fail "no icon group"
-icotool -l "$work/icon.ico" >"$work/icon.list"
 expected=""
 for size in 16 24 32 48 64 96 128; do
   for depth in 4 8 24 32; do
     expected="$expected$size:$depth "
   done
 done
-actual=$(sed -n 's/.*--width=\([0-9]*\) --height=[0-9]* --bit-depth=\([0-9]*\).*/\1:\2/p' \
-  "$work/icon.list" | tr '\n' ' ')
+actual=$(icon_images "$exe")
 [ "$actual" = "$expected" ] || fail "icon images: got '$actual', want '$expected'"
 
-# The version block: 1.0.0.0 in the fixed part and the usual strings.
-wrestool -x -R --type=16 "$exe" -o "$work/version.bin" 2>/dev/null || fail "no version block"
-# VS_FIXEDFILEINFO: signature FEEF04BD, structure version, then file version
-# 1.0 / 0.0 and product version 1.0 / 0.0, each as two 32-bit words.
-od -An -tx1 -v "$work/version.bin" | tr -d ' \n' >"$work/version.hex"
-grep -q 'bd04effe00000100000001000000000000000100000000003f' "$work/version.hex" ||
-  fail "the fixed version is not 1.0.0.0"
-strings -el "$work/version.bin" >"$work/version.strings"
-for name in FileDescription ProductName CompanyName LegalCopyright OriginalFilename FileVersion \
-  ProductVersion; do
-  grep -qx "$name" "$work/version.strings" || fail "version block lacks $name"
-done
-[ "$(grep -cx '1.0.0.0' "$work/version.strings")" -eq 2 ] ||
-  fail "FileVersion and ProductVersion strings are not 1.0.0.0"
-grep -qx 'tavrin.exe' "$work/version.strings" || fail "OriginalFilename is not tavrin.exe"
+# The version block: 1.0.0.0 and the usual strings.
+cat >"$work/version.expected" <<'END'
+FileVersion:fixed=1.0.0.0
+ProductVersion:fixed=1.0.0.0
+CompanyName=The tavrin developers
+FileDescription=Java application launcher
+FileVersion=1.0.0.0
+InternalName=tavrin
+LegalCopyright=Copyright (C) 2026 The tavrin developers
+OriginalFilename=tavrin.exe
+ProductName=tavrin
+ProductVersion=1.0.0.0
+END
+check_version_block "$exe" "$work/version.expected"
 
-# The manifest.
-wrestool -x -R --type=24 "$exe" -o "$work/manifest.xml" 2>/dev/null || fail "no manifest"
-for fragment in 'level="asInvoker"' 'uiAccess="false"' 'Microsoft.Windows.Common-Controls' \
-  'version="6.0.0.0"' '<longPathAware' 'PerMonitorV2' \
-  '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
-  grep -qF "$fragment" "$work/manifest.xml" || fail "manifest lacks $fragment"
-done
+check_manifest "$exe"
 
 # The committed icon is what the generator draws.
 c++ -O2 -std=c++17 "$source_dir/resources/icon/make_icon.cpp" -lz -o "$work/make_icon"

@@ -1,0 +1,127 @@
+#!/bin/sh
+# Builds the launcher under the author's own name, icon, version and texts:
+# the same code, messages and manifest, and the same tavrin.ini beside it.
+# Run scripts/setup.sh first on a fresh machine.
+#
+#   scripts/brand.sh --name NAME [--icon FILE.ico] [--version A.B.C.D]
+#                    [--product TEXT] [--company TEXT] [--description TEXT]
+#                    [--copyright TEXT]
+#
+# The result is dist/NAME.exe; each brand is built in build/brand/NAME, so
+# branding never touches dist/tavrin.exe.
+set -eu
+cd "$(dirname "$0")/.."
+
+fail() {
+  echo "brand.sh: $*" >&2
+  exit 2
+}
+
+usage() {
+  echo "usage: scripts/brand.sh --name NAME [--icon FILE.ico] [--version A.B.C.D]" >&2
+  echo "         [--product TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]" >&2
+  exit 2
+}
+
+name=""
+icon="$PWD/resources/tavrin.ico"
+version="1.0.0.0"
+product=""
+company=""
+description=""
+copyright=""
+while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || usage
+  case $1 in
+    --name) name=$2 ;;
+    --icon) icon=$2 ;;
+    --version) version=$2 ;;
+    --product) product=$2 ;;
+    --company) company=$2 ;;
+    --description) description=$2 ;;
+    --copyright) copyright=$2 ;;
+    *) usage ;;
+  esac
+  shift 2
+done
+[ -n "$name" ] || usage
+product=${product:-$name}
+description=${description:-$product}
+
+# --- The name: a file name Windows accepts. ---
+case $name in
+  *[\<\>:\"/\\\|?*]*) fail "--name '$name': Windows file names cannot hold < > : \" / \\ | ? *" ;;
+  *[.\ ]) fail "--name '$name': Windows file names cannot end in a dot or a blank" ;;
+esac
+base=$(printf '%s' "$name" | sed 's/\..*//' | tr 'a-z' 'A-Z')
+case $base in
+  CON | PRN | AUX | NUL | COM[1-9] | LPT[1-9])
+    fail "--name '$name': $base is a device name on Windows" ;;
+esac
+[ "$(printf '%s' "$name" | wc -c)" -le 200 ] || fail "--name is longer than 200 bytes"
+
+# --- Texts: UTF-8 without control characters. The build escapes double
+# quotes and backslashes for the resource compiler; UTF-8 it takes as it is. ---
+check_text() {
+  if ! printf '%s' "$2" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
+    fail "$1 is not UTF-8 text"
+  fi
+  if [ "$(printf '%s' "$2" | LC_ALL=C tr -d '\000-\037\177' | wc -c)" -ne \
+    "$(printf '%s' "$2" | wc -c)" ]; then
+    fail "$1 holds a line break, tab or other control character"
+  fi
+}
+check_text --name "$name"
+check_text --product "$product"
+check_text --company "$company"
+check_text --description "$description"
+check_text --copyright "$copyright"
+
+# --- The version: four numbers from 0 to 65535. ---
+echo "$version" | grep -Eq '^[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}$' ||
+  fail "--version '$version' is not four numbers such as 2.4.1.0"
+for number in $(echo "$version" | tr . ' '); do
+  [ "$(expr "$number" + 0)" -le 65535 ] || fail "--version '$version': $number is above 65535"
+done
+version=$(for number in $(echo "$version" | tr . ' '); do expr "$number" + 0; done | paste -sd.)
+
+# --- The icon: an .ico whose directory lies within the file. ---
+[ -f "$icon" ] && [ -r "$icon" ] || fail "--icon '$icon' is not a readable file"
+icon=$(cd "$(dirname "$icon")" && printf '%s/%s' "$PWD" "$(basename "$icon")")
+size=$(wc -c <"$icon")
+number() { od -An -tu$2 -j "$1" -N "$2" "$icon" | tr -d ' \n'; } # little-endian here
+[ "$size" -ge 6 ] && [ "$(number 0 2)" = 0 ] && [ "$(number 2 2)" = 1 ] ||
+  fail "--icon '$icon' is not an .ico file (no icon header)"
+count=$(number 4 2)
+[ "$count" -ge 1 ] || fail "--icon '$icon' holds no image"
+[ "$size" -ge $((6 + 16 * count)) ] || fail "--icon '$icon' is cut short"
+i=0
+while [ $i -lt "$count" ]; do
+  entry=$((6 + 16 * i))
+  bytes=$(number $((entry + 8)) 4)
+  offset=$(number $((entry + 12)) 4)
+  [ "$bytes" -gt 0 ] && [ "$offset" -ge $((6 + 16 * count)) ] &&
+    [ $((offset + bytes)) -le "$size" ] ||
+    fail "--icon '$icon': image $((i + 1)) lies outside the file"
+  i=$((i + 1))
+done
+
+# --- The build, in a folder of the brand's own; dist/ gets the result only
+# when it is complete. ---
+build=build/brand/$name
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_DEMO=OFF -DTAVRIN_DIST_DIR="$PWD/$build/out" \
+  -DTAVRIN_EXE_NAME="$name" -DTAVRIN_ICON="$icon" -DTAVRIN_VERSION="$version" \
+  -DTAVRIN_PRODUCT="$product" -DTAVRIN_COMPANY="$company" \
+  -DTAVRIN_DESCRIPTION="$description" -DTAVRIN_COPYRIGHT="$copyright" >/dev/null
+cmake --build "$build" --target tavrin >/dev/null
+mkdir -p dist
+cp "$build/out/$name.exe" "dist/$name.exe"
+
+echo "Built dist/$name.exe: $product $version ($(wc -c <"dist/$name.exe") bytes)."
+echo "Put it in the application's folder beside tavrin.ini, then sign it, for example:"
+echo "  osslsigncode sign -pkcs12 my-certificate.p12 -pass ... -h sha256 \\"
+echo "    -n \"$product\" -t http://timestamp.digicert.com \\"
+echo "    -in \"dist/$name.exe\" -out \"$name-signed.exe\""
+echo "Sign after branding: changing the resources afterwards breaks the signature."

@@ -1,0 +1,145 @@
+#!/bin/sh
+# Checks scripts/brand.sh in a copy of the source tree: bad input is refused
+# with a clear message and no file; a brand carries its name, icon, version
+# and texts, keeps the launcher's manifest, imports and size budget, builds
+# to the same bytes twice, and starts an application under Wine.
+#   check_brand.sh SOURCE_DIR WORK_DIR WINE_RUN FAKE_JAVA.EXE TAVRIN.EXE
+set -eu
+source_dir=$1
+work=$2
+wine_run=$3
+fake_java=$4
+tavrin=$5
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/resources.sh"
+
+tree=$work/tree
+mkdir -p "$tree"
+cp -r "$source_dir/CMakeLists.txt" "$source_dir/CMakePresets.json" "$source_dir/cmake" \
+  "$source_dir/src" "$source_dir/resources" "$source_dir/scripts" "$tree/"
+mkdir -p "$tree/dist"
+echo "tavrin's own" >"$tree/dist/tavrin.exe"
+
+# An icon of the test's own, as authors' icons typically are: 16, 24 and 32
+# pixels as bitmaps, 48, 64 and 128 as PNG, all 32 bits per pixel; its
+# images are taken out of tavrin's icon by their directory entries.
+#   icon_of SOURCE.ico OUT.ico INDEX...   (1-based)
+icon_of() {
+  ico=$1
+  out=$2
+  shift 2
+  field() { od -An -tu$2 -j "$1" -N "$2" "$ico" | tr -d ' \n'; }
+  byte() { printf "\\$(printf %o "$1")"; }
+  le32() { byte $(($1 & 255)); byte $(($1 >> 8 & 255)); byte $(($1 >> 16 & 255)); byte $(($1 >> 24)); }
+  { printf '\0\0\1\0'; byte $#; printf '\0'; } >"$out"
+  offset=$((6 + 16 * $#))
+  for index in "$@"; do
+    entry=$((6 + 16 * (index - 1)))
+    tail -c +$((entry + 1)) "$ico" | head -c 8 >>"$out"
+    size=$(field $((entry + 8)) 4)
+    { le32 "$size"; le32 "$offset"; } >>"$out"
+    offset=$((offset + size))
+  done
+  for index in "$@"; do
+    entry=$((6 + 16 * (index - 1)))
+    tail -c +$(($(field $((entry + 12)) 4) + 1)) "$ico" | head -c "$(field $((entry + 8)) 4)" >>"$out"
+  done
+}
+icon_of "$source_dir/resources/tavrin.ico" "$work/app.ico" 4 8 12 16 20 28
+[ "$(icotool -l "$work/app.ico" | wc -l)" -eq 6 ] || fail "the test's icon is not what it should be"
+
+brand() { "$tree/scripts/brand.sh" "$@" >"$work/brand.out" 2>"$work/brand.err"; }
+
+# --- Bad input: a clear message, a non-zero exit, nothing in dist/. ---
+printf 'not an icon at all' >"$work/text.ico"
+head -c 60 "$work/app.ico" >"$work/short.ico"
+head -c 4000 "$work/app.ico" >"$work/cut.ico"
+ls "$tree/dist" >"$work/dist.before"
+refused() {
+  expected=$1
+  shift
+  if brand "$@"; then
+    fail "brand.sh $*: accepted"
+  elif ! grep -qF -- "$expected" "$work/brand.err"; then
+    fail "brand.sh $*: said '$(cat "$work/brand.err")', not '$expected'"
+  fi
+  ls "$tree/dist" | diff "$work/dist.before" - >/dev/null || fail "brand.sh $*: left a file in dist/"
+}
+refused "usage" --icon "$work/app.ico"
+refused "is not a readable file" --name App --icon "$work/none.ico"
+refused "is not an .ico file" --name App --icon "$work/text.ico"
+refused "is cut short" --name App --icon "$work/short.ico"
+refused "image 3 lies outside the file" --name App --icon "$work/cut.ico"
+refused "is not four numbers" --name App --version 2.4.1
+refused "is not four numbers" --name App --version 2.4.1.x
+refused "65536 is above 65535" --name App --version 1.2.3.65536
+refused "cannot hold" --name 'Example:App'
+refused "cannot hold" --name 'a/b'
+refused "cannot hold" --name 'Say "hi"'
+refused "cannot end in a dot or a blank" --name 'App.'
+refused "COM1 is a device name" --name com1
+refused "NUL is a device name" --name NUL.app
+refused "line break" --name App --company "two
+lines"
+refused "--copyright is not UTF-8" --name App --copyright "$(printf 'caf\351')"
+
+# --- A brand. ---
+company='Ana'"'"'s "Best" Tools \ Ltd — Zürich 日本'
+copyright='© 2026 C:\new\table'
+brand --name ExampleApp --icon "$work/app.ico" --version 2.4.1.0 --product 'Example "App"' \
+  --company "$company" --description "Opens plans" --copyright "$copyright" ||
+  fail "brand.sh did not build: $(cat "$work/brand.err")"
+grep -q 'dist/ExampleApp.exe' "$work/brand.out" || fail "brand.sh did not say where the result is"
+grep -q 'osslsigncode sign' "$work/brand.out" || fail "brand.sh did not say how to sign"
+exe=$tree/dist/ExampleApp.exe
+[ "$(cat "$tree/dist/tavrin.exe")" = "tavrin's own" ] || fail "branding touched dist/tavrin.exe"
+
+check_imports_and_size "$exe"
+images=$(icon_images "$exe")
+[ "$images" = "16:32 24:32 32:32 48:32 64:32 128:32 " ] || fail "icon images: $images"
+cat >"$work/version.expected" <<END
+FileVersion:fixed=2.4.1.0
+ProductVersion:fixed=2.4.1.0
+CompanyName=$company
+FileDescription=Opens plans
+FileVersion=2.4.1.0
+InternalName=ExampleApp
+LegalCopyright=$copyright
+OriginalFilename=ExampleApp.exe
+ProductName=Example "App"
+ProductVersion=2.4.1.0
+END
+check_version_block "$exe" "$work/version.expected"
+wrestool -x -R --type=24 "$tavrin" -o "$work/tavrin.manifest" 2>/dev/null
+wrestool -x -R --type=24 "$exe" -o "$work/brand.manifest" 2>/dev/null
+cmp -s "$work/tavrin.manifest" "$work/brand.manifest" || fail "the manifest is not tavrin's"
+
+# The same tree and options give the same bytes.
+mv "$exe" "$work/first.exe"
+rm -rf "$tree/build/brand/ExampleApp"
+brand --name ExampleApp --icon "$work/app.ico" --version 2.4.1.0 --product 'Example "App"' \
+  --company "$company" --description "Opens plans" --copyright "$copyright" ||
+  fail "brand.sh did not build again"
+cmp "$work/first.exe" "$exe" || fail "two brands of the same tree and options differ"
+
+# --- It is the launcher: one start with a stand-in runtime. ---
+windows() { printf 'Z:%s' "$1" | tr / '\\'; }
+app=$work/app
+mkdir -p "$app/lib" "$work/java"
+cp "$exe" "$app/"
+printf 'PK' >"$app/lib/app.jar"
+printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n' \
+  >"$app/tavrin.ini"
+cp "$fake_java" "$work/java/java.exe"
+status=0
+WINEPATH=$(windows "$work/java") FAKE_JAVA_RECORD=$(windows "$work/runs.txt") JAVA_HOME= \
+  "$wine_run" "$app/ExampleApp.exe" || status=$?
+[ "$status" -eq 0 ] || fail "the branded launcher ended with $status"
+grep -q '^arg=-jar$' "$work/runs.txt" 2>/dev/null || fail "the branded launcher did not start the JAR"
+grep -q '^java-location=java.exe' "$app/tavrin.ini" || fail "tavrin.ini was not updated"
+
+[ $failures -eq 0 ] || exit 1
+echo "all checks passed"
