@@ -61,11 +61,13 @@ kib() { awk -v k="$1" 'BEGIN {printf "%.2f MiB", k / 1024}'; }
   echo "## Start-up"
   echo
   echo "(a) is \`dist/tavrin.exe\` with \`wait-for-exit=1\` and a stand-in Java runtime that"
-  echo "answers at once: settings, version check, launch and the rewrite of \`tavrin.ini\`,"
-  echo "end to end. (b) is a small Windows program starting the same two processes (the"
+  echo "answers at once: settings, version check, launch (and, on the first start only, the"
+  echo "rewrite of \`tavrin.ini\`), end to end. (b) is a small Windows program starting the same two processes (the"
   echo "version check and the launch) directly, with the same redirections. (c) is the"
   echo "same pair with the machine's own JVM through the Java bridge. (d) is an empty GUI"
-  echo "program built like the launcher: what starting any program costs here."
+  echo "program built like the launcher: what starting any program costs here. (e) is (a)"
+  echo "with every optional key set (\`java-options\`, \`max-java-version\`,"
+  echo "\`find-installed-java\`, \`pass-arguments\` with one argument passed on)."
   echo
   cat "$results"
   echo "| peak resident memory, Unix view (VmHWM) | $(kib "$peak_rss") | |"

@@ -34,7 +34,7 @@ std::wstring applicationArgument(const std::wstring& a_argument) {
     return L" " + quotedArgument(a_argument) + L" ";
 }
 
-int launch(LauncherHost& a_host, const std::wstring& a_commandLine, bool a_wait) {
+int launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine, bool a_wait) {
     // The system would not start it whole.
     if (a_commandLine.size() > longestCommandLine) {
         return processStartFailed;
@@ -140,7 +140,7 @@ int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex
     const std::vector<std::wstring> noArguments;
     const std::wstring commandLine = launchCommandLine(
         java.javaCommand, settings, settings.passArguments ? a_launcherArguments : noArguments);
-    if (launch(a_host, commandLine, settings.waitForExit) != processSucceeded) {
+    if (launchApplication(a_host, commandLine, settings.waitForExit) != processSucceeded) {
         return exit_codes::launchFailed;
     }
     return saveJavaLocation(*settingsFile, settingsPath, java.javaExecutable);

@@ -8,6 +8,8 @@
 // (b) this program starting the same stand-in twice, as the launcher does
 // (c) (a) and (b) with the machine's own JVM through the Java bridge
 // (d) an empty GUI program: what starting any program costs here
+// (e) (a) with the optional keys set: java-options, max-java-version,
+//     find-installed-java, and pass-arguments with an argument passed on
 // Then one launcher that waits a few seconds for its application, while the
 // file MARKER exists (so that its memory can be read from outside), and
 // whether anything in the application folders is left open. Prints Markdown.
@@ -51,11 +53,14 @@ Timing summary(std::vector<double> a_times) {
 }
 
 // Runs the candidates in turn, a_runs rounds after one warm-up round, so that
-// a slow stretch of the machine weighs on all of them alike.
+// a slow stretch of the machine weighs on all of them alike; each round starts
+// with the next candidate, so that none always follows the same one (under
+// Wine a start costs more or less by what ran just before it).
 std::vector<Timing> measure(int a_runs, const std::vector<std::function<bool()>>& a_candidates) {
     std::vector<std::vector<double>> times(a_candidates.size());
     for (int round = 0; round <= a_runs; ++round) {
-        for (std::size_t i = 0; i < a_candidates.size(); ++i) {
+        for (std::size_t turn = 0; turn < a_candidates.size(); ++turn) {
+            const std::size_t i = (turn + static_cast<std::size_t>(round)) % a_candidates.size();
             const double start = now();
             if (!a_candidates[i]()) {
                 std::fprintf(stderr, "benchmark: a run failed\n");
@@ -78,10 +83,12 @@ struct Setup {
     std::wstring folder;
     std::wstring jar;
     std::string settings;
+    std::wstring launcherArguments;
 };
 
 Setup applicationFolder(const ScratchFolder& a_scratch, const std::wstring& a_name,
-                        const std::wstring& a_launcher, const std::wstring& a_jarSource) {
+                        const std::wstring& a_launcher, const std::wstring& a_jarSource,
+                        const std::string& a_extraKeys = "") {
     Setup setup;
     setup.folder = a_scratch / a_name + L"\\";
     makeDirectories(setup.folder + L"lib");
@@ -93,7 +100,8 @@ Setup applicationFolder(const ScratchFolder& a_scratch, const std::wstring& a_na
         copyFileOrFail(a_jarSource, setup.jar);
     }
     setup.settings = "[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.5\r\n"
-                     "wait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n";
+                     "wait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n" +
+                     a_extraKeys;
     writeFileBytes(setup.folder + L"tavrin.ini", setup.settings);
     return setup;
 }
@@ -104,7 +112,8 @@ void useSearchPath(const std::wstring& a_javaFolder) {
 }
 
 bool runLauncher(const Setup& a_setup) {
-    ChildProcess launcher = startChild(quoteArgument(a_setup.folder + L"tavrin.exe"));
+    ChildProcess launcher =
+        startChild(quotedArgument(a_setup.folder + L"tavrin.exe") + a_setup.launcherArguments);
     return launcher.process && waitForChild(launcher, 60000) == 0;
 }
 
@@ -133,7 +142,7 @@ struct Footprint {
 Footprint footprint(const Setup& a_setup, const std::wstring& a_marker) {
     SetEnvironmentVariableW(L"FAKE_JAVA_RUN_MS", L"3000");
     writeFileBytes(a_marker, "");
-    ChildProcess launcher = startChild(quoteArgument(a_setup.folder + L"tavrin.exe"));
+    ChildProcess launcher = startChild(quotedArgument(a_setup.folder + L"tavrin.exe"));
     Footprint seen;
     while (WaitForSingleObject(launcher.process.get(), 5) == WAIT_TIMEOUT) {
         PROCESS_MEMORY_COUNTERS_EX counters{};
@@ -194,16 +203,22 @@ int wmain(int argc, wchar_t** argv) {
     copyFileOrFail(fakeJava, standInFolder + L"\\java.exe");
     const Setup standIn = applicationFolder(scratch, L"stand-in app", launcher, L"");
     const Setup real = applicationFolder(scratch, L"real app", launcher, demoJar);
+    Setup newKeys = applicationFolder(scratch, L"new keys app", launcher, L"",
+                                      "java-options=-Xmx64m -Dhome=\"%TEMP%\\x y\"\r\n"
+                                      "max-java-version=99\r\nfind-installed-java=1\r\n"
+                                      "pass-arguments=1\r\n");
+    newKeys.launcherArguments = L" \"C:\\Users\\Ana\\plan 2026.xml\"";
 
     useSearchPath(standInFolder);
     const auto emptyRun = [&] {
-        ChildProcess empty = startChild(quoteArgument(emptyProgram));
+        ChildProcess empty = startChild(quotedArgument(emptyProgram));
         return empty.process && waitForChild(empty, 60000) == 0;
     };
     const std::vector<Timing> standInTimes =
         measure(runs, {[&] { return runLauncher(standIn); }, [&] { return runDirectly(standIn); },
-                       emptyRun});
-    const Timing &a = standInTimes[0], &b = standInTimes[1], &d = standInTimes[2];
+                       emptyRun, [&] { return runLauncher(newKeys); }});
+    const Timing &a = standInTimes[0], &b = standInTimes[1], &d = standInTimes[2],
+                 &e = standInTimes[3];
     useSearchPath(bridge);
     const std::vector<Timing> realTimes =
         measure(runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); }});
@@ -211,7 +226,8 @@ int wmain(int argc, wchar_t** argv) {
     useSearchPath(standInFolder);
     const Footprint memory = footprint(standIn, marker);
 
-    std::printf("Runs per row: %d, taken in turn with the other rows of their group, after one "
+    std::printf("Runs per row: %d, taken in turn with the other rows of their group (each round "
+                "starting with the next row), after one "
                 "warm-up round.\n\n",
                 runs);
     std::printf("| What | median ms | min ms | max ms |\n|---|---|---|---|\n");
@@ -220,17 +236,22 @@ int wmain(int argc, wchar_t** argv) {
     printTiming("(c) tavrin.exe, real JVM", ca);
     printTiming("(c) the same two processes started directly, real JVM", cb);
     printTiming("(d) an empty GUI program", d);
+    printTiming("(e) tavrin.exe, stand-in runtime, every optional key set", e);
     std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
     std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
     std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
     std::printf("| (c) launcher overhead, medians | %.1f ms | |\n", ca.median - cb.median);
+    std::printf("| (e) - (a), medians: what the optional keys cost | %.1f ms | not measurable |\n",
+                e.median - a.median);
     std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
                 mebibytes(memory.peakWorkingSet).c_str());
     std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
                 mebibytes(memory.peakPrivate).c_str());
     std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
-    const std::vector<std::wstring> openReal = filesLeftOpen(real.folder);
-    open.insert(open.end(), openReal.begin(), openReal.end());
+    for (const Setup* other : {&real, static_cast<const Setup*>(&newKeys)}) {
+        const std::vector<std::wstring> more = filesLeftOpen(other->folder);
+        open.insert(open.end(), more.begin(), more.end());
+    }
     std::string names;
     for (const std::wstring& name : open) {
         names += (names.empty() ? "" : ", ") + utf8(name);

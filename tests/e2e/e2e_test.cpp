@@ -641,6 +641,44 @@ TEST(EndToEnd, AReadOnlySettingsFileIsLeftAsItWas) {
     SetFileAttributesW(typical.app.path(L"tavrin.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+FILETIME lastWritten(const std::wstring& a_path) {
+    FILETIME written{};
+    UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(GetFileTime(file.get(), nullptr, nullptr, &written));
+    return written;
+}
+
+// An author's file keeps every byte but the value the launcher owns, and a
+// start that finds the value right does not write at all.
+TEST(EndToEnd, TheSettingsFileKeepsEveryByteButJavaLocation) {
+    TypicalApplication typical;
+    const std::string head = "\xEF\xBB\xBF; Example settings\n; a NUL: " + std::string(1, '\0') +
+                             " here\n\n[tavrin]\njar-file-name = lib\\app.jar\n"
+                             "min-java-version=1.5\nwait-for-exit\t=\t1\nask-for-java-location=0\n"
+                             "allow-newer-version=1\nJava-Location=C:\\elsewhere\n";
+    const std::string tail =
+        "not an entry\n\n[other]\r\npath=C:\\\xE9t\xE9\r\n; the last line, with no line end";
+    const std::wstring path = typical.app.path(L"tavrin.ini");
+    typical.app.writeSettings(head + tail);
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::string rewritten = head + "java-location=java.exe\n" + tail;
+    EXPECT_EQ(typical.app.settings(), rewritten);
+
+    const SYSTEMTIME longAgo{2001, 1, 1, 1, 12, 0, 0, 0};
+    FILETIME marked{};
+    ASSERT_TRUE(SystemTimeToFileTime(&longAgo, &marked));
+    {
+        UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+        ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &marked));
+    }
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    EXPECT_EQ(typical.app.settings(), rewritten);
+    const FILETIME after = lastWritten(path);
+    EXPECT_EQ(CompareFileTime(&marked, &after), 0) << "written again";
+}
+
 TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
     TypicalApplication typical;
     const std::string settings = "; written by hand\r\n\r\n" +

@@ -167,9 +167,9 @@ ChildProcess Application::start() const {
     // Somewhere else than the application folder: the launcher must not
     // depend on the folder it is started from.
     options.workingDirectory = m_scratch.path();
-    std::wstring commandLine = quoteArgument(path(L"tavrin.exe"));
+    std::wstring commandLine = quotedArgument(path(L"tavrin.exe"));
     for (const std::wstring& argument : arguments) {
-        commandLine += L" " + quoteArgument(argument);
+        commandLine += L" " + quotedArgument(argument);
     }
     return startChild(commandLine, options);
 }

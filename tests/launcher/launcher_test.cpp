@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
-
 #include <string>
 #include <vector>
 
@@ -28,14 +26,6 @@ const std::wstring waitBox =
 
 const Answer java16{0, "", "java version \"1.6.0_20\"\n"};
 const Answer started{0, "", ""};
-
-std::vector<std::wstring> argumentsOf(const std::wstring& a_commandLine) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(a_commandLine.c_str(), &count);
-    std::vector<std::wstring> result(arguments, arguments + count);
-    LocalFree(arguments);
-    return result;
-}
 
 // Each case writes tavrin.ini and the JAR beside the (private copy of the)
 // test program, where the launcher looks for them.
@@ -89,7 +79,7 @@ TEST_F(RunLauncher, TheTypicalStart) {
     EXPECT_FALSE(launch.collect);
     EXPECT_FALSE(launch.wait);
     EXPECT_EQ(launch.timeoutMs, INFINITE);
-    EXPECT_EQ(argumentsOf(launch.commandLine),
+    EXPECT_EQ(commandLineArguments(launch.commandLine),
               (std::vector<std::wstring>{L"java.exe", L"-jar", jarPath}));
     EXPECT_EQ(readFileBytes(settingsPath), settingsWith("java-location=java.exe\r\n"));
     EXPECT_EQ(host.messages.size(), 0u);
@@ -172,7 +162,7 @@ TEST_F(RunLauncher, WhatTheLaunchLineCarries) {
         EXPECT_EQ(host.processCalls[0].commandLine, L"java -version");
         std::vector<std::wstring> expected{L"java.exe"};
         expected.insert(expected.end(), c.argv.begin(), c.argv.end());
-        EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine), expected);
+        EXPECT_EQ(commandLineArguments(host.processCalls[1].commandLine), expected);
     }
     SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", nullptr);
 }
@@ -192,7 +182,7 @@ TEST_F(RunLauncher, ABundledRuntimeIsFoundFromTheLaunchersFolderAndRememberedAsW
     ASSERT_EQ(host.processCalls.size(), 2u);
     EXPECT_EQ(host.processCalls[0].commandLine,
               moduleRelativePath(L"runtime\\bin\\java") + L" -version ");
-    EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine)[0],
+    EXPECT_EQ(commandLineArguments(host.processCalls[1].commandLine)[0],
               moduleRelativePath(L"runtime\\bin\\java.exe"));
     EXPECT_EQ(readFileBytes(settingsPath),
               settingsWith("java-location=runtime\\bin\\java.exe\r\n"));
@@ -204,7 +194,7 @@ TEST_F(RunLauncher, StartArgumentsTravelAsOneArgumentAfterTheJar) {
     ASSERT_EQ(host.processCalls.size(), 2u);
     const ScriptedHost::ProcessCall& launch = host.processCalls[1];
     EXPECT_EQ(launch.commandLine, L"java.exe -jar  \"" + jarPath + L"\"  \"--open my file.txt\" ");
-    EXPECT_EQ(argumentsOf(launch.commandLine),
+    EXPECT_EQ(commandLineArguments(launch.commandLine),
               (std::vector<std::wstring>{L"java.exe", L"-jar", jarPath, L"--open my file.txt"}));
     EXPECT_TRUE(launch.wait);
 }
@@ -217,7 +207,7 @@ TEST_F(RunLauncher, AJavaPathWithBlanksIsQuotedButRememberedAsWritten) {
               L"\"C:\\Program Files\\Java\\bin\\java\" -version ");
     EXPECT_EQ(host.processCalls[1].commandLine,
               L"\"C:\\Program Files\\Java\\bin\\java.exe\" -jar  \"" + jarPath + L"\" ");
-    EXPECT_EQ(argumentsOf(host.processCalls[1].commandLine)[0],
+    EXPECT_EQ(commandLineArguments(host.processCalls[1].commandLine)[0],
               L"C:\\Program Files\\Java\\bin\\java.exe");
     EXPECT_EQ(readFileBytes(settingsPath),
               settingsWith("java-location=C:\\Program Files\\Java\\bin\\java.exe\r\n"));

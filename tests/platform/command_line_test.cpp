@@ -4,22 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <shellapi.h>
-
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace testing_support;
-
-std::vector<std::wstring> systemSplit(const std::wstring& a_commandLine) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(a_commandLine.c_str(), &count);
-    std::vector<std::wstring> result(arguments, arguments + count);
-    LocalFree(arguments);
-    return result;
-}
 
 // value -> quoted -> the system's split -> the same value.
 TEST(QuotedArgument, ComesBackWholeFromTheSystemsSplit) {
@@ -43,7 +33,8 @@ TEST(QuotedArgument, ComesBackWholeFromTheSystemsSplit) {
     for (const auto& c : cases) {
         SCOPED_TRACE(utf8(c.value));
         EXPECT_EQ(quotedArgument(c.value), c.quoted);
-        EXPECT_EQ(systemSplit(L"p.exe " + quotedArgument(c.value) + L" " + quotedArgument(c.value)),
+        EXPECT_EQ(commandLineArguments(L"p.exe " + quotedArgument(c.value) + L" " +
+                                       quotedArgument(c.value)),
                   (std::vector<std::wstring>{L"p.exe", c.value, c.value}));
     }
 }
@@ -63,7 +54,7 @@ TEST(ArgumentsAfterProgram, SplitAsTheSystemSplits) {
     };
     for (const wchar_t* line : lines) {
         SCOPED_TRACE(utf8(line));
-        std::vector<std::wstring> expected = systemSplit(line);
+        std::vector<std::wstring> expected = commandLineArguments(line);
         expected.erase(expected.begin());
         EXPECT_EQ(argumentsAfterProgram(line), expected);
     }

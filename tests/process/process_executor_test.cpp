@@ -19,7 +19,8 @@ const wchar_t* const suffixes[] = {L".output.file", L".error.file", L".input.fil
 class ExecuteProcess : public testing::Test {
 protected:
     std::wstring child(const std::wstring& a_actions) const {
-        return quoteArgument(folderOf(thisExecutablePath()) + L"test_child.exe") + L" " + a_actions;
+        return quotedArgument(folderOf(thisExecutablePath()) + L"test_child.exe") + L" " +
+               a_actions;
     }
 
     int run(const std::wstring& a_commandLine, bool a_collect = true, bool a_wait = true,
@@ -107,7 +108,7 @@ TEST_F(ExecuteProcess, NotCollectingLeavesTheTextsAlone) {
 
 TEST_F(ExecuteProcess, NoWaitReturnsWhileTheChildRuns) {
     const std::wstring marker = scratch / L"finished";
-    EXPECT_EQ(run(child(L"sleep:1500 out:late touch:" + quoteArgument(marker)), true, false),
+    EXPECT_EQ(run(child(L"sleep:1500 out:late touch:" + quotedArgument(marker)), true, false),
               processSucceeded);
     EXPECT_FALSE(pathExists(marker));
     EXPECT_EQ(output, "");
@@ -139,7 +140,7 @@ TEST_F(ExecuteProcess, TimeOutTerminatesTheChildAndCollectsWhatItWrote) {
         }
     });
     const int result =
-        run(child(L"out:partial err:report pid:" + quoteArgument(pidFile) + L" sleep:60000"), true,
+        run(child(L"out:partial err:report pid:" + quotedArgument(pidFile) + L" sleep:60000"), true,
             true, 1500);
     stop = true;
     watcher.join();
@@ -207,7 +208,7 @@ TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
         makeDirectories(blockedBase + blocked);
         const std::wstring marker = folder / L"ran";
         output = "untouched";
-        EXPECT_EQ(executeProcess(output, error, child(L"out:x touch:" + quoteArgument(marker)),
+        EXPECT_EQ(executeProcess(output, error, child(L"out:x touch:" + quotedArgument(marker)),
                                  blockedBase, true, true, 30000),
                   redirectionFileFailed)
             << utf8(blocked);

@@ -286,24 +286,12 @@ HelperRegistration::HelperRegistration(const char* a_name, Helper a_helper) {
     helpers()[a_name] = std::move(a_helper);
 }
 
-std::wstring quoteArgument(const std::wstring& a_argument) {
-    if (!a_argument.empty() && a_argument.find_first_of(L" \t\"") == std::wstring::npos) {
-        return a_argument;
-    }
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : a_argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted.push_back(c);
-    }
-    quoted.append(backslashes * 2, L'\\');
-    quoted.push_back(L'"');
-    return quoted;
+std::vector<std::wstring> commandLineArguments(const std::wstring& a_commandLine) {
+    int count = 0;
+    std::unique_ptr<wchar_t*, decltype(&LocalFree)> arguments(
+        CommandLineToArgvW(a_commandLine.c_str(), &count), &LocalFree);
+    return arguments ? std::vector<std::wstring>(arguments.get(), arguments.get() + count)
+                     : std::vector<std::wstring>();
 }
 
 namespace {
@@ -317,23 +305,23 @@ void runRegistryTool(const std::wstring& a_arguments) {
 
 RegistryKeys::~RegistryKeys() {
     for (const auto& [key, view] : m_added) {
-        runRegistryTool(L"delete " + quoteArgument(key) + L" /f /reg:" + view);
+        runRegistryTool(L"delete " + quotedArgument(key) + L" /f /reg:" + view);
     }
 }
 
 void RegistryKeys::add(const std::wstring& a_key, const std::wstring& a_below,
                        const std::wstring& a_value, const std::wstring& a_data,
                        const std::wstring& a_view) {
-    runRegistryTool(L"add " + quoteArgument(a_key + a_below) + L" /v " + quoteArgument(a_value) +
-                    L" /d " + quoteArgument(a_data) + L" /f /reg:" + a_view);
+    runRegistryTool(L"add " + quotedArgument(a_key + a_below) + L" /v " + quotedArgument(a_value) +
+                    L" /d " + quotedArgument(a_data) + L" /f /reg:" + a_view);
     m_added.emplace_back(a_key, a_view);
 }
 
 std::wstring helperCommandLine(const std::wstring& a_executable, const std::wstring& a_helper,
                                const std::vector<std::wstring>& a_arguments) {
-    std::wstring line = quoteArgument(a_executable) + L" --helper " + a_helper;
+    std::wstring line = quotedArgument(a_executable) + L" --helper " + a_helper;
     for (const std::wstring& argument : a_arguments) {
-        line += L" " + quoteArgument(argument);
+        line += L" " + quotedArgument(argument);
     }
     return line;
 }
@@ -347,9 +335,9 @@ int runPrivateCopy(int a_argumentCount, wchar_t** a_arguments) {
     const std::wstring path = thisExecutablePath();
     const std::wstring copy = folder / path.substr(path.rfind(L'\\') + 1);
     copyFileOrFail(path, copy);
-    std::wstring commandLine = quoteArgument(copy);
+    std::wstring commandLine = quotedArgument(copy);
     for (int i = 1; i < a_argumentCount; ++i) {
-        commandLine += L" " + quoteArgument(a_arguments[i]);
+        commandLine += L" " + quotedArgument(a_arguments[i]);
     }
     ChildOptions options;
     options.shareStandardHandles = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/command_line.h"
 #include "platform/unique_handle.h"
 #include "text_codec.h"
 
@@ -100,8 +101,9 @@ struct RunFromPrivateFolder {
 // was the program's whole work.
 bool runInsteadOfTests(int& a_exitCode);
 
-// Quotes one argument so that the C runtime gives it back unchanged.
-std::wstring quoteArgument(const std::wstring& a_argument);
+// The arguments of a command line as the system splits it
+// (CommandLineToArgvW), the program first.
+std::vector<std::wstring> commandLineArguments(const std::wstring& a_commandLine);
 
 // Registry keys written with Wine's reg.exe into the test prefix, as an
 // installer writes them, and deleted again, with everything under them, when
