@@ -3,6 +3,8 @@
 // (under Xvfb), a stand-in Java runtime, and the machine's own JVM.
 #include "launcher_session.h"
 
+#include "expected_messages.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,45 +16,30 @@ namespace {
 using namespace e2e;
 using namespace testing_support;
 
-const std::wstring settingsMissingText = L"Ini file not found. Be sure 'tavrin.ini' file is placed "
-                                         L"at root of program. Try to reinstall program if not.";
-const std::wstring invalidText =
-    L"Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall program if not.";
-
 Dialog invalidBox() {
-    return plainBox(L"Error", invalidText);
+    return plainBox(L"Error", expected::settingsInvalid);
 }
 Dialog jarMissingBox(const std::wstring& a_path) {
-    return plainBox(L"Jar not found", L"Cannot find jar file with path '" + a_path + L"'.");
+    return plainBox(L"Jar not found", expected::jarMissing(a_path));
 }
 Dialog m1() {
-    return plainBox(L"Error", L"Cannot find java runtime on your computer. Cannot get version. "
-                              L"Be sure java is installed on your system.");
+    return plainBox(L"Error", expected::noJavaRuntime);
 }
 Dialog m2(const std::wstring& a_min) {
-    return plainBox(L"Error", L"Cannot find java with version '" + a_min +
-                                  L"' be sure it is installed on your system. Cannot get java "
-                                  L"version.");
+    return plainBox(L"Error", expected::versionUnreadable(a_min));
 }
 Dialog m3(const std::wstring& a_min) {
-    return plainBox(L"Error", L"Cannot find java with version '" + a_min +
-                                  L"' be sure it is installed on your system.");
+    return plainBox(L"Error", expected::versionUnsuitable(a_min));
 }
 Dialog m4(const std::wstring& a_min) {
     return Dialog{false,
                   L"Error",
-                  L"Cannot find java with version '" + a_min +
-                      L"' be sure it is installed on your system. \r\nPress 'Retry' button to "
-                      L"locate java manually.",
+                  expected::versionUnsuitableAsk(a_min),
                   {L"&Abort", L"&Retry", L"&Ignore"},
                   false};
 }
 Dialog waitBox() {
-    return Dialog{false,
-                  L"Wait",
-                  L"Application already started. Press 'Ok' to close this window.",
-                  {L"OK"},
-                  true};
+    return Dialog{false, L"Wait", expected::alreadyRunning, {L"OK"}, true};
 }
 
 void expectDialogs(const std::vector<Dialog>& a_seen, const std::vector<Dialog>& a_expected) {
@@ -117,7 +104,7 @@ TEST(EndToEnd, SettingsFileMissingEmptyOrWithoutItsSection) {
         int exitCode;
         std::vector<Dialog> dialogs;
     } cases[] = {
-        {"missing", nullptr, -1, {plainBox(L"Error", settingsMissingText)}},
+        {"missing", nullptr, -1, {plainBox(L"Error", expected::settingsMissing)}},
         {"empty", "", -2, {}},
         {"no section", "[application]\r\njar-file-name=lib\\app.jar\r\n", -3, {invalidBox()}},
         {"section with no keys", "[tavrin]\r\n", -4, {invalidBox()}},

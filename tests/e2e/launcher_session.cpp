@@ -1,6 +1,7 @@
 #include "launcher_session.h"
 
 #include "dialog_driver.h"
+#include "expected_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -75,8 +76,7 @@ Dialog plainBox(const std::wstring& a_caption, const std::wstring& a_text) {
 }
 
 Dialog folderDialog() {
-    return Dialog{
-        true, L"Browse for Folder", L"Please browse for 'java.exe' location: ", {}, false};
+    return Dialog{true, L"Browse for Folder", expected::folderDialogTitle, {}, false};
 }
 
 UserAction press(int a_button) {

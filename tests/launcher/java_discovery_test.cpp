@@ -1,5 +1,6 @@
 #include "launcher/java_discovery.h"
 
+#include "expected_messages.h"
 #include "java_version_samples.h"
 #include "platform/paths.h"
 #include "scripted_host.h"
@@ -15,23 +16,17 @@ namespace {
 using namespace testing_support;
 using Answer = ScriptedHost::ProcessAnswer;
 
-// The messages, spelled out here so that a changed text is caught.
 std::wstring m1() {
-    return L"box Error: Cannot find java runtime on your computer. Cannot get version. Be sure "
-           L"java is installed on your system.";
+    return L"box Error: " + expected::noJavaRuntime;
 }
 std::wstring m2(const std::wstring& a_min) {
-    return L"box Error: Cannot find java with version '" + a_min +
-           L"' be sure it is installed on your system. Cannot get java version.";
+    return L"box Error: " + expected::versionUnreadable(a_min);
 }
 std::wstring m3(const std::wstring& a_min) {
-    return L"box Error: Cannot find java with version '" + a_min +
-           L"' be sure it is installed on your system.";
+    return L"box Error: " + expected::versionUnsuitable(a_min);
 }
 std::wstring m4(const std::wstring& a_min) {
-    return L"box Error: Cannot find java with version '" + a_min +
-           L"' be sure it is installed on your system. \r\nPress 'Retry' button to locate java "
-           L"manually.";
+    return L"box Error: " + expected::versionUnsuitableAsk(a_min);
 }
 std::wstring run(const std::wstring& a_commandLine) {
     return L"run " + a_commandLine;

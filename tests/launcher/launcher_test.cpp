@@ -1,5 +1,6 @@
 #include "launcher/launcher.h"
 
+#include "expected_messages.h"
 #include "launcher/settings.h"
 #include "platform/paths.h"
 #include "scripted_host.h"
@@ -15,14 +16,9 @@ namespace {
 using namespace testing_support;
 using Answer = ScriptedHost::ProcessAnswer;
 
-const std::wstring settingsMissingBox =
-    L"box Error: Ini file not found. Be sure 'tavrin.ini' file is placed at root of program. Try "
-    L"to reinstall program if not.";
-const std::wstring invalidBox =
-    L"box Error: Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall "
-    L"program if not.";
-const std::wstring waitBox =
-    L"box Wait: Application already started. Press 'Ok' to close this window.";
+const std::wstring settingsMissingBox = L"box Error: " + expected::settingsMissing;
+const std::wstring invalidBox = L"box Error: " + expected::settingsInvalid;
+const std::wstring waitBox = L"box Wait: " + expected::alreadyRunning;
 
 const Answer java16{0, "", "java version \"1.6.0_20\"\n"};
 const Answer started{0, "", ""};
@@ -235,8 +231,7 @@ TEST_F(RunLauncher, ExitCodesOfTheEarlyEnds) {
         {"missing JAR",
          settingsWith("jar-file-name=lib\\gone.jar\r\n"),
          -4,
-         {L"box Jar not found: Cannot find jar file with path '" +
-              moduleRelativePath(L"lib\\gone.jar") + L"'.",
+         {L"box Jar not found: " + expected::jarMissing(moduleRelativePath(L"lib\\gone.jar")),
           invalidBox}},
     };
     for (const Case& c : cases) {
@@ -261,8 +256,7 @@ TEST_F(RunLauncher, NoRuntimeAcceptedLeavesTheSettingsAlone) {
     const std::string settings = settingsWith("");
     writeSettings(settings);
     EXPECT_EQ(runWith({{-2, "", ""}}), -5);
-    EXPECT_EQ(host.log.back(), L"box Error: Cannot find java with version '1.6' be sure it is "
-                               L"installed on your system. Cannot get java version.");
+    EXPECT_EQ(host.log.back(), L"box Error: " + expected::versionUnreadable(L"1.6"));
     EXPECT_EQ(readFileBytes(settingsPath), settings);
 }
 

@@ -1,5 +1,6 @@
 #include "launcher/settings.h"
 
+#include "expected_messages.h"
 #include "platform/paths.h"
 #include "platform/unique_handle.h"
 #include "scripted_host.h"
@@ -16,20 +17,12 @@ using namespace testing_support;
 
 const RunFromPrivateFolder privateFolder;
 
-const std::wstring jarMissingCaption = L"Jar not found";
-const std::wstring invalidText =
-    L"Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall program if not.";
-
-std::wstring jarMissingText(const std::wstring& a_path) {
-    return L"Cannot find jar file with path '" + a_path + L"'.";
-}
-
 std::wstring invalidBox() {
-    return L"box Error: " + invalidText;
+    return L"box Error: " + expected::settingsInvalid;
 }
 
 std::wstring jarMissingBox(const std::wstring& a_path) {
-    return L"box Jar not found: " + jarMissingText(a_path);
+    return L"box Jar not found: " + expected::jarMissing(a_path);
 }
 
 // The JAR lives beside the (private copy of the) test program, as an
@@ -256,11 +249,11 @@ TEST_F(Settings, MissingJarAndMissingKeyShowBothBoxesInOrder) {
     read(section(replaced(replaced(validKeys, "=lib\\app.jar", "=nowhere.jar"),
                           "allow-newer-version=1\r\n", "")));
     ASSERT_EQ(host.messages.size(), 2u);
-    EXPECT_EQ(host.messages[0].caption, jarMissingCaption);
-    EXPECT_EQ(host.messages[0].text, jarMissingText(moduleRelativePath(L"nowhere.jar")));
+    EXPECT_EQ(host.messages[0].caption, L"Jar not found");
+    EXPECT_EQ(host.messages[0].text, expected::jarMissing(moduleRelativePath(L"nowhere.jar")));
     EXPECT_EQ(host.messages[0].flags, static_cast<UINT>(MB_OK));
     EXPECT_EQ(host.messages[1].caption, L"Error");
-    EXPECT_EQ(host.messages[1].text, invalidText);
+    EXPECT_EQ(host.messages[1].text, expected::settingsInvalid);
     EXPECT_EQ(host.messages[1].flags, static_cast<UINT>(MB_OK));
 }
 

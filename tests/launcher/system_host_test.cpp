@@ -1,6 +1,7 @@
 #include "launcher/launcher_host.h"
 
 #include "dialog_driver.h"
+#include "expected_messages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@ private:
 
 TEST(SystemHost, ShowsRealMessageBoxes) {
     SystemHost host;
+    const std::wstring retryQuestion = expected::versionUnsuitableAsk(L"1.6");
     struct Case {
         const wchar_t* text;
         const wchar_t* caption;
@@ -47,14 +49,13 @@ TEST(SystemHost, ShowsRealMessageBoxes) {
         int press;
     } const cases[] = {
         {L"Ini file is invalid.", L"Error", MB_OK, {L"OK"}, false, IDOK},
-        {L"Application already started. Press 'Ok' to close this window.",
+        {expected::alreadyRunning.c_str(),
          L"Wait",
          MB_OK | MB_ICONWARNING | MB_TOPMOST,
          {L"OK"},
          true,
          IDOK},
-        {L"Cannot find java with version '1.6' be sure it is installed on your system. "
-         L"\r\nPress 'Retry' button to locate java manually.",
+        {retryQuestion.c_str(),
          L"Error",
          MB_ABORTRETRYIGNORE,
          {L"&Abort", L"&Retry", L"&Ignore"},
@@ -111,7 +112,7 @@ protected:
             chosen = host.chooseJavaFolder();
         }
         EXPECT_TRUE(selected);
-        EXPECT_EQ(title, L"Please browse for 'java.exe' location: ");
+        EXPECT_EQ(title, expected::folderDialogTitle);
         EXPECT_EQ(caption, L"Browse for Folder");
         EXPECT_EQ(buttons, (std::vector<std::wstring>{L"&Make New Folder", L"OK", L"Cancel"}));
         EXPECT_TRUE(editBox);
