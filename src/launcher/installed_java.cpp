@@ -89,8 +89,7 @@ std::vector<Registered> registeredRuntimes(HKEY a_root, REGSAM a_view) {
 }
 
 std::wstring executableIn(const std::wstring& a_home) {
-    const bool endsWithBackslash = !a_home.empty() && a_home.back() == L'\\';
-    return a_home + (endsWithBackslash ? L"bin\\java.exe" : L"\\bin\\java.exe");
+    return withTrailingBackslash(a_home) + L"bin\\java.exe";
 }
 
 void addIfNew(const std::wstring& a_executable, std::vector<std::wstring>& a_executables) {

@@ -41,10 +41,6 @@ std::string withoutPickedUpLines(const std::string& a_report) {
     return kept;
 }
 
-std::wstring withTrailingBackslash(const std::wstring& a_folder) {
-    return !a_folder.empty() && a_folder.back() == L'\\' ? a_folder : a_folder + L'\\';
-}
-
 // Relative: no colon, and not beginning with a backslash or a slash. A value
 // with a double quote is taken as written.
 bool isRelativeLocation(const std::wstring& a_location) {

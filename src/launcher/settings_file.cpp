@@ -143,27 +143,31 @@ std::optional<std::string> SettingsFile::withValue(const char* a_key,
     return std::string(m_bytes).replace(entry->valueBegin, length, value);
 }
 
-// The line end of the section's last line, else the file's first one, else
-// the Windows one.
-std::string SettingsFile::lineEnd() const {
-    const Line& anchor = m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
-    if (anchor.end > anchor.contentEnd) {
-        return m_bytes.substr(anchor.contentEnd, anchor.end - anchor.contentEnd);
-    }
-    for (const Line& line : m_lines) {
-        if (line.end > line.contentEnd) {
-            return m_bytes.substr(line.contentEnd, line.end - line.contentEnd);
-        }
-    }
-    return "\r\n";
+// Where a new line goes: after the section's last entry, or after its
+// section line when it has none.
+const SettingsFile::Line& SettingsFile::anchorLine() const {
+    return m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
 }
 
-// After the section's last entry, or after its section line when it has none.
+// The bytes that end a_line; empty for a last line without a line end.
+std::string SettingsFile::lineEndOf(const Line& a_line) const {
+    return m_bytes.substr(a_line.contentEnd, a_line.end - a_line.contentEnd);
+}
+
+// The anchor's line end, else the file's first one, else the Windows one.
+std::string SettingsFile::lineEnd() const {
+    std::string ending = lineEndOf(anchorLine());
+    for (auto line = m_lines.begin(); ending.empty() && line != m_lines.end(); ++line) {
+        ending = lineEndOf(*line);
+    }
+    return ending.empty() ? "\r\n" : ending;
+}
+
 std::string SettingsFile::withNewLine(const std::string& a_line) const {
-    const Line& anchor = m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
+    const Line& anchor = anchorLine();
     const std::string ending = lineEnd();
     std::string inserted = a_line + ending;
-    if (anchor.end == anchor.contentEnd) {
+    if (lineEndOf(anchor).empty()) {
         inserted.insert(0, ending); // the file's last line had none
     }
     return std::string(m_bytes).insert(anchor.end, inserted);

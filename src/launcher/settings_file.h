@@ -56,6 +56,8 @@ private:
 
     void readLine(const Line& a_line, bool& a_inSection);
     const Entry* lastEntry(const char* a_key) const;
+    const Line& anchorLine() const;
+    std::string lineEndOf(const Line& a_line) const;
     std::string lineEnd() const;
     std::string withNewLine(const std::string& a_line) const;
 

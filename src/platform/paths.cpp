@@ -62,6 +62,10 @@ bool fileExists(const std::wstring& a_path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::wstring withTrailingBackslash(const std::wstring& a_folder) {
+    return !a_folder.empty() && a_folder.back() == L'\\' ? a_folder : a_folder + L'\\';
+}
+
 bool samePath(const std::wstring& a_left, const std::wstring& a_right) {
     return CompareStringOrdinal(a_left.c_str(), static_cast<int>(a_left.size()), a_right.c_str(),
                                 static_cast<int>(a_right.size()), TRUE) == CSTR_EQUAL;
@@ -81,7 +85,7 @@ std::wstring systemFolder() {
     const std::wstring folder = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
         return GetSystemDirectoryW(a_buffer, a_size);
     });
-    return folder.empty() || folder.back() == L'\\' ? folder : folder + L'\\';
+    return folder.empty() ? folder : withTrailingBackslash(folder);
 }
 
 std::wstring temporaryFolder() {

@@ -16,6 +16,9 @@ bool isAbsolutePath(const std::wstring& a_path);
 // True when a_path names an existing file that is not a directory.
 bool fileExists(const std::wstring& a_path);
 
+// a_folder ending in one backslash: the one it has, or one added.
+std::wstring withTrailingBackslash(const std::wstring& a_folder);
+
 // Whether two paths are written the same, letter case aside, as the file
 // system compares names.
 bool samePath(const std::wstring& a_left, const std::wstring& a_right);

@@ -12,8 +12,6 @@ fake_java=$4
 tavrin=$5
 rm -rf "$work"
 mkdir -p "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 . "$(dirname "$0")/resources.sh"
 
 tree=$work/tree

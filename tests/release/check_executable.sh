@@ -8,9 +8,6 @@ source_dir=$2
 work=$3
 rm -rf "$work"
 mkdir -p "$work"
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
 . "$(dirname "$0")/resources.sh"
 
 check_imports_and_size "$exe"

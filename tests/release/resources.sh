@@ -1,7 +1,10 @@
 # Checks of an executable's imports, size and resources, shared by the
-# release checks (sourced). Each adds to $failures through fail().
-#   fail MESSAGE                     defined by the caller
-#   $work                            a scratch folder of the caller's
+# release checks (sourced). Each failed check is counted in $failures, which
+# the caller turns into its exit code. Needs $work, a scratch folder of the
+# caller's.
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # KERNEL32 and msvcrt only: no C++ runtime beside it, and user32, shell32,
 # ole32 and advapi32 are loaded at run time, only when a start needs them.
