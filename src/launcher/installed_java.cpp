@@ -3,10 +3,9 @@
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
+#include "version/java_version.h"
 
 #include <windows.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -34,22 +33,6 @@ struct Registered {
     std::wstring version; // the key's name
     std::wstring home;
 };
-
-std::vector<unsigned long long> numbersIn(const std::wstring& a_name) {
-    std::vector<unsigned long long> numbers;
-    bool inNumber = false;
-    for (wchar_t character : a_name) {
-        const bool digit = character >= L'0' && character <= L'9';
-        if (digit && !inNumber) {
-            numbers.push_back(0);
-        }
-        if (digit) {
-            numbers.back() = numbers.back() * 10 + static_cast<unsigned>(character - L'0');
-        }
-        inNumber = digit;
-    }
-    return numbers;
-}
 
 void addRegistered(HKEY a_root, REGSAM a_view, const Layout& a_layout,
                    std::vector<Registered>& a_found) {
@@ -119,14 +102,4 @@ std::vector<std::wstring> findInstalledJavaRuntimes() {
         }
     }
     return executables;
-}
-
-int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right) {
-    const std::vector<unsigned long long> left = numbersIn(a_left);
-    const std::vector<unsigned long long> right = numbersIn(a_right);
-    if (std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end())) {
-        return -1;
-    }
-    return std::lexicographical_compare(right.begin(), right.end(), left.begin(), left.end()) ? 1
-                                                                                              : 0;
 }

@@ -9,8 +9,3 @@
 // each in the 64-bit and then the 32-bit view of the registry, newest
 // version first. Only executables that exist, each once.
 std::vector<std::wstring> findInstalledJavaRuntimes();
-
-// Orders the version names of registry keys ("1.8.0_392", "17.0.9", "zulu-21")
-// by the numbers in them, one after the other: negative when a_left is
-// older, positive when newer, 0 when they hold the same numbers.
-int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right);

@@ -28,16 +28,13 @@ struct JavaSearchResult {
     std::wstring javaCommand;
 };
 
-// Finds a Java runtime whose version suits the request: the configured
-// location, then the "java" command on the search path, then, before the
-// user is told or asked anything, the runtimes installed on the machine,
-// then folders the user picks. Each candidate is asked for its version with
-// -version, with a limit of 3 seconds. Shows its own messages; the caller
-// adds none.
+// Finds a Java runtime whose version suits the request, trying in order:
+//   1. the configured java-location, or the java command on the search path;
+//   2. the java command, once, when a configured runtime cannot be started;
+//   3. once, before the user is first told or asked anything, the runtimes
+//      installed on the machine, silently;
+//   4. what the user decides: Retry (the java command after a configured
+//      runtime, else a folder they pick), Ignore, or the end.
+// Each candidate is asked for its version with -version, with a limit of 3
+// seconds. Shows its own messages; the caller adds none.
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host);
-
-// The version text between the first two double quotes of a runtime's
-// report. Lines that begin with "Picked up " or "NOTE: Picked up " (the
-// options the runtime echoes from its environment) are skipped first. False
-// when there are no two quotes with something between them.
-bool extractVersionText(const std::string& a_report, std::wstring& a_versionText);

@@ -21,6 +21,28 @@ void refuseSecondInstance(LauncherHost& a_host) {
                        messages::alreadyRunningBox);
 }
 
+// Creates a_name owned, or finds another launcher holding it (which gets the
+// "Wait" message). A name that cannot be used for a mutex ends the start
+// silently.
+bool acquireSingleRunMutex(NamedMutex& a_mutex, const std::wstring& a_name, LauncherHost& a_host) {
+    const NamedMutex::Opened opened = a_mutex.open(a_name, true);
+    if (opened == NamedMutex::Opened::failed) {
+        a_mutex.release();
+        return false;
+    }
+    if (opened == NamedMutex::Opened::existed) {
+        a_mutex.release(); // not owned: nothing to release but the handle
+        refuseSecondInstance(a_host);
+        return false;
+    }
+    if (a_mutex.acquire(mutexWaitMs) == NamedMutex::Acquired::timedOut) {
+        a_mutex.release();
+        refuseSecondInstance(a_host);
+        return false;
+    }
+    return true;
+}
+
 JavaSearchRequest searchRequestFrom(const LauncherSettings& a_settings) {
     return JavaSearchRequest{a_settings.minJavaVersion,     a_settings.minJavaVersionText,
                              a_settings.maxJavaVersion,     a_settings.javaLocation,
@@ -41,46 +63,12 @@ int launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine, b
     }
     // What the application writes lands in the redirection files; nothing
     // of it is read here.
-    std::string unusedOutput;
-    std::string unusedError;
-    return runRedirected(a_host, unusedOutput, unusedError, a_commandLine, launchBaseName, false,
-                         a_wait, INFINITE);
+    return runRedirected(a_host,
+                         ProcessRequest{a_commandLine, launchBaseName, false, a_wait, INFINITE})
+        .code;
 }
 
 } // namespace
-
-bool SingleInstanceMutex::acquire(const std::wstring& a_name, LauncherHost& a_host) {
-    // The name as written, with no prefix; initially owned when new.
-    const HANDLE mutex = CreateMutexW(nullptr, TRUE, a_name.c_str());
-    const DWORD createError = GetLastError();
-    m_handle.reset(mutex);
-    if (!m_handle) {
-        return false;
-    }
-    if (createError == ERROR_ALREADY_EXISTS) {
-        m_handle.reset(); // not owned: nothing to release
-        refuseSecondInstance(a_host);
-        return false;
-    }
-    m_ownership = 1;
-    const DWORD waited = WaitForSingleObject(m_handle.get(), mutexWaitMs);
-    if (waited == WAIT_TIMEOUT) {
-        release();
-        refuseSecondInstance(a_host);
-        return false;
-    }
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        ++m_ownership;
-    }
-    return true;
-}
-
-void SingleInstanceMutex::release() {
-    for (; m_ownership > 0; --m_ownership) {
-        ReleaseMutex(m_handle.get()); // nothing to do when it fails
-    }
-    m_handle.reset();
-}
 
 std::wstring launchCommandLine(const std::wstring& a_javaCommand,
                                const LauncherSettings& a_settings,
@@ -99,7 +87,7 @@ std::wstring launchCommandLine(const std::wstring& a_javaCommand,
     return line;
 }
 
-int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex,
+int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments) {
     // Relative paths then mean the launcher's folder, and the plain java
     // command is never taken from the folder the launcher was started in.
@@ -122,7 +110,7 @@ int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex
     // Before any other key is read: a second launcher is refused even when
     // the rest of the settings is wrong.
     const std::wstring mutexName = readSingleRunMutexName(*settingsFile);
-    if (!mutexName.empty() && !a_singleInstanceMutex.acquire(mutexName, a_host)) {
+    if (!mutexName.empty() && !acquireSingleRunMutex(a_singleRunMutex, mutexName, a_host)) {
         return exit_codes::anotherInstanceRunning;
     }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/unique_handle.h"
+#include "platform/named_mutex.h"
 
 #include <string>
 #include <vector>
@@ -8,34 +8,12 @@
 class LauncherHost;
 struct LauncherSettings;
 
-// The named mutex that keeps a second launcher from starting the application
-// while the first one holds it. Released and closed when its owner goes.
-class SingleInstanceMutex {
-public:
-    SingleInstanceMutex() = default;
-    ~SingleInstanceMutex() { release(); }
-    SingleInstanceMutex(const SingleInstanceMutex&) = delete;
-    SingleInstanceMutex& operator=(const SingleInstanceMutex&) = delete;
-
-    // Creates or opens a_name and takes ownership. False when another
-    // launcher holds it (after the "Wait" message) or when the name cannot
-    // be used for a mutex (silently).
-    bool acquire(const std::wstring& a_name, LauncherHost& a_host);
-
-    bool held() const { return static_cast<bool>(m_handle); }
-
-    void release();
-
-private:
-    UniqueHandle m_handle;
-    int m_ownership = 0; // how many times this process owns it
-};
-
 // The start-up sequence, from finding tavrin.ini to rewriting it after the
 // launch. a_launcherArguments are the launcher's own command-line arguments,
-// which reach the application only with pass-arguments=1. Returns the
-// process exit code (see exit_codes.h).
-int runLauncher(LauncherHost& a_host, SingleInstanceMutex& a_singleInstanceMutex,
+// which reach the application only with pass-arguments=1. a_singleRunMutex
+// holds the single-run-mutex while the launcher runs; the caller releases it.
+// Returns the process exit code (see exit_codes.h).
+int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments);
 
 // The command line that starts the application: the Java command, the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/process_executor.h"
+
 #include <windows.h>
 
 #include <string>
@@ -23,9 +25,7 @@ public:
     virtual std::vector<std::wstring> installedJavaRuntimes() = 0;
 
     // As executeProcess.
-    virtual int runProcess(std::string& a_outputText, std::string& a_errorText,
-                           const std::wstring& a_commandLine, const std::wstring& a_baseName,
-                           bool a_collect, bool a_wait, DWORD a_timeoutMs) = 0;
+    virtual ProcessResult runProcess(const ProcessRequest& a_request) = 0;
 
 protected:
     LauncherHost() = default;
@@ -39,7 +39,5 @@ public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
     std::wstring chooseJavaFolder() override;
     std::vector<std::wstring> installedJavaRuntimes() override;
-    int runProcess(std::string& a_outputText, std::string& a_errorText,
-                   const std::wstring& a_commandLine, const std::wstring& a_baseName,
-                   bool a_collect, bool a_wait, DWORD a_timeoutMs) override;
+    ProcessResult runProcess(const ProcessRequest& a_request) override;
 };

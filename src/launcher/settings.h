@@ -26,6 +26,11 @@ struct LauncherSettings {
     bool settingsValid = true;
 };
 
+// A file the settings name: a value with a colon anywhere is taken as it
+// stands; any other is taken relative to the launcher's folder, one leading
+// backslash dropped ("\lib\app.jar" is "lib\app.jar").
+std::wstring configuredFilePath(const std::wstring& a_value);
+
 // Reads the settings file. None when it cannot be opened or read, or holds
 // nothing (not even a section); nothing is shown.
 std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath);
@@ -43,7 +48,7 @@ std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
 LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host);
 
 // "0" and "1", blanks around them ignored; anything else gives the default.
-bool readSettingsBoolean(std::wstring a_value, bool a_default);
+bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
 
 // Writes a_javaLocation into java-location, changing no other byte of the
 // file, in one step through a temporary file beside it; when the value is

@@ -10,10 +10,6 @@ namespace {
 constexpr const char* utf8Signature = "\xEF\xBB\xBF";
 constexpr const char* sectionName = "tavrin";
 
-bool isBlank(char a_character) {
-    return a_character == ' ' || a_character == '\t';
-}
-
 bool isLineEnd(char a_character) {
     return a_character == '\r' || a_character == '\n';
 }

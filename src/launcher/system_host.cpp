@@ -21,9 +21,6 @@ std::vector<std::wstring> SystemHost::installedJavaRuntimes() {
     return findInstalledJavaRuntimes();
 }
 
-int SystemHost::runProcess(std::string& a_outputText, std::string& a_errorText,
-                           const std::wstring& a_commandLine, const std::wstring& a_baseName,
-                           bool a_collect, bool a_wait, DWORD a_timeoutMs) {
-    return executeProcess(a_outputText, a_errorText, a_commandLine, a_baseName, a_collect, a_wait,
-                          a_timeoutMs);
+ProcessResult SystemHost::runProcess(const ProcessRequest& a_request) {
+    return executeProcess(a_request);
 }

@@ -1,10 +1,8 @@
 #include "platform/command_line.h"
 
-namespace {
+#include "platform/text.h"
 
-bool isBlank(wchar_t a_character) {
-    return a_character == L' ' || a_character == L'\t';
-}
+namespace {
 
 // The program token: up to the next blank, or between double quotes.
 const wchar_t* skipProgram(const wchar_t* a_line) {
@@ -81,16 +79,6 @@ std::wstring quotedProgram(const std::wstring& a_program) {
     const bool needsQuotes = a_program.find_first_of(L" \t") != std::wstring::npos &&
                              a_program.find(L'"') == std::wstring::npos;
     return needsQuotes ? L"\"" + a_program + L"\"" : a_program;
-}
-
-std::wstring javaProgramWithOptions(const std::wstring& a_location) {
-    constexpr std::size_t executableLength = 8; // java.exe
-    const std::size_t executable = a_location.find(L"java.exe");
-    if (executable == std::wstring::npos) {
-        return quotedProgram(a_location);
-    }
-    const std::size_t programEnd = executable + executableLength;
-    return quotedProgram(a_location.substr(0, programEnd)) + a_location.substr(programEnd);
 }
 
 std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine) {

@@ -22,12 +22,6 @@ std::wstring quotedArgument(const std::wstring& a_argument);
 // C:\Program.exe first.
 std::wstring quotedProgram(const std::wstring& a_program);
 
-// A Java location that may carry options after its executable, as in
-// C:\Program Files\Java\bin\java.exe -Xmx1g: the part up to and including the
-// first "java.exe" is quoted as a program (unless it holds a double quote
-// already), the rest follows as written.
-std::wstring javaProgramWithOptions(const std::wstring& a_location);
-
 // The arguments of a_commandLine after the program, as CommandLineToArgvW
 // gives them.
 std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine);

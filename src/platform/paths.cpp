@@ -1,25 +1,18 @@
 #include "platform/paths.h"
 
+#include "platform/text.h"
 #include "platform/unique_handle.h"
 
 #include <windows.h>
 
-#include <vector>
-
 namespace {
 
-// GetModuleFileNameW truncates silently when the buffer is full, so the
-// buffer grows until the whole path fits: installs deep in long paths work.
+// The call cuts the path silently when the buffer is full, so the buffer
+// grows until the whole path fits: installs deep in long paths work.
 std::wstring executablePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(GetModuleHandleW(nullptr), buffer.data(),
-                                                static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size()) {
-            return std::wstring(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
+    return textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetModuleFileNameW(GetModuleHandleW(nullptr), a_buffer, a_size);
+    });
 }
 
 std::wstring executableFolder() {
@@ -34,15 +27,7 @@ std::wstring executableFolder() {
 std::wstring moduleRelativePath(const std::wstring& a_name) {
     // The executable does not move while it runs.
     static const std::wstring folder = executableFolder();
-    std::wstring path = folder;
-    if (!a_name.empty()) {
-        path.append(a_name, a_name.front() == L'\\' ? 1 : 0, std::wstring::npos);
-    }
-    return path;
-}
-
-bool isAbsolutePath(const std::wstring& a_path) {
-    return a_path.find(L':') != std::wstring::npos;
+    return folder + a_name;
 }
 
 bool fileExists(const std::wstring& a_path) {

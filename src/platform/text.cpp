@@ -3,10 +3,8 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <cstring>
 #include <cwchar>
-#include <memory>
-#include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -14,83 +12,35 @@ namespace {
 // that formatting a message late in a run needs no large allocation.
 std::vector<wchar_t> formatBuffer(formatBufferCharacters);
 
-int narrowLength(const wchar_t* a_wcsSource) {
-    // Counts exclude the terminator: the length is always passed explicitly.
-    const int sourceLength = static_cast<int>(std::wcslen(a_wcsSource));
-    if (sourceLength == 0) {
-        return 0;
-    }
-    return WideCharToMultiByte(CP_ACP, 0, a_wcsSource, sourceLength, nullptr, 0, nullptr, nullptr);
-}
-
-int wideLength(const char* a_tcsSource) {
-    const int sourceLength = static_cast<int>(std::strlen(a_tcsSource));
-    if (sourceLength == 0) {
-        return 0;
-    }
-    return MultiByteToWideChar(CP_ACP, 0, a_tcsSource, sourceLength, nullptr, 0);
-}
-
-} // namespace
-
-char* convertWStringToTString(const wchar_t* a_wcsSource, char* a_tcsBuffer,
-                              std::size_t a_uBufferSize) {
-    const int needed = narrowLength(a_wcsSource);
-    if (a_uBufferSize < static_cast<std::size_t>(needed) + 1) {
-        throw std::invalid_argument("convertWStringToTString. Buffer is too small.");
-    }
-    int produced = 0;
-    if (needed > 0) {
-        produced =
-            WideCharToMultiByte(CP_ACP, 0, a_wcsSource, static_cast<int>(std::wcslen(a_wcsSource)),
-                                a_tcsBuffer, static_cast<int>(a_uBufferSize), nullptr, nullptr);
-    }
-    a_tcsBuffer[produced] = '\0';
-    return a_tcsBuffer;
-}
-
-wchar_t* convertCStringToTString(const char* a_tcsSource, wchar_t* a_wcsBuffer,
-                                 std::size_t a_uBufferSize) {
-    const int needed = wideLength(a_tcsSource);
-    if (a_uBufferSize < static_cast<std::size_t>(needed) + 1) {
-        throw std::invalid_argument("convertCStringToTString. Buffer is too small.");
-    }
-    int produced = 0;
-    if (needed > 0) {
-        produced =
-            MultiByteToWideChar(CP_ACP, 0, a_tcsSource, static_cast<int>(std::strlen(a_tcsSource)),
-                                a_wcsBuffer, static_cast<int>(a_uBufferSize));
-    }
-    a_wcsBuffer[produced] = L'\0';
-    return a_wcsBuffer;
-}
-
-std::string toNarrowString(const wchar_t* a_wcsSource) {
-    const std::size_t capacity = static_cast<std::size_t>(narrowLength(a_wcsSource)) + 1;
-    auto scratch = std::make_unique<char[]>(capacity);
-    return std::string(convertWStringToTString(a_wcsSource, scratch.get(), capacity));
-}
-
-std::wstring toWideString(const char* a_tcsSource) {
-    const std::size_t capacity = static_cast<std::size_t>(wideLength(a_tcsSource)) + 1;
-    auto scratch = std::make_unique<wchar_t[]>(capacity);
-    return std::wstring(convertCStringToTString(a_tcsSource, scratch.get(), capacity));
-}
-
-std::wstring copyWideString(const wchar_t* a_wcsSource) {
-    return std::wstring(a_wcsSource);
-}
-
-std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
+// a_length bytes of a_codePage as UTF-16.
+std::wstring decode(UINT a_codePage, const char* a_bytes, std::size_t a_length) {
     const int length = static_cast<int>(a_length);
     if (length == 0) {
         return std::wstring();
     }
     std::wstring text(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, a_bytes, length, nullptr, 0)),
+        static_cast<std::size_t>(MultiByteToWideChar(a_codePage, 0, a_bytes, length, nullptr, 0)),
         L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, a_bytes, length, text.data(), static_cast<int>(text.size()));
+    MultiByteToWideChar(a_codePage, 0, a_bytes, length, text.data(), static_cast<int>(text.size()));
     return text;
+}
+
+} // namespace
+
+std::wstring trimmed(const std::wstring& a_text, const wchar_t* a_characters) {
+    const std::size_t first = a_text.find_first_not_of(a_characters);
+    if (first == std::wstring::npos) {
+        return std::wstring();
+    }
+    return a_text.substr(first, a_text.find_last_not_of(a_characters) - first + 1);
+}
+
+std::wstring fromAnsi(const std::string& a_bytes) {
+    return decode(CP_ACP, a_bytes.data(), a_bytes.size());
+}
+
+std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
+    return decode(CP_UTF8, a_bytes, a_length);
 }
 
 std::string encodeUtf8(const std::wstring& a_text) {
@@ -117,50 +67,4 @@ std::wstring formatWideString(const wchar_t* a_wcsFormat, ...) {
     const std::size_t length =
         written < 0 ? formatBuffer.size() : static_cast<std::size_t>(written);
     return std::wstring(formatBuffer.data(), length);
-}
-
-std::vector<std::wstring> splitAtDots(const wchar_t* a_wcsText) {
-    std::vector<std::wstring> pieces;
-    const wchar_t* pieceStart = a_wcsText;
-    for (const wchar_t* dot = std::wcschr(pieceStart, L'.'); dot != nullptr;
-         dot = std::wcschr(pieceStart, L'.')) {
-        pieces.emplace_back(pieceStart, dot);
-        pieceStart = dot + 1;
-    }
-    pieces.emplace_back(pieceStart);
-    return pieces;
-}
-
-wchar_t* trimCharacter(const wchar_t* a_wcsSource, wchar_t a_wcCharacter,
-                       wchar_t* a_tcsStringTrimmed, std::size_t a_uCapacity) {
-    const std::size_t sourceLength = std::wcslen(a_wcsSource);
-    std::size_t first = 0;
-    while (first < sourceLength && a_wcsSource[first] == a_wcCharacter) {
-        ++first;
-    }
-    std::size_t end = sourceLength;
-    while (end > first && a_wcsSource[end - 1] == a_wcCharacter) {
-        --end;
-    }
-    const std::size_t trimmedLength = end - first;
-    if (a_uCapacity < trimmedLength + 1) {
-        throw std::invalid_argument("Length of a_tcsStringTrimmed is too low.");
-    }
-    std::wmemcpy(a_tcsStringTrimmed, a_wcsSource + first, trimmedLength);
-    a_tcsStringTrimmed[trimmedLength] = L'\0';
-    return a_tcsStringTrimmed;
-}
-
-void trimInPlace(std::wstring& a_wstrText, wchar_t a_wcCharacter) {
-    if (a_wstrText.empty()) {
-        return;
-    }
-    const std::size_t capacity = a_wstrText.size() + 1;
-    auto scratch = std::make_unique<wchar_t[]>(capacity);
-    a_wstrText = trimCharacter(a_wstrText.c_str(), a_wcCharacter, scratch.get(), capacity);
-}
-
-std::wstring trimmedCopy(std::wstring a_wstrText, wchar_t a_wcCharacter) {
-    trimInPlace(a_wstrText, a_wcCharacter);
-    return a_wstrText;
 }

@@ -4,23 +4,22 @@
 #include <string>
 #include <vector>
 
-// Text helpers. The launcher keeps its own text as wide strings (UTF-16);
-// narrow strings are bytes in the system's ANSI code page. Failures raise
-// std::invalid_argument with fixed English messages.
+// Text helpers. The launcher keeps its own text as wide strings (UTF-16).
 
-// Converts a_wcsSource into the ANSI code page, NUL-terminated, into a buffer
-// of a_uBufferSize bytes. Throws when the bytes and terminator do not fit.
-char* convertWStringToTString(const wchar_t* a_wcsSource, char* a_tcsBuffer,
-                              std::size_t a_uBufferSize);
+// A blank: a space or a tab, in text of either width.
+constexpr bool isBlank(wchar_t a_character) {
+    return a_character == L' ' || a_character == L'\t';
+}
+constexpr bool isBlank(char a_character) {
+    return a_character == ' ' || a_character == '\t';
+}
 
-// Converts ANSI code page bytes into UTF-16, NUL-terminated, into a buffer
-// of a_uBufferSize wide characters. Throws when the text does not fit.
-wchar_t* convertCStringToTString(const char* a_tcsSource, wchar_t* a_wcsBuffer,
-                                 std::size_t a_uBufferSize);
+// a_text without the characters of a_characters at either end.
+std::wstring trimmed(const std::wstring& a_text, const wchar_t* a_characters);
 
-std::string toNarrowString(const wchar_t* a_wcsSource);
-std::wstring toWideString(const char* a_tcsSource);
-std::wstring copyWideString(const wchar_t* a_wcsSource);
+// Bytes in the system's ANSI code page (what a console program such as
+// java.exe writes to a file) as UTF-16.
+std::wstring fromAnsi(const std::string& a_bytes);
 
 // UTF-8 bytes to UTF-16 and back; what is not UTF-8 (or UTF-16) becomes
 // U+FFFD, as the system's conversion does it.
@@ -32,12 +31,21 @@ std::string encodeUtf8(const std::wstring& a_text);
 constexpr std::size_t formatBufferCharacters = 5048;
 std::wstring formatWideString(const wchar_t* a_wcsFormat, ...);
 
-// k dots give k + 1 pieces, empty ones included.
-std::vector<std::wstring> splitAtDots(const wchar_t* a_wcsText);
-
-// Removes a_wcCharacter from both ends of a_wcsSource into a_tcsStringTrimmed,
-// whose capacity is a_uCapacity wide characters, terminator included.
-wchar_t* trimCharacter(const wchar_t* a_wcsSource, wchar_t a_wcCharacter,
-                       wchar_t* a_tcsStringTrimmed, std::size_t a_uCapacity);
-void trimInPlace(std::wstring& a_wstrText, wchar_t a_wcCharacter);
-std::wstring trimmedCopy(std::wstring a_wstrText, wchar_t a_wcCharacter);
+// The whole text of a system call that fills a buffer, such as
+// GetSystemDirectoryW: a_call(buffer, size) returns 0 when it fails, the
+// length it wrote when the text fits (less than size), and otherwise the size
+// it needs or, for calls that cut the text, size itself. The buffer grows
+// until the text fits; empty on failure.
+template <typename Call> std::wstring textFromSystem(Call a_call) {
+    std::vector<wchar_t> buffer(260);
+    for (;;) {
+        const auto length = a_call(buffer.data(), static_cast<unsigned long>(buffer.size()));
+        if (length == 0) {
+            return std::wstring();
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(length >= buffer.size() * 2 ? length + 1 : buffer.size() * 2);
+    }
+}

@@ -1,5 +1,6 @@
 #include "process/process_executor.h"
 
+#include "platform/named_mutex.h"
 #include "platform/paths.h"
 #include "platform/unique_handle.h"
 
@@ -7,7 +8,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -62,55 +62,37 @@ RedirectionFiles openRedirectionFiles(const std::wstring& a_baseName, bool a_emp
     return files;
 }
 
+// Paths differ in letter case only: the same files. Hashed, as object names
+// are short and hold no backslash.
+std::wstring captureLockName(const std::wstring& a_baseName) {
+    std::wstring lowered(a_baseName.size(), L'\0');
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, a_baseName.c_str(),
+                 static_cast<int>(a_baseName.size()), lowered.data(),
+                 static_cast<int>(lowered.size()));
+    unsigned long long hash = 14695981039346656037ULL; // FNV-1a
+    for (wchar_t unit : lowered) {
+        hash = (hash ^ static_cast<unsigned long long>(unit)) * 1099511628211ULL;
+    }
+    wchar_t digits[17];
+    for (int i = 15; i >= 0; --i, hash >>= 4) {
+        digits[i] = L"0123456789abcdef"[hash & 0xF];
+    }
+    digits[16] = L'\0';
+    return std::wstring(L"Local\\tavrin.capture.") + digits;
+}
+
 // While one call collects a child's output through the files of a base
 // name, other calls for that base name wait: launchers started together in
 // one folder would otherwise write into and read back each other's files.
-class CaptureLock {
-public:
-    CaptureLock(const std::wstring& a_baseName, DWORD a_timeoutMs)
-        : m_mutex(CreateMutexW(nullptr, FALSE, lockName(a_baseName).c_str())) {
-        // Held at most for one run and its read-back. Should the wait fail,
-        // the run goes ahead unguarded, as it would without the lock.
-        const DWORD waited =
-            m_mutex ? WaitForSingleObject(m_mutex.get(), longestHold(a_timeoutMs)) : WAIT_FAILED;
-        m_owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+// Held at most for one run and its read-back. Should the wait fail, the run
+// goes ahead unguarded, as it would without the lock.
+void lockCapture(NamedMutex& a_lock, const std::wstring& a_baseName, DWORD a_timeoutMs) {
+    constexpr DWORD margin = 5000;
+    const DWORD longestHold = a_timeoutMs >= INFINITE - margin ? INFINITE : a_timeoutMs + margin;
+    if (a_lock.open(captureLockName(a_baseName), false) != NamedMutex::Opened::failed) {
+        a_lock.acquire(longestHold);
     }
-    ~CaptureLock() {
-        if (m_owned) {
-            ReleaseMutex(m_mutex.get());
-        }
-    }
-    CaptureLock(const CaptureLock&) = delete;
-    CaptureLock& operator=(const CaptureLock&) = delete;
-
-private:
-    static DWORD longestHold(DWORD a_timeoutMs) {
-        constexpr DWORD margin = 5000;
-        return a_timeoutMs >= INFINITE - margin ? INFINITE : a_timeoutMs + margin;
-    }
-
-    // Paths differ in letter case only: the same files. Hashed, as object
-    // names are short and hold no backslash.
-    static std::wstring lockName(const std::wstring& a_baseName) {
-        std::wstring lowered(a_baseName.size(), L'\0');
-        LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, a_baseName.c_str(),
-                     static_cast<int>(a_baseName.size()), lowered.data(),
-                     static_cast<int>(lowered.size()));
-        unsigned long long hash = 14695981039346656037ULL; // FNV-1a
-        for (wchar_t unit : lowered) {
-            hash = (hash ^ static_cast<unsigned long long>(unit)) * 1099511628211ULL;
-        }
-        wchar_t digits[17];
-        for (int i = 15; i >= 0; --i, hash >>= 4) {
-            digits[i] = L"0123456789abcdef"[hash & 0xF];
-        }
-        digits[16] = L'\0';
-        return std::wstring(L"Local\\tavrin.capture.") + digits;
-    }
-
-    UniqueHandle m_mutex;
-    bool m_owned = false;
-};
+}
 
 // Starts the child and, when asked, waits for it. Returns the result code.
 int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files, bool a_wait,
@@ -160,29 +142,30 @@ bool appendFileText(const std::wstring& a_name, std::string& a_text) {
 
 } // namespace
 
-int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wstring a_commandLine,
-                   const std::wstring& a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs) {
-    const bool collecting = a_collect && a_wait;
-    std::optional<CaptureLock> lock;
+ProcessResult executeProcess(const ProcessRequest& a_request) {
+    const bool collecting = a_request.collect && a_request.wait;
+    NamedMutex lock;
     if (collecting) {
-        lock.emplace(a_baseName, a_timeoutMs);
+        lockCapture(lock, a_request.baseName, a_request.timeoutMs);
     }
-    RedirectionFiles files = openRedirectionFiles(a_baseName, collecting);
+    ProcessResult result;
+    RedirectionFiles files = openRedirectionFiles(a_request.baseName, collecting);
     if (!files.allOpen()) {
         files.close();
-        return redirectionFileFailed;
-    }
-    int result = runChild(a_commandLine, files, a_wait, a_timeoutMs);
-    // Closed before reading back, so an ended child's output is all on disk.
-    files.close();
-    if (result == processStartFailed || !collecting) {
+        result.code = redirectionFileFailed;
         return result;
     }
-    if (!appendFileText(a_baseName + L".error.file", a_errorText)) {
-        result = readBackFailed;
+    std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
+    result.code = runChild(commandLine, files, a_request.wait, a_request.timeoutMs);
+    // Closed before reading back, so an ended child's output is all on disk.
+    files.close();
+    if (result.code == processStartFailed || !collecting) {
+        return result;
     }
-    if (!appendFileText(a_baseName + L".output.file", a_outputText)) {
-        result = readBackFailed;
+    const bool errorRead = appendFileText(a_request.baseName + L".error.file", result.error);
+    const bool outputRead = appendFileText(a_request.baseName + L".output.file", result.output);
+    if (!errorRead || !outputRead) {
+        result.code = readBackFailed;
     }
     return result;
 }

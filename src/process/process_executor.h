@@ -11,12 +11,25 @@ constexpr int processStartFailed = -2;    // e.g. the program was not found
 constexpr int processTimedOut = -3;       // the child was terminated
 constexpr int readBackFailed = -4;        // an output file could not be reopened
 
-// Runs a_commandLine as a child whose standard output, error and input are
-// the files a_baseName + ".output.file", ".error.file" and ".input.file"
-// (the last one empty), in the executable's folder as working directory.
-// With a_wait, waits up to a_timeoutMs (INFINITE: no limit) and terminates
-// an overrunning child with exit code 0xFFFFFFFF. With a_wait and a_collect,
-// appends the two output files, read in text mode, to a_outputText and
-// a_errorText. The files stay on disk until the next call with that base.
-int executeProcess(std::string& a_outputText, std::string& a_errorText, std::wstring a_commandLine,
-                   const std::wstring& a_baseName, bool a_collect, bool a_wait, DWORD a_timeoutMs);
+struct ProcessRequest {
+    std::wstring commandLine;
+    // The redirection files are this path followed by ".output.file",
+    // ".error.file" and ".input.file" (the last one empty).
+    std::wstring baseName;
+    bool collect = false; // read the output files back (only when waiting)
+    bool wait = false;
+    DWORD timeoutMs = INFINITE; // when waiting; INFINITE: no limit
+};
+
+struct ProcessResult {
+    int code = processSucceeded;
+    std::string output; // what the child wrote, read back in text mode
+    std::string error;
+};
+
+// Runs the request's command line as a child whose standard output, error and
+// input are the redirection files, in the executable's folder as working
+// directory. A waited-for child that overruns its time-out is terminated with
+// exit code 0xFFFFFFFF. The files stay on disk until the next call with that
+// base name.
+ProcessResult executeProcess(const ProcessRequest& a_request);

@@ -2,44 +2,78 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
 #include <climits>
-#include <cwchar>
-#include <stdexcept>
 #include <vector>
 
 namespace {
 
-constexpr unsigned long conversionFailed = 0;
-constexpr unsigned long conversionOverflow = 4294967295UL;
+constexpr std::uint64_t noNumber = 0xFFFFFFFFull; // wcstoul's answer to an overflow
 
-std::int32_t parseComponent(const std::wstring& a_piece) {
-    if (trimmedCopy(a_piece, L' ') == L"0") {
-        return 0;
-    }
-    // 32 bits wide on Windows: an overflow gives 4294967295 and a minus sign
-    // negates modulo 2^32.
-    const unsigned long value =
-        static_cast<std::uint32_t>(std::wcstoul(a_piece.c_str(), nullptr, 10));
-    if (value == conversionFailed || value == conversionOverflow) {
-        throw std::invalid_argument("Invalid argument format.");
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+bool isDigit(wchar_t a_character) {
+    return a_character >= L'0' && a_character <= L'9';
 }
 
-// Absent orders below present; two absent components end the comparison.
-int compareOptional(std::int32_t a_left, std::int32_t a_right, bool& a_decided) {
-    a_decided = true;
-    if (a_left == -1) {
-        return a_right == -1 ? 0 : -1;
+// The one reader of decimal digits: the run starting at a_at, which it passes.
+// Saturates at a_limit + 1, so that a caller sees an overflow as a number
+// above its limit.
+std::uint64_t readDigits(const std::wstring& a_text, std::size_t& a_at, std::uint64_t a_limit) {
+    std::uint64_t value = 0;
+    for (; a_at < a_text.size() && isDigit(a_text[a_at]); ++a_at) {
+        value = std::min(value * 10 + static_cast<unsigned>(a_text[a_at] - L'0'), a_limit + 1);
     }
-    if (a_right == -1) {
-        return 1;
+    return value;
+}
+
+bool isWhiteSpace(wchar_t a_character) {
+    return a_character == L' ' || (a_character >= L'\t' && a_character <= L'\r');
+}
+
+// As wcstoul(a_piece, nullptr, 10) with a 32-bit unsigned long: an overflow
+// gives 4294967295, and a minus sign negates modulo 2^32.
+std::uint32_t runtimeNumber(const std::wstring& a_piece) {
+    std::size_t at = 0;
+    while (at < a_piece.size() && isWhiteSpace(a_piece[at])) {
+        ++at;
     }
-    if (a_left != a_right) {
-        return a_left < a_right ? -1 : 1;
+    const bool negative = at < a_piece.size() && a_piece[at] == L'-';
+    if (at < a_piece.size() && (a_piece[at] == L'-' || a_piece[at] == L'+')) {
+        ++at;
     }
-    a_decided = false;
-    return 0;
+    const std::uint64_t value = readDigits(a_piece, at, noNumber);
+    if (value > noNumber) {
+        return static_cast<std::uint32_t>(noNumber);
+    }
+    return negative ? static_cast<std::uint32_t>(0x100000000ull - value)
+                    : static_cast<std::uint32_t>(value);
+}
+
+// A version piece: a number that is neither 0 (unless the piece is "0") nor
+// an overflow.
+bool readComponent(const std::wstring& a_piece, std::int32_t& a_component) {
+    if (trimmed(a_piece, L" ") == L"0") {
+        a_component = 0;
+        return true;
+    }
+    const std::uint32_t value = runtimeNumber(a_piece);
+    if (value == 0 || value == noNumber) {
+        return false;
+    }
+    a_component = static_cast<std::int32_t>(value);
+    return true;
+}
+
+// k dots give k + 1 pieces, empty ones included.
+std::vector<std::wstring> splitAtDots(const std::wstring& a_text) {
+    std::vector<std::wstring> pieces;
+    std::size_t start = 0;
+    for (std::size_t dot = a_text.find(L'.'); dot != std::wstring::npos;
+         dot = a_text.find(L'.', start)) {
+        pieces.push_back(a_text.substr(start, dot - start));
+        start = dot + 1;
+    }
+    pieces.push_back(a_text.substr(start));
+    return pieces;
 }
 
 std::wstring normalisedVersionText(const std::wstring& a_text) {
@@ -50,50 +84,52 @@ std::wstring normalisedVersionText(const std::wstring& a_text) {
     return a_text.substr(0, a_text.find(L'.', firstDot + 1));
 }
 
-bool tryParseJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
-    try {
-        parseJavaVersion(a_text.c_str(), a_version);
-        return true;
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
-}
-
 // Decimal digits that fit an int, blanks around them allowed.
 bool isPlainNumber(const std::wstring& a_piece) {
-    const std::wstring digits = trimmedCopy(a_piece, L' ');
-    long long value = 0;
-    for (wchar_t digit : digits) {
-        if (digit < L'0' || digit > L'9') {
-            return false;
+    const std::wstring digits = trimmed(a_piece, L" ");
+    std::size_t at = 0;
+    return readDigits(digits, at, INT_MAX) <= INT_MAX && at == digits.size() && !digits.empty();
+}
+
+bool startsWith(const std::string& a_text, std::size_t a_at, const char* a_prefix) {
+    return a_text.compare(a_at, std::char_traits<char>::length(a_prefix), a_prefix) == 0;
+}
+
+// The runtime echoes options from JAVA_TOOL_OPTIONS, _JAVA_OPTIONS and
+// JDK_JAVA_OPTIONS before its report; those lines may hold quotes of their own.
+std::string withoutPickedUpLines(const std::string& a_report) {
+    std::string kept;
+    for (std::size_t start = 0; start < a_report.size();) {
+        const std::size_t lineEnd = a_report.find('\n', start);
+        const std::size_t next = lineEnd == std::string::npos ? a_report.size() : lineEnd + 1;
+        if (!startsWith(a_report, start, "Picked up ") &&
+            !startsWith(a_report, start, "NOTE: Picked up ")) {
+            kept.append(a_report, start, next - start);
         }
-        value = value * 10 + (digit - L'0');
-        if (value > INT_MAX) {
-            return false;
+        start = next;
+    }
+    return kept;
+}
+
+std::vector<std::uint64_t> numbersIn(const std::wstring& a_name) {
+    std::vector<std::uint64_t> numbers;
+    for (std::size_t at = 0; at < a_name.size();) {
+        if (isDigit(a_name[at])) {
+            numbers.push_back(readDigits(a_name, at, UINT64_MAX - 1));
+        } else {
+            ++at;
         }
     }
-    return !digits.empty();
+    return numbers;
 }
 
 } // namespace
 
-void parseJavaVersion(const wchar_t* a_wcsText, JavaVersion& a_version) {
+bool parseJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
     a_version = JavaVersion{};
-    if (a_wcsText == nullptr) {
-        throw std::invalid_argument("Uninitialized string passed.");
-    }
-    if (*a_wcsText == L'\0') {
-        throw std::invalid_argument("Empty string passed.");
-    }
-    const std::vector<std::wstring> pieces = splitAtDots(a_wcsText);
-    if (pieces.size() < 2 || pieces.size() > 4) {
-        throw std::invalid_argument("Invalid argument format.");
-    }
-    a_version.major = parseComponent(pieces[0]);
-    a_version.minor = parseComponent(pieces[1]);
-    a_version.parsedCount = 2;
-    a_version.third = -1;
-    a_version.fourth = -1;
+    const std::vector<std::wstring> pieces = splitAtDots(a_text);
+    return pieces.size() >= 2 && pieces.size() <= 4 && readComponent(pieces[0], a_version.major) &&
+           readComponent(pieces[1], a_version.minor);
 }
 
 int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right) {
@@ -103,25 +139,43 @@ int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right) {
     if (a_left.minor != a_right.minor) {
         return a_left.minor < a_right.minor ? -1 : 1;
     }
-    bool decided = false;
-    const int byThird = compareOptional(a_left.third, a_right.third, decided);
-    if (decided) {
-        return byThird;
-    }
-    const int byFourth = compareOptional(a_left.fourth, a_right.fourth, decided);
-    return decided ? byFourth : 0;
+    return 0;
 }
 
 bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version) {
-    return tryParseJavaVersion(a_text, a_version) ||
-           tryParseJavaVersion(normalisedVersionText(a_text), a_version);
+    return parseJavaVersion(a_text, a_version) ||
+           parseJavaVersion(normalisedVersionText(a_text), a_version);
 }
 
 bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version) {
-    const std::vector<std::wstring> pieces = splitAtDots(a_text.c_str());
+    const std::vector<std::wstring> pieces = splitAtDots(a_text);
     if (!isPlainNumber(pieces[0]) || (pieces.size() > 1 && !isPlainNumber(pieces[1]))) {
         a_version = JavaVersion{};
         return false;
     }
     return readJavaVersion(a_text, a_version);
+}
+
+bool extractVersionText(const std::string& a_report, std::wstring& a_versionText) {
+    const std::string report = withoutPickedUpLines(a_report);
+    const std::size_t first = report.find('"');
+    if (first == std::string::npos) {
+        return false;
+    }
+    const std::size_t second = report.find('"', first + 1);
+    if (second == std::string::npos || second == first + 1) {
+        return false;
+    }
+    a_versionText = fromAnsi(report.substr(first + 1, second - first - 1));
+    return true;
+}
+
+int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right) {
+    const std::vector<std::uint64_t> left = numbersIn(a_left);
+    const std::vector<std::uint64_t> right = numbersIn(a_right);
+    if (std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end())) {
+        return -1;
+    }
+    return std::lexicographical_compare(right.begin(), right.end(), left.begin(), left.end()) ? 1
+                                                                                              : 0;
 }

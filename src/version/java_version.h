@@ -3,21 +3,20 @@
 #include <cstdint>
 #include <string>
 
-// A Java version as the launcher orders it. Only major and minor are ever
-// parsed; -1 marks an absent component, and an absent component orders below
-// any present one.
+// A Java version as the launcher orders it: only major and minor count.
 struct JavaVersion {
-    std::int32_t third = -1;
     std::int32_t major = -1;
     std::int32_t minor = -1;
-    std::int32_t fourth = -1;
-    std::int32_t parsedCount = 0;
 };
 
-// Parses "major.minor[.x[.y]]" into a_version, which first receives the
-// initial record. Throws std::invalid_argument with "Uninitialized string
-// passed.", "Empty string passed." or "Invalid argument format.".
-void parseJavaVersion(const wchar_t* a_wcsText, JavaVersion& a_version);
+// Parses "major.minor[.x[.y]]": two to four dot-separated pieces, of which
+// the first two are numbers read as the C runtime's wcstoul reads them
+// (leading white space and a sign skipped, reading up to the first
+// non-digit), 32 bits wide. A piece that reads as 0 must be "0" (blanks
+// around it allowed), and one that overflows is refused. False when the
+// text does not parse; a_version then holds the pieces read before the
+// failure (-1 for the others).
+bool parseJavaVersion(const std::wstring& a_text, JavaVersion& a_version);
 
 // -1, 0 or +1 as a_left orders before, with or after a_right.
 int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right);
@@ -34,3 +33,15 @@ bool readJavaVersion(const std::wstring& a_text, JavaVersion& a_version);
 // fit an int, blanks around them allowed; beyond that, as readJavaVersion.
 // So "1,8" and "2147483648.0" are refused, and "1.8.0_20" reads as 1.8.
 bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version);
+
+// The version text between the first two double quotes of a runtime's
+// -version report (bytes in the ANSI code page). Lines that begin with
+// "Picked up " or "NOTE: Picked up " (the options the runtime echoes from its
+// environment) are skipped first. False when there are no two quotes with
+// something between them.
+bool extractVersionText(const std::string& a_report, std::wstring& a_versionText);
+
+// Orders the version names of registry keys ("1.8.0_392", "17.0.9", "zulu-21")
+// by the numbers in them, one after the other: negative when a_left is
+// older, positive when newer, 0 when they hold the same numbers.
+int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right);

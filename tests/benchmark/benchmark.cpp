@@ -120,16 +120,14 @@ bool runLauncher(const Setup& a_setup) {
 // What the launcher starts, started directly, with the same redirection
 // files beside the application.
 bool runDirectly(const Setup& a_setup) {
-    std::string output, error;
-    if (executeProcess(output, error, L"java -version", a_setup.folder + L"java.version.check",
-                       true, true, 3000) != processSucceeded ||
-        (output.empty() && error.empty())) {
+    const ProcessResult check = executeProcess(
+        {L"java -version", a_setup.folder + L"java.version.check", true, true, 3000});
+    if (check.code != processSucceeded || (check.output.empty() && check.error.empty())) {
         return false;
     }
-    std::string unused1, unused2;
-    return executeProcess(unused1, unused2, L"java.exe -jar  \"" + a_setup.jar + L"\" ",
-                          a_setup.folder + L"java.jar.run", false, true,
-                          INFINITE) == processSucceeded;
+    return executeProcess({L"java.exe -jar  \"" + a_setup.jar + L"\" ",
+                           a_setup.folder + L"java.jar.run", false, true, INFINITE})
+               .code == processSucceeded;
 }
 
 struct Footprint {

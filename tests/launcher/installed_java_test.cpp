@@ -11,25 +11,6 @@ namespace {
 
 using namespace testing_support;
 
-TEST(CompareVersionNames, ByTheNumbersInThem) {
-    const struct {
-        std::wstring older;
-        std::wstring newer;
-    } cases[] = {
-        {L"1.8", L"1.8.0_392"},  {L"1.8.0_392", L"11.0.2"},
-        {L"9", L"10"},           {L"17.0.9", L"17.0.10.7"},
-        {L"zulu-8", L"zulu-21"}, {L"1.8.0_99", L"1.8.0_101"},
-        {L"jdk", L"1"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_LT(compareVersionNames(c.older, c.newer), 0)
-            << utf8(c.older) << " " << utf8(c.newer);
-        EXPECT_GT(compareVersionNames(c.newer, c.older), 0)
-            << utf8(c.newer) << " " << utf8(c.older);
-    }
-    EXPECT_EQ(compareVersionNames(L"17.0.1+12", L"17.0.1.12"), 0);
-}
-
 // Every layout the installers document, in a real registry.
 TEST(FindInstalledJavaRuntimes, JavaHomeThenTheRegistryNewestFirst) {
     ScratchFolder scratch;

@@ -1,5 +1,7 @@
 #include "launcher/java_discovery.h"
 
+#include "launcher/java_candidate.h"
+
 #include "expected_messages.h"
 #include "java_version_samples.h"
 #include "platform/paths.h"
@@ -755,30 +757,21 @@ TEST(FindJavaRuntime, RealReports) {
     }
 }
 
-TEST(ExtractVersionText, BetweenTheFirstTwoQuotes) {
+TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {
     const struct {
-        std::string report;
-        bool readable;
-        std::wstring text;
+        std::wstring location;
+        std::wstring command;
     } cases[] = {
-        {"java version \"1.6.0_20\"\n", true, L"1.6.0_20"},
-        {"a \"b\" \"c\"", true, L"b"},
-        {"\"x\ny\"", true, L"x\ny"},
-        {"\"\"", false, L""},
-        {"\"", false, L""},
-        {"", false, L""},
-        {"Picked up _JAVA_OPTIONS: \"q\"\nversion \"1.8\"", true, L"1.8"},
-        {"NOTE: Picked up JDK_JAVA_OPTIONS: \"q\"\r\nversion \"1.8\"", true, L"1.8"},
-        {"  Picked up \"q\"\nversion \"1.8\"", true, L"q"},
-        {"Picked up \"q\"", false, L""},
-        {"version \"\xE9t\xE9\"", true, L"\u00e9t\u00e9"},
+        {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
+        {L"C:\\jdk\\bin\\java.exe -Xmx1g", L"C:\\jdk\\bin\\java.exe -Xmx1g"},
+        {L"C:\\Program Files\\Java\\bin\\java.exe -Xmx1g -Da=\"b c\"",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g -Da=\"b c\""},
+        {L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g",
+         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g"},
+        {L"C:\\Program Files\\Java\\bin", L"\"C:\\Program Files\\Java\\bin\""},
     };
     for (const auto& c : cases) {
-        std::wstring text;
-        EXPECT_EQ(extractVersionText(c.report, text), c.readable) << c.report;
-        if (c.readable) {
-            EXPECT_EQ(text, c.text) << c.report;
-        }
+        EXPECT_EQ(javaProgramWithOptions(c.location), c.command) << utf8(c.location);
     }
 }
 

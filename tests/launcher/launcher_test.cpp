@@ -59,7 +59,7 @@ protected:
     }
 
     ScriptedHost host;
-    SingleInstanceMutex mutex;
+    NamedMutex mutex;
     const std::wstring settingsPath = moduleRelativePath(L"tavrin.ini");
     const std::wstring jarPath = moduleRelativePath(L"lib\\app.jar");
 };

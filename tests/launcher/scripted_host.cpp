@@ -35,18 +35,15 @@ std::vector<std::wstring> ScriptedHost::installedJavaRuntimes() {
     return installedRuntimes;
 }
 
-int ScriptedHost::runProcess(std::string& a_outputText, std::string& a_errorText,
-                             const std::wstring& a_commandLine, const std::wstring& a_baseName,
-                             bool a_collect, bool a_wait, DWORD a_timeoutMs) {
-    processCalls.push_back({a_commandLine, a_baseName, a_collect, a_wait, a_timeoutMs});
-    log.push_back(L"run " + a_commandLine);
+ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
+    processCalls.push_back({a_request.commandLine, a_request.baseName, a_request.collect,
+                            a_request.wait, a_request.timeoutMs});
+    log.push_back(L"run " + a_request.commandLine);
     if (processAnswers.empty()) {
-        ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_commandLine);
-        return -2;
+        ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_request.commandLine);
+        return ProcessResult{processStartFailed, "", ""};
     }
     const ProcessAnswer answer = processAnswers.front();
     processAnswers.pop_front();
-    a_outputText += answer.outputText;
-    a_errorText += answer.errorText;
-    return answer.result;
+    return ProcessResult{answer.result, answer.outputText, answer.errorText};
 }

@@ -12,8 +12,8 @@ class ScriptedHost final : public LauncherHost {
 public:
     struct ProcessAnswer {
         int result = 0;
-        std::string outputText; // appended to the caller's texts, as the
-        std::string errorText;  // executor does
+        std::string outputText;
+        std::string errorText;
     };
 
     struct ProcessCall {
@@ -48,7 +48,5 @@ public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
     std::wstring chooseJavaFolder() override;
     std::vector<std::wstring> installedJavaRuntimes() override;
-    int runProcess(std::string& a_outputText, std::string& a_errorText,
-                   const std::wstring& a_commandLine, const std::wstring& a_baseName,
-                   bool a_collect, bool a_wait, DWORD a_timeoutMs) override;
+    ProcessResult runProcess(const ProcessRequest& a_request) override;
 };

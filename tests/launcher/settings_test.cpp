@@ -245,6 +245,25 @@ TEST_F(Settings, JarPathAbsoluteRelativeEmptyOrMissing) {
     }
 }
 
+TEST(ConfiguredFilePath, AColonAnywhereMakesAPathAbsolute) {
+    const std::wstring folder = moduleRelativePath(L"");
+    struct Case {
+        const wchar_t* value;
+        std::wstring path;
+    } const cases[] = {
+        {L"D:\\apps\\x.jar", L"D:\\apps\\x.jar"},
+        {L"lib\\x:y.jar", L"lib\\x:y.jar"},
+        {L":", L":"},
+        {L"x.jar", folder + L"x.jar"},
+        {L"\\\\server\\share\\x.jar", folder + L"\\server\\share\\x.jar"},
+        {L"", folder},
+        {L"/abs/x.jar", folder + L"/abs/x.jar"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(configuredFilePath(c.value), c.path) << utf8(c.value);
+    }
+}
+
 TEST_F(Settings, MissingJarAndMissingKeyShowBothBoxesInOrder) {
     read(section(replaced(replaced(validKeys, "=lib\\app.jar", "=nowhere.jar"),
                           "allow-newer-version=1\r\n", "")));

@@ -69,22 +69,4 @@ TEST(QuotedProgram, OnlyPathsWithBlanksOrTabsAndNoQuote) {
     EXPECT_EQ(quotedProgram(L""), L"");
 }
 
-TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {
-    const struct {
-        std::wstring location;
-        std::wstring command;
-    } cases[] = {
-        {L"C:\\jdk\\bin\\java.exe", L"C:\\jdk\\bin\\java.exe"},
-        {L"C:\\jdk\\bin\\java.exe -Xmx1g", L"C:\\jdk\\bin\\java.exe -Xmx1g"},
-        {L"C:\\Program Files\\Java\\bin\\java.exe -Xmx1g -Da=\"b c\"",
-         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g -Da=\"b c\""},
-        {L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g",
-         L"\"C:\\Program Files\\Java\\bin\\java.exe\" -Xmx1g"},
-        {L"C:\\Program Files\\Java\\bin", L"\"C:\\Program Files\\Java\\bin\""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(javaProgramWithOptions(c.location), c.command) << utf8(c.location);
-    }
-}
-
 } // namespace

@@ -45,9 +45,7 @@ struct JoinCase {
 const std::vector<JoinCase> joinCases = {
     {L"<empty>", L""},
     {L"tavrin.ini", L"tavrin.ini"},
-    {L"\\lib\\app.jar", L"lib\\app.jar"},
     {L"lib/app.jar", L"lib/app.jar"},
-    {L"\\\\server\\share\\app.jar", L"\\server\\share\\app.jar"},
     {L"..\\other\\.\\x.jar", L"..\\other\\.\\x.jar"},
     {L"java.version.check", L"java.version.check"},
 };
@@ -94,25 +92,6 @@ TEST(ModuleRelativePath, JoinedResultLongerThanMaxPathComesBackWhole) {
     const std::wstring joined = moduleRelativePath(name);
     EXPECT_GT(joined.size(), 600u);
     EXPECT_EQ(joined, folder + name);
-    EXPECT_EQ(moduleRelativePath(L"\\" + name), folder + name);
-}
-
-TEST(IsAbsolutePath, AColonAnywhereMakesAPathAbsolute) {
-    struct Case {
-        const wchar_t* path;
-        bool absolute;
-    } const cases[] = {
-        {L"D:\\apps\\x.jar", true},
-        {L"lib\\x:y.jar", true},
-        {L":", true},
-        {L"x.jar", false},
-        {L"\\\\server\\share\\x.jar", false},
-        {L"", false},
-        {L"/abs/x.jar", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(isAbsolutePath(c.path), c.absolute) << utf8(c.path);
-    }
 }
 
 TEST(FileExists, AnswersForFilesOnly) {

@@ -25,7 +25,17 @@ protected:
 
     int run(const std::wstring& a_commandLine, bool a_collect = true, bool a_wait = true,
             DWORD a_timeoutMs = 30000) {
-        return executeProcess(output, error, a_commandLine, base, a_collect, a_wait, a_timeoutMs);
+        return runWith(base, a_commandLine, a_collect, a_wait, a_timeoutMs);
+    }
+
+    // The read-back texts are appended to output and error.
+    int runWith(const std::wstring& a_base, const std::wstring& a_commandLine,
+                bool a_collect = true, bool a_wait = true, DWORD a_timeoutMs = 30000) {
+        const ProcessResult result =
+            executeProcess({a_commandLine, a_base, a_collect, a_wait, a_timeoutMs});
+        output += result.output;
+        error += result.error;
+        return result.code;
     }
 
     std::string file(const wchar_t* a_suffix) const { return readFileBytes(base + a_suffix); }
@@ -174,8 +184,7 @@ TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedOnlyWhenItIsReadBack) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                       nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_EQ(executeProcess(output, error, child(L"out:short"),
-                                 name.substr(0, name.size() - 12), collect, true, 30000),
+        EXPECT_EQ(runWith(name.substr(0, name.size() - 12), child(L"out:short"), collect),
                   processSucceeded);
         // A launch writes over a running application's file from its start.
         EXPECT_EQ(readFileBytes(name), collect ? "short" : "shortaaaaa") << collect;
@@ -188,9 +197,12 @@ TEST_F(ExecuteProcess, CollectingRunsOfOneBaseNameTakeTurns) {
     std::string otherOutput, otherError;
     int otherResult = -100;
     std::thread other([&] {
-        otherResult = executeProcess(otherOutput, otherError,
-                                     child(L"outfill:3000:b sleep:300 outfill:3000:B"),
-                                     base.substr(0, base.size() - 5) + L"CHECK", true, true, 30000);
+        const ProcessResult result =
+            executeProcess({child(L"outfill:3000:b sleep:300 outfill:3000:B"),
+                            base.substr(0, base.size() - 5) + L"CHECK", true, true, 30000});
+        otherResult = result.code;
+        otherOutput = result.output;
+        otherError = result.error;
     });
     EXPECT_EQ(run(child(L"outfill:2000:a sleep:300 errfill:10:e")), processSucceeded);
     other.join();
@@ -208,8 +220,7 @@ TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
         makeDirectories(blockedBase + blocked);
         const std::wstring marker = folder / L"ran";
         output = "untouched";
-        EXPECT_EQ(executeProcess(output, error, child(L"out:x touch:" + quotedArgument(marker)),
-                                 blockedBase, true, true, 30000),
+        EXPECT_EQ(runWith(blockedBase, child(L"out:x touch:" + quotedArgument(marker))),
                   redirectionFileFailed)
             << utf8(blocked);
         EXPECT_FALSE(pathExists(marker));
@@ -228,9 +239,7 @@ TEST_F(ExecuteProcess, FolderOutsideTheAnsiCodePageIsReadBack) {
     const std::wstring folder = scratch / L"\u0418\u0432\u0430\u043d \u65e5\u672c\\";
     makeDirectories(folder);
     const std::wstring wideBase = folder + L"java.version.check";
-    EXPECT_EQ(
-        executeProcess(output, error, child(L"out:seen err:too"), wideBase, true, true, 30000),
-        processSucceeded);
+    EXPECT_EQ(runWith(wideBase, child(L"out:seen err:too")), processSucceeded);
     EXPECT_EQ(output, "seen");
     EXPECT_EQ(error, "too");
 }

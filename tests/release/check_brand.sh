@@ -95,7 +95,7 @@ grep -q 'osslsigncode sign' "$work/brand.out" || fail "brand.sh did not say how 
 exe=$tree/dist/ExampleApp.exe
 [ "$(cat "$tree/dist/tavrin.exe")" = "tavrin's own" ] || fail "branding touched dist/tavrin.exe"
 
-check_imports_and_size "$exe"
+check_imports_and_size "$exe" 262144
 images=$(icon_images "$exe")
 [ "$images" = "16:32 24:32 32:32 48:32 64:32 128:32 " ] || fail "icon images: $images"
 cat >"$work/version.expected" <<END

@@ -1,16 +1,19 @@
 #!/bin/sh
 # Checks the release executable from outside: what it imports, its subsystem,
 # its resources, and that building it again gives the same bytes.
-#   check_executable.sh TAVRIN.EXE SOURCE_DIR WORK_DIR
+#   check_executable.sh TAVRIN.EXE LINKER_MAP SOURCE_DIR WORK_DIR
 set -eu
 exe=$1
-source_dir=$2
-work=$3
+map=$2
+source_dir=$3
+work=$4
 rm -rf "$work"
 mkdir -p "$work"
 . "$(dirname "$0")/resources.sh"
 
-check_imports_and_size "$exe"
+# 128 KiB: about 10 KiB of room above what it is.
+check_imports_and_size "$exe" 131072
+check_no_exception_runtime "$map"
 
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 echo "$headers" | grep -q '^Subsystem[[:space:]]*00000002' || fail "not a GUI-subsystem executable"

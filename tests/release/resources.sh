@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # KERNEL32 and msvcrt only: no C++ runtime beside it, and user32, shell32,
 # ole32 and advapi32 are loaded at run time, only when a start needs them.
-# At most 256 KiB.
+# At most $2 bytes.
 check_imports_and_size() {
   x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' >"$work/imports"
   echo "imports: $(tr '\n' ' ' <"$work/imports")"
@@ -21,7 +21,21 @@ check_imports_and_size() {
   done <"$work/imports"
   size=$(wc -c <"$1")
   echo "size: $size bytes"
-  [ "$size" -le 262144 ] || fail "$size bytes is more than 256 KiB"
+  [ "$size" -le "$2" ] || fail "$size bytes is more than $2 bytes"
+}
+
+# The launcher is built without C++ exceptions, and its strings are compiled
+# into its own code (src/lean_library.h). The linker map ($1) must show that
+# nothing of the library's exception machinery, the unwinder or the threads
+# library it brings along was linked.
+check_no_exception_runtime() {
+  [ -s "$1" ] || { fail "no linker map $1"; return; }
+  sed -n '/^Archive member included/,/^Discarded input sections/p' "$1" |
+    grep -oE '(libstdc\+\+|libsupc\+\+|libgcc_eh|libpthread|libwinpthread)\.a\([^)]*\)' |
+    sort -u >"$work/runtime-members"
+  if [ -s "$work/runtime-members" ]; then
+    fail "the C++ exception runtime is linked in: $(tr '\n' ' ' <"$work/runtime-members")"
+  fi
 }
 
 # "WIDTH:DEPTH " for each image of the executable's first icon group.

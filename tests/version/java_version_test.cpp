@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
 namespace {
@@ -11,68 +10,43 @@ struct ParseCase {
     const wchar_t* text;
     int major;
     int minor;
-    const char* failure; // null when the text parses
+    bool parses;
 };
 
 std::string describe(const wchar_t* a_text) {
-    return a_text == nullptr ? "(null)" : testing::PrintToString(std::wstring(a_text));
+    return testing::PrintToString(std::wstring(a_text));
 }
 
 TEST(ParseJavaVersion, Table) {
     const ParseCase cases[] = {
-        {L"1.6", 1, 6, nullptr},
-        {L"1.6.0_10", 1, 6, nullptr},
-        {L"1.7.0-ea", 1, 7, nullptr},
-        {L"1.6.0.1", 1, 6, nullptr},
-        {L"11.0.2", 11, 0, nullptr},
-        {L"0.9", 0, 9, nullptr},
-        {L"01.6", 1, 6, nullptr},
-        {L"1.6beta", 1, 6, nullptr},
-        {L" 1 . 6 ", 1, 6, nullptr},
-        {L"1. 0 ", 1, 0, nullptr},
-        {L"1.\t7", 1, 7, nullptr},
-        {L"3000000000.1", -1294967296, 1, nullptr},
-        {L"4294967294.1", -2, 1, nullptr},
-        {L"1.6..", 1, 6, nullptr},
-        {L"+2.+3", 2, 3, nullptr},
-        {L"9", -1, -1, "Invalid argument format."},
-        {L"17-ea", -1, -1, "Invalid argument format."},
-        {L"1.6.0.1.2", -1, -1, "Invalid argument format."},
-        {L"", -1, -1, "Empty string passed."},
-        {nullptr, -1, -1, "Uninitialized string passed."},
-        {L"1.", 1, -1, "Invalid argument format."},
-        {L".6", -1, -1, "Invalid argument format."},
-        {L"1.00", 1, -1, "Invalid argument format."},
-        {L"1.x", 1, -1, "Invalid argument format."},
-        {L"1.\t0", 1, -1, "Invalid argument format."},
-        {L"-1.6", -1, -1, "Invalid argument format."},
-        {L"99999999999.1", -1, -1, "Invalid argument format."},
-        {L"1.+0", 1, -1, "Invalid argument format."},
-        {L"0x1.6", -1, -1, "Invalid argument format."},
+        {L"1.6", 1, 6, true},           {L"1.6.0_10", 1, 6, true},
+        {L"1.7.0-ea", 1, 7, true},      {L"1.6.0.1", 1, 6, true},
+        {L"11.0.2", 11, 0, true},       {L"0.9", 0, 9, true},
+        {L"01.6", 1, 6, true},          {L"1.6beta", 1, 6, true},
+        {L" 1 . 6 ", 1, 6, true},       {L"1. 0 ", 1, 0, true},
+        {L"1.\t7", 1, 7, true},         {L"3000000000.1", -1294967296, 1, true},
+        {L"4294967294.1", -2, 1, true}, {L"1.6..", 1, 6, true},
+        {L"+2.+3", 2, 3, true},         {L"9", -1, -1, false},
+        {L"17-ea", -1, -1, false},      {L"1.6.0.1.2", -1, -1, false},
+        {L"", -1, -1, false},           {L"1.", 1, -1, false},
+        {L".6", -1, -1, false},         {L"1.00", 1, -1, false},
+        {L"1.x", 1, -1, false},         {L"1.\t0", 1, -1, false},
+        {L"-1.6", -1, -1, false},       {L"99999999999.1", -1, -1, false},
+        {L"1.+0", 1, -1, false},        {L"0x1.6", -1, -1, false},
     };
     for (const ParseCase& c : cases) {
         JavaVersion version;
-        version.third = 7; // the parser must reset the whole record
-        version.parsedCount = 9;
-        std::string failure;
-        try {
-            parseJavaVersion(c.text, version);
-        } catch (const std::invalid_argument& error) {
-            failure = error.what();
-        }
+        version.minor = 7; // the parser must reset the whole record
         SCOPED_TRACE(describe(c.text));
-        EXPECT_EQ(failure, c.failure == nullptr ? "" : c.failure);
+        EXPECT_EQ(parseJavaVersion(c.text, version), c.parses);
         EXPECT_EQ(version.major, c.major);
         EXPECT_EQ(version.minor, c.minor);
-        EXPECT_EQ(version.third, -1);
-        EXPECT_EQ(version.fourth, -1);
-        EXPECT_EQ(version.parsedCount, c.failure == nullptr ? 2 : 0);
     }
 }
 
 JavaVersion parsed(const wchar_t* a_text) {
     JavaVersion version;
-    parseJavaVersion(a_text, version);
+    EXPECT_TRUE(parseJavaVersion(a_text, version));
     return version;
 }
 
@@ -91,29 +65,6 @@ TEST(CompareJavaVersions, OrdersByMajorThenMinor) {
         EXPECT_EQ(compareJavaVersions(parsed(c.left), parsed(c.right)), c.result)
             << describe(c.left) << " against " << describe(c.right);
     }
-}
-
-TEST(CompareJavaVersions, AbsentComponentsOrderBelowPresentOnes) {
-    JavaVersion withThird = parsed(L"1.6");
-    withThird.third = 0;
-    JavaVersion withFourth = parsed(L"1.6");
-    withFourth.third = 0;
-    withFourth.fourth = 3;
-    JavaVersion plain = parsed(L"1.6");
-    JavaVersion onlyFourth = parsed(L"1.6");
-    onlyFourth.fourth = 3;
-
-    EXPECT_EQ(compareJavaVersions(plain, withThird), -1);
-    EXPECT_EQ(compareJavaVersions(withThird, plain), 1);
-    EXPECT_EQ(compareJavaVersions(withThird, withFourth), -1);
-    EXPECT_EQ(compareJavaVersions(withFourth, withThird), 1);
-    EXPECT_EQ(compareJavaVersions(withFourth, withFourth), 0);
-    // With both third components absent the fourth is never looked at.
-    EXPECT_EQ(compareJavaVersions(plain, onlyFourth), 0);
-    withThird.third = 2;
-    JavaVersion higherThird = withThird;
-    higherThird.third = 5;
-    EXPECT_EQ(compareJavaVersions(withThird, higherThird), -1);
 }
 
 TEST(ReadJavaVersion, RetriesRefusedTextsInANormalisedForm) {
@@ -146,9 +97,54 @@ TEST(ReadJavaVersion, RetriesRefusedTextsInANormalisedForm) {
         if (c.readable) {
             EXPECT_EQ(version.major, c.major);
             EXPECT_EQ(version.minor, c.minor);
-            EXPECT_EQ(version.parsedCount, 2);
         }
     }
+}
+
+TEST(ExtractVersionText, BetweenTheFirstTwoQuotes) {
+    const struct {
+        std::string report;
+        bool readable;
+        std::wstring text;
+    } cases[] = {
+        {"java version \"1.6.0_20\"\n", true, L"1.6.0_20"},
+        {"a \"b\" \"c\"", true, L"b"},
+        {"\"x\ny\"", true, L"x\ny"},
+        {"\"\"", false, L""},
+        {"\"", false, L""},
+        {"", false, L""},
+        {"Picked up _JAVA_OPTIONS: \"q\"\nversion \"1.8\"", true, L"1.8"},
+        {"NOTE: Picked up JDK_JAVA_OPTIONS: \"q\"\r\nversion \"1.8\"", true, L"1.8"},
+        {"  Picked up \"q\"\nversion \"1.8\"", true, L"q"},
+        {"Picked up \"q\"", false, L""},
+        {"version \"\xE9t\xE9\"", true, L"\u00e9t\u00e9"},
+    };
+    for (const auto& c : cases) {
+        std::wstring text;
+        EXPECT_EQ(extractVersionText(c.report, text), c.readable) << c.report;
+        if (c.readable) {
+            EXPECT_EQ(text, c.text) << c.report;
+        }
+    }
+}
+
+TEST(CompareVersionNames, ByTheNumbersInThem) {
+    const struct {
+        std::wstring older;
+        std::wstring newer;
+    } cases[] = {
+        {L"1.8", L"1.8.0_392"},  {L"1.8.0_392", L"11.0.2"},
+        {L"9", L"10"},           {L"17.0.9", L"17.0.10.7"},
+        {L"zulu-8", L"zulu-21"}, {L"1.8.0_99", L"1.8.0_101"},
+        {L"jdk", L"1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_LT(compareVersionNames(c.older, c.newer), 0)
+            << describe(c.older.c_str()) << " " << describe(c.newer.c_str());
+        EXPECT_GT(compareVersionNames(c.newer, c.older), 0)
+            << describe(c.newer.c_str()) << " " << describe(c.older.c_str());
+    }
+    EXPECT_EQ(compareVersionNames(L"17.0.1+12", L"17.0.1.12"), 0);
 }
 
 } // namespace

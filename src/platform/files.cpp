@@ -1,0 +1,117 @@
+#include "platform/files.h"
+
+#include "platform/text.h"
+#include "platform/unique_handle.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr int sharingAttempts = 40;
+constexpr DWORD sharingRetryDelayMs = 25;
+
+bool isSharingConflict(DWORD a_error) {
+    return a_error == ERROR_SHARING_VIOLATION || a_error == ERROR_LOCK_VIOLATION;
+}
+
+// Repeats a_attempt while it fails with an error that a_passes calls
+// passing; true once it succeeds.
+template <typename Attempt, typename Passes>
+bool retryWhileConflicting(Attempt a_attempt, Passes a_passes) {
+    for (int attempt = 1;; ++attempt) {
+        if (a_attempt()) {
+            return true;
+        }
+        if (!a_passes(GetLastError()) || attempt == sharingAttempts) {
+            return false;
+        }
+        Sleep(sharingRetryDelayMs);
+    }
+}
+
+UniqueFile openForReading(const std::wstring& a_path) {
+    UniqueFile file;
+    retryWhileConflicting(
+        [&] {
+            // Read sharing only: nobody rewrites the file while it is read.
+            file.reset(CreateFileW(a_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return static_cast<bool>(file);
+        },
+        isSharingConflict);
+    return file;
+}
+
+ReplaceResult writeNewFile(const std::wstring& a_path, const std::string& a_bytes) {
+    const UniqueFile file(CreateFileW(a_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return ReplaceResult::notWritable;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.get(), a_bytes.data(), static_cast<DWORD>(a_bytes.size()), &written,
+                   nullptr) ||
+        written != a_bytes.size() || !FlushFileBuffers(file.get())) {
+        return ReplaceResult::notSaved;
+    }
+    return ReplaceResult::replaced;
+}
+
+// Renames a_newPath over a_path, which other readers see in one step: the
+// file is always there, old or new. (ReplaceFileW is no such step under
+// Wine: the name is briefly missing.)
+bool renameOver(const std::wstring& a_path, const std::wstring& a_newPath) {
+    const DWORD attributes = GetFileAttributesW(a_path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return false;
+        }
+        // The marks a rename would otherwise lose. Not needed for the
+        // contents, so a failure is ignored.
+        constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        if ((attributes & kept) != 0) {
+            SetFileAttributesW(a_newPath.c_str(), attributes & kept);
+        }
+    }
+    return retryWhileConflicting(
+        [&] {
+            return MoveFileExW(a_newPath.c_str(), a_path.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        },
+        // A process reading the file holds it for a moment; Windows reports
+        // that as a refused access too.
+        [](DWORD a_error) { return isSharingConflict(a_error) || a_error == ERROR_ACCESS_DENIED; });
+}
+
+} // namespace
+
+bool readWholeFile(const std::wstring& a_path, std::string& a_bytes) {
+    const UniqueFile file = openForReading(a_path);
+    if (!file) {
+        return false;
+    }
+    char chunk[4096];
+    DWORD read = 0;
+    for (;;) {
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) {
+            return false;
+        }
+        if (read == 0) {
+            return true;
+        }
+        a_bytes.append(chunk, read);
+    }
+}
+
+ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string& a_bytes) {
+    const std::wstring newPath = a_path + formatWideString(L".%lu.tmp", GetCurrentProcessId());
+    ReplaceResult result = writeNewFile(newPath, a_bytes);
+    if (result == ReplaceResult::replaced && !renameOver(a_path, newPath)) {
+        result = ReplaceResult::notWritable;
+    }
+    if (result != ReplaceResult::replaced) {
+        DeleteFileW(newPath.c_str()); // nothing more to do when this fails
+    }
+    return result;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Whole-file reading and replacing for files that other processes may read
+// or replace at the same instant (several launchers sharing one folder).
+// Sharing conflicts pass, and are waited out for about a second.
+
+// The file's bytes; false when it cannot be opened or read.
+bool readWholeFile(const std::wstring& a_path, std::string& a_bytes);
+
+enum class ReplaceResult {
+    replaced,
+    notWritable, // read-only, or the new file could not be created
+    notSaved,    // writing the new file failed
+};
+
+// Puts a_bytes in a_path's place in one step: written to a temporary file
+// beside it (named after the process), then renamed over it, so that other
+// readers see the old file or the new one, never a part. The hidden, system,
+// archive and not-indexed marks are kept. A read-only file is refused, as
+// Windows refuses it, also where the system would allow the rename (Wine run
+// as root). On failure the file is unchanged and no temporary file is left.
+ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string& a_bytes);
