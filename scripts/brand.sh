@@ -59,6 +59,9 @@ case $base in
     fail "--name '$name': $base is a device name on Windows" ;;
 esac
 [ "$(printf '%s' "$name" | wc -c)" -le 200 ] || fail "--name is longer than 200 bytes"
+# dist/tavrin.exe is the project's own launcher; a brand never replaces it.
+[ "$(printf '%s' "$name" | tr 'A-Z' 'a-z')" != tavrin ] ||
+  fail "--name '$name' is the project's own launcher, dist/tavrin.exe: choose another name"
 
 # --- Texts: UTF-8 without control characters. The build escapes double
 # quotes and backslashes for the resource compiler; UTF-8 it takes as it is. ---
@@ -80,10 +83,18 @@ check_text --copyright "$copyright"
 # --- The version: four numbers from 0 to 65535. ---
 echo "$version" | grep -Eq '^[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}$' ||
   fail "--version '$version' is not four numbers such as 2.4.1.0"
+# Leading zeros dropped (2.4.01.0 is 2.4.1.0), a number of zeros kept as 0.
+decimal() {
+  digits=$(printf '%s' "$1" | sed 's/^0*//')
+  printf '%s' "${digits:-0}"
+}
+normalised=""
 for number in $(echo "$version" | tr . ' '); do
-  [ "$(expr "$number" + 0)" -le 65535 ] || fail "--version '$version': $number is above 65535"
+  number=$(decimal "$number")
+  [ "$number" -le 65535 ] || fail "--version '$version': $number is above 65535"
+  normalised=${normalised:+$normalised.}$number
 done
-version=$(for number in $(echo "$version" | tr . ' '); do expr "$number" + 0; done | paste -sd.)
+version=$normalised
 
 # --- The icon: an .ico whose directory lies within the file. ---
 [ -f "$icon" ] && [ -r "$icon" ] || fail "--icon '$icon' is not a readable file"
@@ -103,21 +114,38 @@ while [ $i -lt "$count" ]; do
   [ "$bytes" -gt 0 ] && [ "$offset" -ge $((6 + 16 * count)) ] &&
     [ $((offset + bytes)) -le "$size" ] ||
     fail "--icon '$icon': image $((i + 1)) lies outside the file"
+  # Each image is a PNG, or a bitmap whose header gives the entry's width
+  # and its height (doubled for the mask, or not).
+  width=$(number "$entry" 1)
+  height=$(number $((entry + 1)) 1)
+  [ "$width" -ne 0 ] || width=256
+  [ "$height" -ne 0 ] || height=256
+  if [ "$(od -An -tx1 -j "$offset" -N 8 "$icon" | tr -d ' \n')" != 89504e470d0a1a0a ]; then
+    [ "$bytes" -ge 40 ] && [ "$(number "$offset" 4)" -ge 40 ] &&
+      [ "$(number $((offset + 4)) 4)" -eq "$width" ] &&
+      { [ "$(number $((offset + 8)) 4)" -eq $((2 * height)) ] ||
+        [ "$(number $((offset + 8)) 4)" -eq "$height" ]; } ||
+      fail "--icon '$icon': image $((i + 1)) is neither a PNG nor a bitmap of ${width}x$height"
+  fi
   i=$((i + 1))
 done
 
 # --- The build, in a folder of the brand's own; dist/ gets the result only
-# when it is complete. ---
-build=build/brand/$name
+# when it is complete. The build's own paths and file names keep to plain
+# characters (CMake and Ninja read ; $ and others as syntax); the name itself
+# reaches only the version block, and the file in dist/. ---
+folder=$(printf '%s' "$name" | LC_ALL=C sed 's/[^A-Za-z0-9._ -]/_/g')
+build=build/brand/$folder
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_DEMO=OFF -DTAVRIN_DIST_DIR="$PWD/$build/out" \
-  -DTAVRIN_EXE_NAME="$name" -DTAVRIN_ICON="$icon" -DTAVRIN_VERSION="$version" \
+  -DTAVRIN_EXE_NAME="$name" -DTAVRIN_OUTPUT_NAME=launcher \
+  -DTAVRIN_ICON="$icon" -DTAVRIN_VERSION="$version" \
   -DTAVRIN_PRODUCT="$product" -DTAVRIN_COMPANY="$company" \
   -DTAVRIN_DESCRIPTION="$description" -DTAVRIN_COPYRIGHT="$copyright" >/dev/null
 cmake --build "$build" --target tavrin >/dev/null
 mkdir -p dist
-cp "$build/out/$name.exe" "dist/$name.exe"
+cp "$build/out/launcher.exe" "dist/$name.exe"
 
 echo "Built dist/$name.exe: $product $version ($(wc -c <"dist/$name.exe") bytes)."
 echo "Put it in the application's folder beside tavrin.ini, then sign it, for example:"

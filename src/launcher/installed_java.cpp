@@ -75,14 +75,20 @@ std::wstring executableIn(const std::wstring& a_home) {
     return withTrailingBackslash(a_home) + L"bin\\java.exe";
 }
 
-void addIfNew(const std::wstring& a_executable, std::vector<std::wstring>& a_executables) {
+// Installers register full paths; a relative home would be taken from the
+// launcher's folder, so it is skipped like a missing one.
+void addIfNew(const std::wstring& a_home, std::vector<std::wstring>& a_executables) {
+    if (!isFullPath(a_home)) {
+        return;
+    }
+    const std::wstring executable = executableIn(a_home);
     for (const std::wstring& known : a_executables) {
-        if (samePath(known, a_executable)) {
+        if (samePath(known, executable)) {
             return;
         }
     }
-    if (fileExists(a_executable)) {
-        a_executables.push_back(a_executable);
+    if (fileExists(executable)) {
+        a_executables.push_back(executable);
     }
 }
 
@@ -92,12 +98,12 @@ std::vector<std::wstring> findInstalledJavaRuntimes() {
     std::vector<std::wstring> executables;
     const std::wstring javaHome = environmentVariable(L"JAVA_HOME");
     if (!javaHome.empty()) {
-        addIfNew(executableIn(javaHome), executables);
+        addIfNew(javaHome, executables);
     }
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
             for (const Registered& runtime : registeredRuntimes(root, view)) {
-                addIfNew(executableIn(runtime.home), executables);
+                addIfNew(runtime.home, executables);
             }
         }
     }

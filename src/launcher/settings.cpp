@@ -3,6 +3,7 @@
 #include "launcher/exit_codes.h"
 #include "launcher/launcher_host.h"
 #include "launcher/messages.h"
+#include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -51,9 +52,19 @@ bool readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read
     return readSettingsVersion(*value, a_read.minJavaVersion);
 }
 
+// An optional key's value: an empty one counts as absent, as an author
+// clearing a value expects.
+std::optional<std::wstring> optionalValue(const SettingsFile& a_settings, const char* a_key) {
+    std::optional<std::wstring> value = a_settings.value(a_key);
+    if (value && value->empty()) {
+        value.reset();
+    }
+    return value;
+}
+
 // Optional; when given, a version not below the minimum.
 bool readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    const std::optional<std::wstring> value = a_settings.value(keys::maxJavaVersion);
+    const std::optional<std::wstring> value = optionalValue(a_settings, keys::maxJavaVersion);
     if (!value) {
         return true;
     }
@@ -67,7 +78,7 @@ bool readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read
 }
 
 void readOptionalText(const SettingsFile& a_settings, const char* a_key, std::wstring& a_value) {
-    if (const std::optional<std::wstring> value = a_settings.value(a_key)) {
+    if (const std::optional<std::wstring> value = optionalValue(a_settings, a_key)) {
         a_value = *value;
     }
 }
@@ -127,6 +138,8 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
     readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
     read.javaOptions = expandEnvironmentVariables(read.javaOptions);
+    // An open quote would take -jar and the JAR into one option.
+    valid = quotesArePaired(read.javaOptions) && valid;
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
     valid = readSwitch(a_settings, keys::waitForExit, read.waitForExit) && valid;
     valid = readSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation) && valid;

@@ -24,10 +24,11 @@ const wchar_t* skipProgram(const wchar_t* a_line) {
 // the quote toggles quoting; 2n + 1 give n and a literal quote; inside quotes
 // a doubled quote gives one literal quote and ends the quoting; backslashes
 // elsewhere are literal.
-const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument) {
-    bool quoted = false;
+// a_quoted tells whether the argument ended inside quotes (at the line's end).
+const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument, bool& a_quoted) {
+    a_quoted = false;
     std::size_t backslashes = 0;
-    for (; *a_line != L'\0' && (quoted || !isBlank(*a_line)); ++a_line) {
+    for (; *a_line != L'\0' && (a_quoted || !isBlank(*a_line)); ++a_line) {
         if (*a_line == L'\\') {
             ++backslashes;
             continue;
@@ -41,12 +42,12 @@ const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument) {
         a_argument.append(backslashes / 2, L'\\');
         if (backslashes % 2 == 1) {
             a_argument.push_back(L'"');
-        } else if (quoted && a_line[1] == L'"') {
+        } else if (a_quoted && a_line[1] == L'"') {
             a_argument.push_back(L'"');
             ++a_line;
-            quoted = false;
+            a_quoted = false;
         } else {
-            quoted = !quoted;
+            a_quoted = !a_quoted;
         }
         backslashes = 0;
     }
@@ -54,7 +55,35 @@ const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument) {
     return a_line;
 }
 
+// The arguments from a_next on; a_openQuote tells whether the last one ended
+// inside quotes.
+std::vector<std::wstring> splitArguments(const wchar_t* a_next, bool& a_openQuote) {
+    std::vector<std::wstring> arguments;
+    a_openQuote = false;
+    for (;;) {
+        while (isBlank(*a_next)) {
+            ++a_next;
+        }
+        if (*a_next == L'\0') {
+            return arguments;
+        }
+        arguments.emplace_back();
+        a_next = readArgument(a_next, arguments.back(), a_openQuote);
+    }
+}
+
 } // namespace
+
+bool quotesArePaired(const std::wstring& a_arguments) {
+    bool openQuote = false;
+    splitArguments(a_arguments.c_str(), openQuote);
+    return !openQuote;
+}
+
+std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine) {
+    bool unused = false;
+    return splitArguments(skipProgram(a_commandLine), unused);
+}
 
 std::wstring quotedArgument(const std::wstring& a_argument) {
     std::wstring quoted = L"\"";
@@ -79,19 +108,4 @@ std::wstring quotedProgram(const std::wstring& a_program) {
     const bool needsQuotes = a_program.find_first_of(L" \t") != std::wstring::npos &&
                              a_program.find(L'"') == std::wstring::npos;
     return needsQuotes ? L"\"" + a_program + L"\"" : a_program;
-}
-
-std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine) {
-    std::vector<std::wstring> arguments;
-    const wchar_t* next = skipProgram(a_commandLine);
-    for (;;) {
-        while (isBlank(*next)) {
-            ++next;
-        }
-        if (*next == L'\0') {
-            return arguments;
-        }
-        arguments.emplace_back();
-        next = readArgument(next, arguments.back());
-    }
 }

@@ -22,6 +22,11 @@ std::wstring quotedArgument(const std::wstring& a_argument);
 // C:\Program.exe first.
 std::wstring quotedProgram(const std::wstring& a_program);
 
+// Whether a_arguments, split by the rules below, ends outside double quotes:
+// otherwise whatever follows it on a command line would join its last
+// argument.
+bool quotesArePaired(const std::wstring& a_arguments);
+
 // The arguments of a_commandLine after the program, as CommandLineToArgvW
 // gives them.
 std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine);

@@ -84,6 +84,21 @@ bool renameOver(const std::wstring& a_path, const std::wstring& a_newPath) {
         [](DWORD a_error) { return isSharingConflict(a_error) || a_error == ERROR_ACCESS_DENIED; });
 }
 
+// The file a_path ends at, symbolic links followed; a_path itself when the
+// system cannot tell.
+std::wstring finalPath(const std::wstring& a_path) {
+    const UniqueFile file(CreateFileW(a_path.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return a_path;
+    }
+    const std::wstring resolved = textFromSystem([&file](wchar_t* a_buffer, unsigned long a_size) {
+        return GetFinalPathNameByHandleW(file.get(), a_buffer, a_size, FILE_NAME_NORMALIZED);
+    });
+    return resolved.empty() ? a_path : resolved;
+}
+
 } // namespace
 
 bool readWholeFile(const std::wstring& a_path, std::string& a_bytes) {
@@ -105,9 +120,10 @@ bool readWholeFile(const std::wstring& a_path, std::string& a_bytes) {
 }
 
 ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string& a_bytes) {
-    const std::wstring newPath = a_path + formatWideString(L".%lu.tmp", GetCurrentProcessId());
+    const std::wstring target = finalPath(a_path);
+    const std::wstring newPath = target + formatWideString(L".%lu.tmp", GetCurrentProcessId());
     ReplaceResult result = writeNewFile(newPath, a_bytes);
-    if (result == ReplaceResult::replaced && !renameOver(a_path, newPath)) {
+    if (result == ReplaceResult::replaced && !renameOver(target, newPath)) {
         result = ReplaceResult::notWritable;
     }
     if (result != ReplaceResult::replaced) {

@@ -18,7 +18,9 @@ enum class ReplaceResult {
 // Puts a_bytes in a_path's place in one step: written to a temporary file
 // beside it (named after the process), then renamed over it, so that other
 // readers see the old file or the new one, never a part. The hidden, system,
-// archive and not-indexed marks are kept. A read-only file is refused, as
+// archive and not-indexed marks are kept. When a_path is a symbolic link, the
+// file it points to is replaced, beside which the temporary file is written,
+// and the link stays. A read-only file is refused, as
 // Windows refuses it, also where the system would allow the rename (Wine run
 // as root). On failure the file is unchanged and no temporary file is left.
 ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string& a_bytes);

@@ -30,6 +30,14 @@ std::wstring moduleRelativePath(const std::wstring& a_name) {
     return folder + a_name;
 }
 
+bool isFullPath(const std::wstring& a_path) {
+    if (a_path.size() >= 3 && a_path[1] == L':' && (a_path[2] == L'\\' || a_path[2] == L'/')) {
+        const wchar_t drive = static_cast<wchar_t>(a_path[0] | 0x20); // lower case
+        return drive >= L'a' && drive <= L'z';
+    }
+    return a_path.compare(0, 2, L"\\\\") == 0;
+}
+
 bool fileExists(const std::wstring& a_path) {
     // A probe without access rights. Full sharing, so that the probe never
     // makes another process's open of the same file fail at that instant.

@@ -9,6 +9,10 @@
 // nothing is normalised.
 std::wstring moduleRelativePath(const std::wstring& a_name);
 
+// A full path: a drive letter, a colon and a backslash or slash (C:\jdk), or
+// a UNC path (\\server\share). Any other is relative to something.
+bool isFullPath(const std::wstring& a_path);
+
 // True when a_path names an existing file that is not a directory.
 bool fileExists(const std::wstring& a_path);
 

@@ -4,6 +4,8 @@
 #include "launcher_session.h"
 
 #include "expected_messages.h"
+#include "platform/paths.h"
+#include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -664,6 +666,30 @@ TEST(EndToEnd, TheSettingsFileKeepsEveryByteButJavaLocation) {
     EXPECT_EQ(typical.app.settings(), rewritten);
     const FILETIME after = lastWritten(path);
     EXPECT_EQ(CompareFileTime(&marked, &after), 0) << "written again";
+}
+
+std::wstring finalPathOf(const std::wstring& a_path) {
+    UniqueFile file(CreateFileW(a_path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    wchar_t path[MAX_PATH * 2] = L"";
+    GetFinalPathNameByHandleW(file.get(), path, MAX_PATH * 2, FILE_NAME_NORMALIZED);
+    return path;
+}
+
+// Under Wine, GetFinalPathNameByHandleW reports the file a Unix symbolic link
+// points to (\\?\Z:\...\shared.ini), while GetFileAttributesW shows no
+// reparse point and GetFullPathNameW keeps the link's own name.
+TEST(EndToEnd, ASettingsFileThatIsALinkIsRewrittenWhereItPoints) {
+    const std::wstring shared = linkedSettingsFolder() + L"\\shared.ini";
+    TypicalApplication typical(linkedSettingsFolder() + L"\\App");
+    const std::wstring link = typical.app.path(L"tavrin.ini");
+    ASSERT_TRUE(samePath(finalPathOf(link), L"\\\\?\\" + shared))
+        << "App\\tavrin.ini is no link to shared.ini: configure the build again";
+    typical.app.writeSettings(settingsWith()); // through the link
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    EXPECT_EQ(readFileBytes(shared), settingsWith() + "java-location=java.exe\r\n");
+    EXPECT_TRUE(samePath(finalPathOf(link), L"\\\\?\\" + shared)) << "the link is gone";
+    EXPECT_EQ(filesMatching(linkedSettingsFolder() + L"\\*.tmp"), std::vector<std::wstring>{});
 }
 
 TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {

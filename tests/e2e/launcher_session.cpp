@@ -111,6 +111,9 @@ std::wstring bridgeFolder() {
 std::wstring demoJar() {
     return fromEnvironment("TAVRIN_E2E_DEMO_JAR");
 }
+std::wstring linkedSettingsFolder() {
+    return fromEnvironment("TAVRIN_E2E_LINKED_SETTINGS");
+}
 
 JavaRuntime::JavaRuntime(const std::wstring& a_folder,
                          const std::map<std::string, std::string>& a_configuration)
@@ -127,7 +130,10 @@ JavaRuntime::JavaRuntime(const std::wstring& a_folder,
 }
 
 Application::Application(const std::wstring& a_folderName)
-    : m_scratch(L"tavrin-e2e"), m_folder(m_scratch / a_folderName + L"\\") {
+    : m_scratch(L"tavrin-e2e"),
+      m_folder((a_folderName.find(L':') != std::wstring::npos ? a_folderName
+                                                              : m_scratch / a_folderName) +
+               L"\\") {
     makeDirectories(m_folder);
     copyFileOrFail(launcherExecutable(), path(L"tavrin.exe"));
     environment[L"FAKE_JAVA_RECORD"] = recordFile();

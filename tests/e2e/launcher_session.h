@@ -55,6 +55,8 @@ std::wstring launcherExecutable();
 std::wstring fakeJavaExecutable();
 std::wstring bridgeFolder(); // the placeholder java.exe of the real-runtime bridge
 std::wstring demoJar();
+// A folder with shared.ini and App\tavrin.ini, a symbolic link to ..\shared.ini.
+std::wstring linkedSettingsFolder();
 std::wstring windowsPath(const std::string& a_unixPath);
 
 // A folder with a stand-in java.exe; a_configuration, when given, goes into
@@ -73,6 +75,7 @@ private:
 // An application folder with tavrin.exe, its settings and its JAR.
 class Application {
 public:
+    // a_folderName: a folder of a scratch folder of its own, or a full path.
     explicit Application(const std::wstring& a_folderName = L"App");
 
     const std::wstring& folder() const { return m_folder; } // with trailing backslash

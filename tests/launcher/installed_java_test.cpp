@@ -54,6 +54,24 @@ TEST(FindInstalledJavaRuntimes, JavaHomeThenTheRegistryNewestFirst) {
     EXPECT_EQ(found, expected);
 }
 
+// A relative home would be found from the launcher's folder (the current
+// directory here); installers register full paths only.
+TEST(FindInstalledJavaRuntimes, HomesThatAreNotFullPathsAreSkipped) {
+    ScratchFolder scratch;
+    makeDirectories(scratch / L"jdk17\\bin");
+    writeFileBytes(scratch / L"jdk17\\bin\\java.exe", "MZ");
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryW(scratch.path().c_str()));
+    RegistryKeys keys;
+    keys.add(L"HKLM\\SOFTWARE\\JavaSoft\\JDK\\17-relative-t", L"", L"JavaHome", L"jdk17");
+    SetEnvironmentVariableW(L"JAVA_HOME", L"jdk17");
+    const std::vector<std::wstring> found = findInstalledJavaRuntimes();
+    SetEnvironmentVariableW(L"JAVA_HOME", nullptr);
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(found, std::vector<std::wstring>{});
+}
+
 TEST(FindInstalledJavaRuntimes, NothingInstalledNothingFound) {
     SetEnvironmentVariableW(L"JAVA_HOME", L"C:\\no\\such\\jdk");
     EXPECT_EQ(findInstalledJavaRuntimes(), std::vector<std::wstring>{});

@@ -39,6 +39,26 @@ TEST(QuotedArgument, ComesBackWholeFromTheSystemsSplit) {
     }
 }
 
+TEST(QuotesArePaired, ByTheRulesThatSplitTheLine) {
+    const struct {
+        const wchar_t* arguments;
+        bool paired;
+    } cases[] = {
+        {L"", true},
+        {L"-Xmx1g", true},
+        {L"-Dx=\"a b\" -Dy", true},
+        {L"-Dx=\"a b", false},
+        {L"-Dx=\\\"a", true},      // an escaped quote
+        {L"-Dx=\\\\\"a b", false}, // an escaped backslash, then a quote
+        // Inside quotes a doubled quote is a literal one and ends them.
+        {L"\"a\"\"b\" c", false},
+        {L"\"\"\"", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quotesArePaired(c.arguments), c.paired) << utf8(c.arguments);
+    }
+}
+
 // Read as the system reads the launcher's own command line.
 TEST(ArgumentsAfterProgram, SplitAsTheSystemSplits) {
     const wchar_t* lines[] = {

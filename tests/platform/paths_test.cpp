@@ -94,6 +94,20 @@ TEST(ModuleRelativePath, JoinedResultLongerThanMaxPathComesBackWhole) {
     EXPECT_EQ(joined, folder + name);
 }
 
+TEST(IsFullPath, ADriveWithItsBackslashOrAShare) {
+    const struct {
+        const wchar_t* path;
+        bool full;
+    } cases[] = {
+        {L"C:\\jdk", true},  {L"z:/jdk", true}, {L"\\\\server\\share\\jdk", true},
+        {L"C:jdk", false},   {L"jdk17", false}, {L"\\jdk", false},
+        {L"..\\jdk", false}, {L"", false},      {L"1:\\jdk", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isFullPath(c.path), c.full) << utf8(c.path);
+    }
+}
+
 TEST(FileExists, AnswersForFilesOnly) {
     ScratchFolder scratch;
     writeFileBytes(scratch / L"present.jar", "PK");

@@ -55,6 +55,11 @@ brand() { "$tree/scripts/brand.sh" "$@" >"$work/brand.out" 2>"$work/brand.err"; 
 printf 'not an icon at all' >"$work/text.ico"
 head -c 60 "$work/app.ico" >"$work/short.ico"
 head -c 4000 "$work/app.ico" >"$work/cut.ico"
+# A sound directory whose second image (24x24, a bitmap) is not an image.
+cp "$work/app.ico" "$work/garbage.ico"
+second=$(od -An -tu4 -j $((6 + 16 + 12)) -N 4 "$work/app.ico" | tr -d ' ')
+printf 'garbage, not a bitmap header, for forty bytes or more' |
+  dd of="$work/garbage.ico" bs=1 seek="$second" conv=notrunc 2>/dev/null
 ls "$tree/dist" >"$work/dist.before"
 refused() {
   expected=$1
@@ -71,6 +76,10 @@ refused "is not a readable file" --name App --icon "$work/none.ico"
 refused "is not an .ico file" --name App --icon "$work/text.ico"
 refused "is cut short" --name App --icon "$work/short.ico"
 refused "image 3 lies outside the file" --name App --icon "$work/cut.ico"
+refused "garbage.ico': image 2 is neither a PNG nor a bitmap of 24x24" --name App \
+  --icon "$work/garbage.ico"
+refused "is the project's own launcher" --name tavrin
+refused "is the project's own launcher" --name TaVrIn
 refused "is not four numbers" --name App --version 2.4.1
 refused "is not four numbers" --name App --version 2.4.1.x
 refused "65536 is above 65535" --name App --version 1.2.3.65536
@@ -87,9 +96,10 @@ refused "--copyright is not UTF-8" --name App --copyright "$(printf 'caf\351')"
 # --- A brand. ---
 company='Ana'"'"'s "Best" Tools \ Ltd — Zürich 日本'
 copyright='© 2026 C:\new\table'
-brand --name ExampleApp --icon "$work/app.ico" --version 2.4.1.0 --product 'Example "App"' \
+brand --name ExampleApp --icon "$work/app.ico" --version 2.0.01.0 --product 'Example "App"' \
   --company "$company" --description "Opens plans" --copyright "$copyright" ||
   fail "brand.sh did not build: $(cat "$work/brand.err")"
+grep -qF 'Example "App" 2.0.1.0' "$work/brand.out" || fail "brand.sh did not say 2.0.1.0"
 grep -q 'dist/ExampleApp.exe' "$work/brand.out" || fail "brand.sh did not say where the result is"
 grep -q 'osslsigncode sign' "$work/brand.out" || fail "brand.sh did not say how to sign"
 exe=$tree/dist/ExampleApp.exe
@@ -99,16 +109,16 @@ check_imports_and_size "$exe" 262144
 images=$(icon_images "$exe")
 [ "$images" = "16:32 24:32 32:32 48:32 64:32 128:32 " ] || fail "icon images: $images"
 cat >"$work/version.expected" <<END
-FileVersion:fixed=2.4.1.0
-ProductVersion:fixed=2.4.1.0
+FileVersion:fixed=2.0.1.0
+ProductVersion:fixed=2.0.1.0
 CompanyName=$company
 FileDescription=Opens plans
-FileVersion=2.4.1.0
+FileVersion=2.0.1.0
 InternalName=ExampleApp
 LegalCopyright=$copyright
 OriginalFilename=ExampleApp.exe
 ProductName=Example "App"
-ProductVersion=2.4.1.0
+ProductVersion=2.0.1.0
 END
 check_version_block "$exe" "$work/version.expected"
 wrestool -x -R --type=24 "$tavrin" -o "$work/tavrin.manifest" 2>/dev/null
@@ -118,10 +128,28 @@ cmp -s "$work/tavrin.manifest" "$work/brand.manifest" || fail "the manifest is n
 # The same tree and options give the same bytes.
 mv "$exe" "$work/first.exe"
 rm -rf "$tree/build/brand/ExampleApp"
-brand --name ExampleApp --icon "$work/app.ico" --version 2.4.1.0 --product 'Example "App"' \
+brand --name ExampleApp --icon "$work/app.ico" --version 2.0.01.0 --product 'Example "App"' \
   --company "$company" --description "Opens plans" --copyright "$copyright" ||
   fail "brand.sh did not build again"
 cmp "$work/first.exe" "$exe" || fail "two brands of the same tree and options differ"
+
+# A name with every character Windows allows that a build could take as
+# syntax; the version's zeros stay.
+odd="Ana's Setup(x64);\$1\`x"
+brand --name "$odd" --version 3.1.0.0 || fail "brand.sh --name $odd: $(cat "$work/brand.err")"
+cat >"$work/odd.expected" <<END
+FileVersion:fixed=3.1.0.0
+ProductVersion:fixed=3.1.0.0
+CompanyName=
+FileDescription=$odd
+FileVersion=3.1.0.0
+InternalName=$odd
+LegalCopyright=
+OriginalFilename=$odd.exe
+ProductName=$odd
+ProductVersion=3.1.0.0
+END
+check_version_block "$tree/dist/$odd.exe" "$work/odd.expected"
 
 # --- It is the launcher: one start with a stand-in runtime. ---
 windows() { printf 'Z:%s' "$1" | tr / '\\'; }
