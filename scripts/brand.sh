@@ -3,12 +3,13 @@
 # the same code, messages and manifest, and the same tavrin.ini beside it.
 # Run scripts/setup.sh first on a fresh machine.
 #
-#   scripts/brand.sh --name NAME [--icon FILE.ico] [--version A.B.C.D]
+#   scripts/brand.sh --name NAME [--console] [--icon FILE.ico] [--version A.B.C.D]
 #                    [--product TEXT] [--company TEXT] [--description TEXT]
 #                    [--copyright TEXT]
 #
-# The result is dist/NAME.exe; each brand is built in build/brand/NAME, so
-# branding never touches dist/tavrin.exe.
+# The result is dist/NAME.exe, the windowed launcher, or with --console the
+# console launcher (tavrinc.exe's code); each brand is built in
+# build/brand/NAME, so branding never touches dist/tavrin.exe.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -18,7 +19,7 @@ fail() {
 }
 
 usage() {
-  echo "usage: scripts/brand.sh --name NAME [--icon FILE.ico] [--version A.B.C.D]" >&2
+  echo "usage: scripts/brand.sh --name NAME [--console] [--icon FILE.ico] [--version A.B.C.D]" >&2
   echo "         [--product TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]" >&2
   exit 2
 }
@@ -30,7 +31,13 @@ product=""
 company=""
 description=""
 copyright=""
+console=""
 while [ $# -gt 0 ]; do
+  if [ "$1" = --console ]; then
+    console=1
+    shift
+    continue
+  fi
   [ $# -ge 2 ] || usage
   case $1 in
     --name) name=$2 ;;
@@ -59,9 +66,12 @@ case $base in
     fail "--name '$name': $base is a device name on Windows" ;;
 esac
 [ "$(printf '%s' "$name" | wc -c)" -le 200 ] || fail "--name is longer than 200 bytes"
-# dist/tavrin.exe is the project's own launcher; a brand never replaces it.
-[ "$(printf '%s' "$name" | tr 'A-Z' 'a-z')" != tavrin ] ||
-  fail "--name '$name' is the project's own launcher, dist/tavrin.exe: choose another name"
+# dist/tavrin.exe and dist/tavrinc.exe are the project's own launchers; a
+# brand never replaces them.
+case $(printf '%s' "$name" | tr 'A-Z' 'a-z') in
+  tavrin | tavrinc)
+    fail "--name '$name' is the project's own launcher, dist/$name.exe: choose another name" ;;
+esac
 
 # --- Texts: UTF-8 without control characters. The build escapes double
 # quotes and backslashes for the resource compiler; UTF-8 it takes as it is. ---
@@ -136,16 +146,23 @@ done
 # reaches only the version block, and the file in dist/. ---
 folder=$(printf '%s' "$name" | LC_ALL=C sed 's/[^A-Za-z0-9._ -]/_/g')
 build=build/brand/$folder
+target=tavrin
+output=launcher
+if [ -n "$console" ]; then
+  target=tavrinc
+  output=launcherc
+fi
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_DEMO=OFF -DTAVRIN_DIST_DIR="$PWD/$build/out" \
   -DTAVRIN_EXE_NAME="$name" -DTAVRIN_OUTPUT_NAME=launcher \
+  -DTAVRIN_CONSOLE_EXE_NAME="$name" -DTAVRIN_CONSOLE_OUTPUT_NAME=launcherc \
   -DTAVRIN_ICON="$icon" -DTAVRIN_VERSION="$version" \
   -DTAVRIN_PRODUCT="$product" -DTAVRIN_COMPANY="$company" \
   -DTAVRIN_DESCRIPTION="$description" -DTAVRIN_COPYRIGHT="$copyright" >/dev/null
-cmake --build "$build" --target tavrin >/dev/null
+cmake --build "$build" --target "$target" >/dev/null
 mkdir -p dist
-cp "$build/out/launcher.exe" "dist/$name.exe"
+cp "$build/out/$output.exe" "dist/$name.exe"
 
 echo "Built dist/$name.exe: $product $version ($(wc -c <"dist/$name.exe") bytes)."
 echo "Put it in the application's folder beside tavrin.ini, then sign it, for example:"

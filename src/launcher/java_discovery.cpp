@@ -4,6 +4,7 @@
 #include "launcher/launcher_host.h"
 #include "launcher/messages.h"
 #include "launcher/redirected_run.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -121,6 +122,12 @@ private:
         if (!a_candidate.executable.empty()) {
             m_checked.push_back(a_candidate.executable);
         }
+        if (m_request.readJavaRelease) {
+            JavaVersion released;
+            if (readReleasedVersion(a_candidate, released)) {
+                return suits(released) ? Fit::suitable : Fit::unsuitable;
+            }
+        }
         const ProcessResult report =
             runRedirected(m_host, ProcessRequest{a_candidate.versionCommand, versionCheckBaseName,
                                                  true, true, versionCheckTimeoutMs});
@@ -138,6 +145,23 @@ private:
             return Fit::unreadable;
         }
         return suits(version) ? Fit::suitable : Fit::unsuitable;
+    }
+
+    // The version in the release file of the candidate's home, without
+    // starting it. The java command is the java.exe the system would start.
+    static bool readReleasedVersion(const JavaCandidate& a_candidate, JavaVersion& a_version) {
+        const std::wstring executable = a_candidate.executable.empty()
+                                            ? programOnSearchPath(L"java.exe")
+                                            : trimmed(a_candidate.executable, L"\"");
+        const std::size_t folderEnd = executable.rfind(L'\\');
+        const std::size_t homeEnd = folderEnd == std::wstring::npos || folderEnd == 0
+                                        ? std::wstring::npos
+                                        : executable.rfind(L'\\', folderEnd - 1);
+        std::string release;
+        std::wstring versionText;
+        return homeEnd != std::wstring::npos &&
+               readWholeFile(executable.substr(0, homeEnd + 1) + L"release", release) &&
+               releaseVersionText(release, versionText) && readJavaVersion(versionText, a_version);
     }
 
     // From the minimum up to the maximum, and above the minimum only when

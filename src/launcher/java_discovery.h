@@ -15,6 +15,8 @@ struct JavaSearchRequest {
     bool askForJavaLocation = true;
     bool allowNewerVersion = true;
     bool findInstalledJava = true;
+    // A runtime's version is first looked for in its home's release file.
+    bool readJavaRelease = false;
 };
 
 struct JavaSearchResult {
@@ -36,5 +38,7 @@ struct JavaSearchResult {
 //   4. what the user decides: Retry (the java command after a configured
 //      runtime, else a folder they pick), Ignore, or the end.
 // Each candidate is asked for its version with -version, with a limit of 3
-// seconds. Shows its own messages; the caller adds none.
+// seconds; with readJavaRelease, the release file of its home (the folder
+// above the one holding java.exe) answers instead when it names a version.
+// Shows its own messages; the caller adds none.
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host);

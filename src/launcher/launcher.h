@@ -8,13 +8,21 @@
 class LauncherHost;
 struct LauncherSettings;
 
+// tavrin.exe, for windowed applications, and tavrinc.exe, for command-line
+// ones: the console launcher tells its messages on standard error and asks
+// nothing (as with ask-for-java-location=0), and its application shares the
+// console and the standard streams; it always waits, and ends with the
+// application's exit code.
+enum class LauncherKind { windowed, console };
+
 // The start-up sequence, from finding tavrin.ini to rewriting it after the
 // launch. a_launcherArguments are the launcher's own command-line arguments,
 // which reach the application only with pass-arguments=1. a_singleRunMutex
 // holds the single-run-mutex while the launcher runs; the caller releases it.
 // Returns the process exit code (see exit_codes.h).
 int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
-                const std::vector<std::wstring>& a_launcherArguments);
+                const std::vector<std::wstring>& a_launcherArguments,
+                LauncherKind a_kind = LauncherKind::windowed);
 
 // The command line that starts the application: the Java command, the
 // java-options as written, -jar, the JAR's full path in quotes and, when

@@ -34,10 +34,18 @@ protected:
 };
 
 // The real wiring.
-class SystemHost final : public LauncherHost {
+class SystemHost : public LauncherHost {
 public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
     std::wstring chooseJavaFolder() override;
     std::vector<std::wstring> installedJavaRuntimes() override;
     ProcessResult runProcess(const ProcessRequest& a_request) override;
+};
+
+// The console launcher's wiring: each message is a line on standard error,
+// and no folder is asked for.
+class ConsoleHost final : public SystemHost {
+public:
+    int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
+    std::wstring chooseJavaFolder() override;
 };

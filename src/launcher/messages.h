@@ -23,6 +23,8 @@ constexpr const wchar_t* jarMissingCaption = L"Jar not found";
 
 constexpr const wchar_t* alreadyRunning =
     L"Application already started. Press 'Ok' to close this window.";
+// The console launcher's: it has no window to close.
+constexpr const wchar_t* alreadyRunningConsole = L"Application already started.";
 constexpr const wchar_t* alreadyRunningCaption = L"Wait";
 constexpr UINT alreadyRunningBox = MB_OK | MB_ICONWARNING | MB_TOPMOST;
 

@@ -26,7 +26,11 @@ constexpr const char* askForJavaLocation = "ask-for-java-location";
 constexpr const char* allowNewerVersion = "allow-newer-version";
 constexpr const char* passArguments = "pass-arguments";
 constexpr const char* findInstalledJava = "find-installed-java";
+constexpr const char* readJavaRelease = "read-java-release";
+constexpr const char* userSettings = "user-settings";
 } // namespace keys
+
+constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 
 // A double quote cannot be in a Windows file name: such a JAR is missing.
 bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, std::wstring& a_jarPath) {
@@ -93,6 +97,85 @@ bool readSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value
     return true;
 }
 
+// A folder name of its own under %LOCALAPPDATA%: no path, nothing Windows
+// refuses in a file name.
+bool isPlainFolderName(const std::wstring& a_name) {
+    for (wchar_t character : a_name) {
+        if (character < L' ' ||
+            std::wstring(L"<>:\"/\\|?*").find(character) != std::wstring::npos) {
+            return false;
+        }
+    }
+    return a_name.find(L"..") == std::wstring::npos;
+}
+
+// The user's own file, when the settings name one: its java-location
+// replaces the application's, its java-options follow the application's.
+bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    const std::optional<std::wstring> name = optionalValue(a_settings, keys::userSettings);
+    if (!name) {
+        return true;
+    }
+    if (!isPlainFolderName(*name)) {
+        return false;
+    }
+    const std::wstring localData = environmentVariable(L"LOCALAPPDATA");
+    if (localData.empty()) {
+        return true; // no place for it: as if there were no such file
+    }
+    a_read.userSettingsFolder = withTrailingBackslash(localData) + *name;
+    std::string bytes;
+    if (!readWholeFile(a_read.userSettingsFolder + L"\\" + settingsFileName, bytes)) {
+        return true; // a missing file or folder is no error
+    }
+    a_read.userSettings = SettingsFile(std::move(bytes));
+    if (const std::optional<std::wstring> location =
+            optionalValue(*a_read.userSettings, keys::javaLocation)) {
+        a_read.javaLocation = *location;
+        a_read.javaLocationFromUser = true;
+    }
+    if (const std::optional<std::wstring> options =
+            optionalValue(*a_read.userSettings, keys::javaOptions)) {
+        a_read.javaOptions += (a_read.javaOptions.empty() ? L"" : L" ") + *options;
+    }
+    return true;
+}
+
+// 0, or the exit code for a file that cannot be written (-8) or saved (-9).
+int replaceSettings(const std::wstring& a_path, const std::string& a_bytes) {
+    switch (replaceFileContents(a_path, a_bytes)) {
+    case ReplaceResult::replaced:
+        return exit_codes::normalEnd;
+    case ReplaceResult::notSaved:
+        return exit_codes::settingsNotSaved;
+    case ReplaceResult::notWritable:
+        break;
+    }
+    return exit_codes::settingsNotWritable;
+}
+
+// The user's file with java-location set: made with its folder when there is
+// none, given a [tavrin] section when it has none.
+int saveInUserSettings(const LauncherSettings& a_settings, const std::wstring& a_javaLocation) {
+    const std::string line = std::string(keys::javaLocation) + "=" + encodeUtf8(a_javaLocation);
+    std::string bytes = "[tavrin]\r\n" + line + "\r\n";
+    if (a_settings.userSettings && a_settings.userSettings->hasSection()) {
+        const std::optional<std::string> changed =
+            a_settings.userSettings->withValue(keys::javaLocation, a_javaLocation);
+        if (!changed) {
+            return exit_codes::normalEnd;
+        }
+        bytes = *changed;
+    } else if (a_settings.userSettings) {
+        const std::string& old = a_settings.userSettings->bytes();
+        const bool endsLine = old.empty() || old.back() == '\n' || old.back() == '\r';
+        bytes = old + (endsLine ? "" : "\r\n") + bytes;
+    }
+    // Ignored when it fails: the file cannot be written then, which is reported.
+    CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
+    return replaceSettings(a_settings.userSettingsFolder + L"\\" + settingsFileName, bytes);
+}
+
 } // namespace
 
 std::wstring configuredFilePath(const std::wstring& a_value) {
@@ -137,6 +220,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     valid = readMaxJavaVersion(a_settings, read) && valid;
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
     readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
+    valid = readUserSettings(a_settings, read) && valid;
     read.javaOptions = expandEnvironmentVariables(read.javaOptions);
     // An open quote would take -jar and the JAR into one option.
     valid = quotesArePaired(read.javaOptions) && valid;
@@ -146,6 +230,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     valid = readSwitch(a_settings, keys::allowNewerVersion, read.allowNewerVersion) && valid;
     readSwitch(a_settings, keys::passArguments, read.passArguments);
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
+    readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     read.settingsValid = valid;
     if (!valid) {
         a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
@@ -164,20 +249,21 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
     return a_default;
 }
 
-int saveJavaLocation(const SettingsFile& a_settings, const std::wstring& a_settingsPath,
-                     const std::wstring& a_javaLocation) {
+int saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
+                     const LauncherSettings& a_settings, const std::wstring& a_javaLocation) {
+    if (a_settings.javaLocationFromUser) {
+        return saveInUserSettings(a_settings, a_javaLocation);
+    }
     const std::optional<std::string> changed =
-        a_settings.withValue(keys::javaLocation, a_javaLocation);
+        a_settingsFile.withValue(keys::javaLocation, a_javaLocation);
     if (!changed) {
         return exit_codes::normalEnd; // already so: most starts write nothing
     }
-    switch (replaceFileContents(a_settingsPath, *changed)) {
-    case ReplaceResult::replaced:
-        return exit_codes::normalEnd;
-    case ReplaceResult::notSaved:
-        return exit_codes::settingsNotSaved;
-    case ReplaceResult::notWritable:
-        break;
+    const int saved = replaceSettings(a_settingsPath, *changed);
+    // An application folder the user may not write to: the user's own file
+    // remembers the runtime instead.
+    if (saved == exit_codes::settingsNotWritable && !a_settings.userSettingsFolder.empty()) {
+        return saveInUserSettings(a_settings, a_javaLocation);
     }
-    return exit_codes::settingsNotWritable;
+    return saved;
 }

@@ -23,6 +23,12 @@ struct LauncherSettings {
     bool allowNewerVersion = true;
     bool passArguments = false;
     bool findInstalledJava = true;
+    bool readJavaRelease = false;
+    // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
+    // set; and the tavrin.ini found there, when there is one.
+    std::wstring userSettingsFolder;
+    std::optional<SettingsFile> userSettings;
+    bool javaLocationFromUser = false; // java-location is the user file's
     bool settingsValid = true;
 };
 
@@ -50,10 +56,12 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
 // "0" and "1", blanks around them ignored; anything else gives the default.
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
 
-// Writes a_javaLocation into java-location, changing no other byte of the
-// file, in one step through a temporary file beside it; when the value is
-// already there, the file is not touched. 0, or the exit code for a file that
-// cannot be written (-8) or saved (-9); the file is left as it was on both
-// failures.
-int saveJavaLocation(const SettingsFile& a_settings, const std::wstring& a_settingsPath,
-                     const std::wstring& a_javaLocation);
+// Writes a_javaLocation into java-location of the file the value came from
+// (the user's file or a_settingsFile), changing no other byte of it, in one
+// step through a temporary file beside it; when the value is already there,
+// the file is not touched. When tavrin.ini cannot be written and the settings
+// name a user file, the value goes there (made when it is missing). 0, or the
+// exit code for a file that cannot be written (-8) or saved (-9); the file is
+// left as it was on both failures.
+int saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
+                     const LauncherSettings& a_settings, const std::wstring& a_javaLocation);

@@ -3,6 +3,7 @@
 #include "launcher/installed_java.h"
 #include "launcher/messages.h"
 
+#include "platform/console.h"
 #include "platform/folder_dialog.h"
 #include "platform/system_library.h"
 #include "process/process_executor.h"
@@ -23,4 +24,13 @@ std::vector<std::wstring> SystemHost::installedJavaRuntimes() {
 
 ProcessResult SystemHost::runProcess(const ProcessRequest& a_request) {
     return executeProcess(a_request);
+}
+
+int ConsoleHost::showMessage(const std::wstring& a_text, const wchar_t*, UINT) {
+    writeStandardError(a_text + L"\r\n");
+    return IDOK; // nothing is asked: the launcher acts as if OK was pressed
+}
+
+std::wstring ConsoleHost::chooseJavaFolder() {
+    return std::wstring(); // as if cancelled
 }

@@ -1,9 +1,13 @@
 #include "platform/paths.h"
 
+#include "platform/environment.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
 #include <windows.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -72,6 +76,34 @@ bool enterExecutableFolder() {
     // system folder is searched anyway, so nothing is added to the search.
     const std::wstring system = systemFolder();
     return !system.empty() && SetCurrentDirectoryW(system.c_str());
+}
+
+std::wstring programOnSearchPath(const std::wstring& a_name) {
+    const std::wstring windows = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetWindowsDirectoryW(a_buffer, a_size);
+    });
+    const std::wstring current = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetCurrentDirectoryW(a_size, a_buffer);
+    });
+    std::vector<std::wstring> folders{moduleRelativePath(L""), current, systemFolder()};
+    if (!windows.empty()) {
+        folders.push_back(withTrailingBackslash(windows) + L"System");
+        folders.push_back(windows);
+    }
+    const std::wstring path = environmentVariable(L"PATH");
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(L';', start), path.size());
+        folders.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    for (const std::wstring& folder : folders) {
+        // Quotes around a PATH entry are the shell's, not the folder's.
+        const std::wstring bare = trimmed(folder, L"\"");
+        if (!bare.empty() && fileExists(withTrailingBackslash(bare) + a_name)) {
+            return withTrailingBackslash(bare) + a_name;
+        }
+    }
+    return std::wstring();
 }
 
 std::wstring systemFolder() {

@@ -29,6 +29,12 @@ bool samePath(const std::wstring& a_left, const std::wstring& a_right);
 // from. False when neither can be entered.
 bool enterExecutableFolder();
 
+// Where CreateProcessW finds a program named without a path (a_name with its
+// extension, such as java.exe): the executable's folder, the current
+// directory, the system folder, the 16-bit system folder, the Windows folder,
+// then the folders of PATH. Empty when it is in none of them.
+std::wstring programOnSearchPath(const std::wstring& a_name);
+
 // The system folder (System32) with its trailing backslash; empty when the
 // system does not give it.
 std::wstring systemFolder();

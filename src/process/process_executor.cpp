@@ -140,9 +140,81 @@ bool appendFileText(const std::wstring& a_name, std::string& a_text) {
     return true;
 }
 
+// A handle this process may pass to its child: an inheritable copy of
+// a_handle (a console, a pipe, a file); none when it has none.
+UniqueHandle inheritableCopy(HANDLE a_handle) {
+    HANDLE copy = nullptr;
+    if (a_handle == nullptr || a_handle == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), a_handle, GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return UniqueHandle();
+    }
+    return UniqueHandle(copy);
+}
+
+// A job whose processes end when its last handle closes, which the system
+// does when this process ends; processes that its members start are not in it.
+UniqueHandle jobEndingWithThisProcess() {
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK;
+    if (job && !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                        sizeof limits)) {
+        job.reset();
+    }
+    return job;
+}
+
+// The child shares this process's console and standard streams.
+ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
+    const UniqueHandle input = inheritableCopy(GetStdHandle(STD_INPUT_HANDLE));
+    const UniqueHandle output = inheritableCopy(GetStdHandle(STD_OUTPUT_HANDLE));
+    const UniqueHandle error = inheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = output.get();
+    startup.hStdError = error.get();
+    // Without a job the child simply outlives the launcher, as it would
+    // when the system refuses it one.
+    const UniqueHandle job =
+        a_request.endWithLauncher ? jobEndingWithThisProcess() : UniqueHandle();
+    std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
+    const std::wstring workingDirectory = moduleRelativePath(L"");
+    PROCESS_INFORMATION process{};
+    ProcessResult result;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                        job ? CREATE_SUSPENDED : 0, nullptr, workingDirectory.c_str(), &startup,
+                        &process)) {
+        result.code = processStartFailed;
+        return result;
+    }
+    const UniqueHandle child(process.hProcess);
+    const UniqueHandle childThread(process.hThread);
+    if (job) {
+        // Refused where the launcher is itself in a job that allows no other
+        // (Windows 7): the child then runs without one.
+        AssignProcessToJobObject(job.get(), child.get());
+        if (ResumeThread(childThread.get()) == static_cast<DWORD>(-1)) {
+            TerminateProcess(child.get(), terminatedExitCode); // it never ran
+            result.code = processStartFailed;
+            return result;
+        }
+    }
+    if (a_request.wait && WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(child.get(), &result.exitCode);
+    }
+    return result;
+}
+
 } // namespace
 
 ProcessResult executeProcess(const ProcessRequest& a_request) {
+    if (a_request.inheritStreams) {
+        return runWithInheritedStreams(a_request);
+    }
     const bool collecting = a_request.collect && a_request.wait;
     NamedMutex lock;
     if (collecting) {

@@ -19,17 +19,24 @@ struct ProcessRequest {
     bool collect = false; // read the output files back (only when waiting)
     bool wait = false;
     DWORD timeoutMs = INFINITE; // when waiting; INFINITE: no limit
+    // Instead of redirection files, the child gets this process's console and
+    // its standard input, output and error, whatever they are.
+    bool inheritStreams = false;
+    // The child ends when this process ends, however it ends (a job object
+    // that kills on close); programs the child starts itself break away.
+    bool endWithLauncher = false;
 };
 
 struct ProcessResult {
     int code = processSucceeded;
     std::string output; // what the child wrote, read back in text mode
     std::string error;
+    DWORD exitCode = 0; // the child's, when it was waited for to its end
 };
 
 // Runs the request's command line as a child whose standard output, error and
-// input are the redirection files, in the executable's folder as working
-// directory. A waited-for child that overruns its time-out is terminated with
-// exit code 0xFFFFFFFF. The files stay on disk until the next call with that
-// base name.
+// input are the redirection files (or this process's own), in the
+// executable's folder as working directory. A waited-for child that overruns its time-out is
+// terminated with exit code 0xFFFFFFFF. The files stay on disk until the next call with that base
+// name.
 ProcessResult executeProcess(const ProcessRequest& a_request);

@@ -41,6 +41,11 @@ bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version);
 // something between them.
 bool extractVersionText(const std::string& a_report, std::wstring& a_versionText);
 
+// The version in a runtime's "release" file (UTF-8 text): what stands between
+// the double quotes of its line JAVA_VERSION="17.0.9". False when there is no
+// such line, or nothing between its quotes.
+bool releaseVersionText(const std::string& a_release, std::wstring& a_versionText);
+
 // Orders the version names of registry keys ("1.8.0_392", "17.0.9", "zulu-21")
 // by the numbers in them, one after the other: negative when a_left is
 // older, positive when newer, 0 when they hold the same numbers.

@@ -10,6 +10,8 @@
 // (d) an empty GUI program: what starting any program costs here
 // (e) (a) with the optional keys set: java-options, max-java-version,
 //     find-installed-java, and pass-arguments with an argument passed on
+// (f) tavrin.exe with read-java-release=1 and the real JVM, against this
+//     program starting only the application's JVM, in (c)'s rounds
 // Then one launcher that waits a few seconds for its application, while the
 // file MARKER exists (so that its memory can be read from outside), and
 // whether anything in the application folders is left open. Prints Markdown.
@@ -119,6 +121,13 @@ bool runLauncher(const Setup& a_setup) {
 
 // What the launcher starts, started directly, with the same redirection
 // files beside the application.
+// Only the application's JVM, as a start without a version check has it.
+bool launchDirectly(const Setup& a_setup) {
+    return executeProcess({L"java.exe -jar  \"" + a_setup.jar + L"\" ",
+                           a_setup.folder + L"java.jar.run", false, true, INFINITE})
+               .code == processSucceeded;
+}
+
 bool runDirectly(const Setup& a_setup) {
     const ProcessResult check = executeProcess(
         {L"java -version", a_setup.folder + L"java.version.check", true, true, 3000});
@@ -201,6 +210,8 @@ int wmain(int argc, wchar_t** argv) {
     copyFileOrFail(fakeJava, standInFolder + L"\\java.exe");
     const Setup standIn = applicationFolder(scratch, L"stand-in app", launcher, L"");
     const Setup real = applicationFolder(scratch, L"real app", launcher, demoJar);
+    const Setup released =
+        applicationFolder(scratch, L"release app", launcher, demoJar, "read-java-release=1\r\n");
     Setup newKeys = applicationFolder(scratch, L"new keys app", launcher, L"",
                                       "java-options=-Xmx64m -Dhome=\"%TEMP%\\x y\"\r\n"
                                       "max-java-version=99\r\nfind-installed-java=1\r\n"
@@ -218,9 +229,10 @@ int wmain(int argc, wchar_t** argv) {
     const Timing &a = standInTimes[0], &b = standInTimes[1], &d = standInTimes[2],
                  &e = standInTimes[3];
     useSearchPath(bridge);
-    const std::vector<Timing> realTimes =
-        measure(runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); }});
-    const Timing &ca = realTimes[0], &cb = realTimes[1];
+    const std::vector<Timing> realTimes = measure(
+        runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); },
+               [&] { return runLauncher(released); }, [&] { return launchDirectly(released); }});
+    const Timing &ca = realTimes[0], &cb = realTimes[1], &fa = realTimes[2], &fb = realTimes[3];
     useSearchPath(standInFolder);
     const Footprint memory = footprint(standIn, marker);
 
@@ -235,18 +247,23 @@ int wmain(int argc, wchar_t** argv) {
     printTiming("(c) the same two processes started directly, real JVM", cb);
     printTiming("(d) an empty GUI program", d);
     printTiming("(e) tavrin.exe, stand-in runtime, every optional key set", e);
+    printTiming("(f) tavrin.exe, real JVM, read-java-release=1", fa);
+    printTiming("(f) the application's JVM alone, started directly", fb);
     std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
     std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
     std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
     std::printf("| (c) launcher overhead, medians | %.1f ms | |\n", ca.median - cb.median);
     std::printf("| (e) - (a), medians: what the optional keys cost | %.1f ms | not measurable |\n",
                 e.median - a.median);
+    std::printf("| (f) launcher with read-java-release=1 / the JVM alone, medians | %.2f | at "
+                "most 1.15 |\n",
+                fa.median / fb.median);
     std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
                 mebibytes(memory.peakWorkingSet).c_str());
     std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
                 mebibytes(memory.peakPrivate).c_str());
     std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
-    for (const Setup* other : {&real, static_cast<const Setup*>(&newKeys)}) {
+    for (const Setup* other : {&real, &released, static_cast<const Setup*>(&newKeys)}) {
         const std::vector<std::wstring> more = filesLeftOpen(other->folder);
         open.insert(open.end(), more.begin(), more.end());
     }

@@ -3,13 +3,17 @@
 // (under Xvfb), a stand-in Java runtime, and the machine's own JVM.
 #include "launcher_session.h"
 
+#include "dialog_driver.h"
 #include "expected_messages.h"
+#include "platform/command_line.h"
 #include "platform/paths.h"
 #include "platform/unique_handle.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -713,6 +717,188 @@ TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
                                           "java-location=java.exe\r\n\r\n[extra]\r\nkey=value\r\n");
     EXPECT_TRUE(filesMatching(typical.app.path(L"*.tmp")).empty())
         << "a temporary file was left behind";
+}
+
+// --- The console launcher, tavrinc.exe ---
+
+// An inheritable file for a console launcher's standard handle.
+UniqueFile standardFile(const std::wstring& a_path, DWORD a_creation) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    return UniqueFile(CreateFileW(a_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, a_creation,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+struct ConsoleRun {
+    DWORD exitCode = 0;
+    std::string output;
+    std::string error;
+    bool showedWindow = false;
+};
+
+// Runs a_app's tavrinc.exe with a_input as its standard input and files (or,
+// with a_pipe, one pipe for both, as "2>&1 |" gives) as its output and error.
+ConsoleRun runConsole(Application& a_app, const std::string& a_input, bool a_pipe = false) {
+    const ScratchFolder streams(L"tavrin-streams");
+    writeFileBytes(streams / L"in.txt", a_input);
+    const UniqueFile input = standardFile(streams / L"in.txt", OPEN_EXISTING);
+    UniqueFile output = standardFile(streams / L"out.txt", CREATE_ALWAYS);
+    UniqueFile error = standardFile(streams / L"err.txt", CREATE_ALWAYS);
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (a_pipe) {
+        EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    }
+    const UniqueHandle pipeRead(readEnd);
+    UniqueHandle pipeWrite(writeEnd);
+    a_app.standardInput = input.get();
+    a_app.standardOutput = a_pipe ? pipeWrite.get() : output.get();
+    a_app.standardError = a_pipe ? pipeWrite.get() : error.get();
+    ChildProcess launcher = a_app.start();
+    pipeWrite.reset(); // the launcher and the application hold the write end
+    ConsoleRun run;
+    std::string piped;
+    std::thread reader([&] {
+        char chunk[4096];
+        DWORD read = 0;
+        while (a_pipe && ReadFile(pipeRead.get(), chunk, sizeof chunk, &read, nullptr) &&
+               read > 0) {
+            piped.append(chunk, read);
+        }
+    });
+    run.showedWindow =
+        dialog_driver::waitForDialog(launcher.id, 30000, launcher.process.get()) != nullptr;
+    run.exitCode = waitForChild(launcher, 30000);
+    reader.join();
+    output.reset();
+    error.reset();
+    run.output = a_pipe ? piped : readFileBytes(streams / L"out.txt");
+    run.error = a_pipe ? "" : readFileBytes(streams / L"err.txt");
+    return run;
+}
+
+// The application reads the caller's input, writes to the caller's output
+// and error byte for byte, and its exit code is the launcher's, all 32 bits;
+// wait-for-exit=0 waits all the same, and no redirection file is made.
+TEST(ConsoleLauncher, StreamsAndTheExitCodeAreTheApplications) {
+    const struct {
+        const char* exitCode;
+        DWORD expected;
+        bool pipe;
+    } cases[] = {{"3", 3, false}, {"255", 255, true}, {"-1", 0xFFFFFFFF, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        TypicalApplication typical;
+        typical.app.useConsoleLauncher();
+        typical.app.writeSettings(settingsWith({{"wait-for-exit", "0"}}));
+        const std::wstring marker = typical.app.scratch() / L"application-ended";
+        typical.app.environment[L"FAKE_JAVA_RUN_OUTPUT"] = L"h\\xC3\\xA9llo \\xE6\\x97\\xA5\\r\\n";
+        typical.app.environment[L"FAKE_JAVA_RUN_ERROR"] = L"\\xD0\\xBE\\xD0\\xB9\\r\\n";
+        typical.app.environment[L"FAKE_JAVA_RUN_ECHO"] = L"1";
+        typical.app.environment[L"FAKE_JAVA_EXIT"] = fromUtf8(c.exitCode);
+        typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"300";
+        typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
+        const std::string input = "first line\r\n\xD0\x9F\r\nlast";
+        const ConsoleRun run = runConsole(typical.app, input, c.pipe);
+        EXPECT_EQ(run.exitCode, c.expected);
+        EXPECT_TRUE(pathExists(marker)) << "the launcher did not wait for the application";
+        const std::string ran =
+            "fake java ran [-jar] [" + utf8(typical.app.path(L"lib\\app.jar")) + "]\r\n";
+        const std::string written = ran + "h\xC3\xA9llo \xE6\x97\xA5\r\n" + input;
+        if (c.pipe) { // both streams through one pipe, in the order written
+            EXPECT_EQ(run.output,
+                      ran + "h\xC3\xA9llo \xE6\x97\xA5\r\n\xD0\xBE\xD0\xB9\r\n" + input);
+        } else {
+            EXPECT_EQ(run.output, written);
+            EXPECT_EQ(run.error, "\xD0\xBE\xD0\xB9\r\n");
+        }
+        EXPECT_FALSE(run.showedWindow);
+        EXPECT_EQ(filesMatching(typical.app.path(L"java.jar.run.*")), std::vector<std::wstring>{});
+        EXPECT_EQ(typical.app.settings(),
+                  settingsWith({{"wait-for-exit", "0"}}) + "java-location=java.exe\r\n");
+    }
+}
+
+// Each message is a line on standard error; no window, nothing asked.
+TEST(ConsoleLauncher, MessagesGoToStandardError) {
+    const struct {
+        const char* name;
+        std::string settings; // empty: no tavrin.ini
+        bool jar;
+        int exitCode;
+        std::wstring error;
+    } cases[] = {
+        {"no tavrin.ini", "", true, -1, expected::settingsMissing + L"\r\n"},
+        {"a runtime too old, asking on",
+         settingsWith({{"min-java-version", "11"}, {"ask-for-java-location", "1"}}), true, -5,
+         expected::versionUnsuitable(L"11") + L"\r\n"},
+        {"no JAR", settingsWith(), false, -4, L""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TypicalApplication typical;
+        typical.app.useConsoleLauncher();
+        if (!c.jar) {
+            DeleteFileW(typical.app.path(L"lib\\app.jar").c_str());
+        }
+        if (!c.settings.empty()) {
+            typical.app.writeSettings(c.settings);
+        }
+        const ConsoleRun run = runConsole(typical.app, "");
+        EXPECT_EQ(run.exitCode, static_cast<DWORD>(c.exitCode));
+        const std::wstring expectedError =
+            c.jar ? c.error
+                  : expected::jarMissing(typical.app.path(L"lib\\app.jar")) + L"\r\n" +
+                        expected::settingsInvalid + L"\r\n";
+        EXPECT_EQ(run.error, utf8(expectedError));
+        EXPECT_EQ(run.output, "");
+        EXPECT_FALSE(run.showedWindow);
+    }
+}
+
+DWORD processIdIn(const std::wstring& a_file) {
+    for (int i = 0; i < 1000 && (!pathExists(a_file) || readFileBytes(a_file).empty()); ++i) {
+        Sleep(10);
+    }
+    return pathExists(a_file)
+               ? static_cast<DWORD>(std::strtoul(readFileBytes(a_file).c_str(), nullptr, 10))
+               : 0;
+}
+
+// A launcher ended from outside (a CI time-out, Task Manager) takes its
+// application along; what the application started itself stays.
+TEST(ConsoleLauncher, EndingTheLauncherEndsTheApplicationOnly) {
+    TypicalApplication typical;
+    typical.app.useConsoleLauncher();
+    typical.app.writeSettings(settingsWith());
+    const std::wstring applicationPid = typical.app.scratch() / L"application.pid";
+    const std::wstring startedPid = typical.app.scratch() / L"started.pid";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"30000";
+    typical.app.environment[L"FAKE_JAVA_RUN_PID"] = applicationPid;
+    typical.app.environment[L"FAKE_JAVA_RUN_START"] =
+        quotedArgument(folderOf(thisExecutablePath()) + L"test_child.exe") + L" pid:" +
+        quotedArgument(startedPid) + L" sleep:30000";
+    const ScratchFolder streams(L"tavrin-streams");
+    writeFileBytes(streams / L"in.txt", "");
+    const UniqueFile input = standardFile(streams / L"in.txt", OPEN_EXISTING);
+    typical.app.standardInput = input.get();
+    ChildProcess launcher = typical.app.start();
+    const UniqueHandle application(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processIdIn(applicationPid)));
+    const UniqueHandle started(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processIdIn(startedPid)));
+    ASSERT_TRUE(application);
+    ASSERT_TRUE(started);
+
+    TerminateProcess(launcher.process.get(), 1);
+    EXPECT_EQ(WaitForSingleObject(application.get(), 10000), WAIT_OBJECT_0)
+        << "the application outlived its launcher";
+    EXPECT_EQ(WaitForSingleObject(started.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "what the application started ended with it";
+    TerminateProcess(application.get(), 1);
+    TerminateProcess(started.get(), 1);
 }
 
 } // namespace

@@ -10,6 +10,13 @@
 //   FAKE_JAVA_DELAY_MS    how long "-version" takes before it reports
 //   FAKE_JAVA_RUN_MS      how long a "-jar" run takes
 //   FAKE_JAVA_RUN_MARKER  a file a "-jar" run creates when it ends
+//   FAKE_JAVA_RUN_OUTPUT  what a "-jar" run writes to standard output after
+//                         its "fake java ran [ARGUMENTS]" line
+//   FAKE_JAVA_RUN_ERROR   what a "-jar" run writes to standard error
+//   FAKE_JAVA_RUN_ECHO    "1": a "-jar" run then copies its input to output
+//   FAKE_JAVA_RUN_PID     a file into which a "-jar" run writes its process id
+//   FAKE_JAVA_RUN_START   a command line a "-jar" run starts, and leaves
+//   FAKE_JAVA_EXIT        a "-jar" run's exit code (default 0)
 //   FAKE_JAVA_RECORD      a file to which every run appends its record:
 //                         exe=, cmdline=, arg= (one per argument as the C
 //                         runtime splits them), cwd=, stdin=, then "---"
@@ -53,7 +60,9 @@ std::string readFile(const std::wstring& a_path) {
 std::map<std::string, std::string> configuration() {
     std::map<std::string, std::string> settings;
     for (const char* name : {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS",
-                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RECORD"}) {
+                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT",
+                             "FAKE_JAVA_RUN_ERROR", "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID",
+                             "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT", "FAKE_JAVA_RECORD"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -127,6 +136,42 @@ bool hasArgument(int a_argc, wchar_t** a_argv, const wchar_t* a_argument) {
     return false;
 }
 
+// A setting's value as written (paths, command lines); empty when not set.
+std::string rawSetting(const std::map<std::string, std::string>& a_settings, const char* a_name) {
+    const auto found = a_settings.find(a_name);
+    return found == a_settings.end() ? std::string() : found->second;
+}
+
+// A text setting, its escapes decoded.
+std::string setting(const std::map<std::string, std::string>& a_settings, const char* a_name) {
+    return decodeEscapes(rawSetting(a_settings, a_name));
+}
+
+void writeText(const std::wstring& a_path, const std::string& a_text) {
+    HANDLE file = CreateFileW(a_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, a_text.data(), static_cast<DWORD>(a_text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// A program the application starts for the user, such as a browser: no
+// handles inherited, not waited for.
+void startDetached(const std::string& a_commandLine) {
+    if (a_commandLine.empty()) {
+        return;
+    }
+    std::wstring line = wide(a_commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
 DWORD milliseconds(const std::map<std::string, std::string>& a_settings, const char* a_name) {
     const auto found = a_settings.find(a_name);
     return found == a_settings.end() ? 0 : std::strtoul(found->second.c_str(), nullptr, 10);
@@ -157,14 +202,23 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 1; i < argc; ++i) {
             output += " [" + utf8(argv[i]) + "]";
         }
-        write(STD_OUTPUT_HANDLE, output + "\r\n");
+        write(STD_OUTPUT_HANDLE, output + "\r\n" + setting(settings, "FAKE_JAVA_RUN_OUTPUT"));
+        write(STD_ERROR_HANDLE, setting(settings, "FAKE_JAVA_RUN_ERROR"));
+        if (setting(settings, "FAKE_JAVA_RUN_ECHO") == "1") {
+            write(STD_OUTPUT_HANDLE, input);
+        }
+        const std::string pidFile = rawSetting(settings, "FAKE_JAVA_RUN_PID");
+        if (!pidFile.empty()) {
+            writeText(wide(pidFile), std::to_string(GetCurrentProcessId()));
+        }
+        startDetached(rawSetting(settings, "FAKE_JAVA_RUN_START"));
         Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
         const auto marker = settings.find("FAKE_JAVA_RUN_MARKER");
         if (marker != settings.end()) {
             CloseHandle(CreateFileW(wide(marker->second).c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr));
         }
-        return 0;
+        return std::atoi(setting(settings, "FAKE_JAVA_EXIT").c_str());
     }
     write(STD_ERROR_HANDLE, "fake java: neither -version nor -jar\n");
     return 1;

@@ -102,6 +102,9 @@ std::wstring windowsPath(const std::string& a_unixPath) {
 std::wstring launcherExecutable() {
     return fromEnvironment("TAVRIN_E2E_LAUNCHER");
 }
+std::wstring consoleLauncherExecutable() {
+    return fromEnvironment("TAVRIN_E2E_CONSOLE_LAUNCHER");
+}
 std::wstring fakeJavaExecutable() {
     return folderOf(thisExecutablePath()) + L"fake_java.exe";
 }
@@ -141,6 +144,11 @@ Application::Application(const std::wstring& a_folderName)
     searchPath({});
 }
 
+void Application::useConsoleLauncher() {
+    copyFileOrFail(consoleLauncherExecutable(), path(L"tavrinc.exe"));
+    launcherName = L"tavrinc.exe";
+}
+
 void Application::writeSettings(const std::string& a_text) const {
     writeFileBytes(path(L"tavrin.ini"), a_text);
 }
@@ -173,7 +181,10 @@ ChildProcess Application::start() const {
     // Somewhere else than the application folder: the launcher must not
     // depend on the folder it is started from.
     options.workingDirectory = m_scratch.path();
-    std::wstring commandLine = quotedArgument(path(L"tavrin.exe"));
+    options.standardInput = standardInput;
+    options.standardOutput = standardOutput;
+    options.standardError = standardError;
+    std::wstring commandLine = quotedArgument(path(launcherName));
     for (const std::wstring& argument : arguments) {
         commandLine += L" " + quotedArgument(argument);
     }

@@ -52,6 +52,7 @@ struct JavaRecord {
 
 // Paths of this build, from the test's environment.
 std::wstring launcherExecutable();
+std::wstring consoleLauncherExecutable();
 std::wstring fakeJavaExecutable();
 std::wstring bridgeFolder(); // the placeholder java.exe of the real-runtime bridge
 std::wstring demoJar();
@@ -91,6 +92,13 @@ public:
     std::map<std::wstring, std::wstring> environment;
     // The launcher's own command-line arguments, as the shell gives them.
     std::vector<std::wstring> arguments;
+    // Which launcher start() starts (tavrinc.exe: useConsoleLauncher), and
+    // the standard handles it gets (inheritable ones), when set.
+    std::wstring launcherName = L"tavrin.exe";
+    HANDLE standardInput = nullptr;
+    HANDLE standardOutput = nullptr;
+    HANDLE standardError = nullptr;
+    void useConsoleLauncher();
     void searchPath(const std::vector<std::wstring>& a_pathFolders);
     // Every stand-in run is recorded here.
     std::wstring recordFile() const { return m_scratch / L"java-runs.txt"; }

@@ -757,6 +757,110 @@ TEST(FindJavaRuntime, RealReports) {
     }
 }
 
+// With read-java-release=1 the release file in a runtime's home answers for
+// it, judged as a report is; the version check runs only where it cannot.
+TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
+    ScratchFolder scratch;
+    // NAME\bin\java.exe, and NAME\release when given; returns NAME\bin.
+    auto runtime = [&](const wchar_t* a_name, const char* a_release) {
+        const std::wstring bin = scratch / a_name + L"\\bin";
+        makeDirectories(bin);
+        writeFileBytes(bin + L"\\java.exe", "MZ");
+        if (a_release != nullptr) {
+            writeFileBytes(scratch / a_name + L"\\release", a_release);
+        }
+        return bin;
+    };
+    const std::wstring jdk17 =
+        runtime(L"jdk17", "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"17.0.9\"\n");
+    const std::wstring jdk8 =
+        runtime(L"jdk8", "JAVA_VERSION=\"1.8.0_392\"\r\nOS_NAME=\"Windows\"\r\n");
+    const std::wstring noFile = runtime(L"no-file", nullptr);
+    const std::wstring noLine = runtime(L"no-line", "JAVA_RUNTIME_VERSION=\"17.0.9+9\"\n");
+    const std::wstring notAVersion = runtime(L"not-a-version", "JAVA_VERSION=\"ea\"\n");
+    const std::wstring onPath = runtime(L"on-path", "JAVA_VERSION=\"21.0.1\"\n");
+    auto reading = [](JavaSearchRequest a_request) {
+        a_request.readJavaRelease = true;
+        return a_request;
+    };
+    wchar_t path[4096];
+    const DWORD pathLength = GetEnvironmentVariableW(L"PATH", path, 4096);
+    SetEnvironmentVariableW(L"PATH", onPath.c_str());
+    const SearchCase cases[] = {
+        {"a configured folder",
+         reading(request(L"11", jdk17)),
+         {},
+         {},
+         {},
+         {},
+         true,
+         jdk17 + L"\\java.exe"},
+        {"a configured java.exe",
+         reading(request(L"11", jdk17 + L"\\java.exe")),
+         {},
+         {},
+         {},
+         {},
+         true,
+         jdk17 + L"\\java.exe"},
+        {"the search path", reading(request(L"11")), {}, {}, {}, {}, true, L"java.exe"},
+        {"an installed runtime, after one without a file and one too new",
+         reading(request(L"11", noFile, true, true, L"17")),
+         {notStarted},
+         {},
+         {},
+         {run(noFile + L"\\java -version ")},
+         true,
+         jdk17 + L"\\java.exe",
+         L"",
+         {jdk17 + L"\\java.exe"}},
+        {"too old, as a report would say",
+         reading(request(L"11", jdk8, false)),
+         {},
+         {},
+         {},
+         {m3(L"11")},
+         false,
+         L""},
+        {"no release file",
+         reading(request(L"11", noFile)),
+         {reportOnError("17.0.1")},
+         {},
+         {},
+         {run(noFile + L"\\java -version ")},
+         true,
+         noFile + L"\\java.exe"},
+        {"no JAVA_VERSION line",
+         reading(request(L"11", noLine)),
+         {reportOnError("17.0.1")},
+         {},
+         {},
+         {run(noLine + L"\\java -version ")},
+         true,
+         noLine + L"\\java.exe"},
+        {"not a version",
+         reading(request(L"11", notAVersion)),
+         {reportOnError("17.0.1")},
+         {},
+         {},
+         {run(notAVersion + L"\\java -version ")},
+         true,
+         notAVersion + L"\\java.exe"},
+        {"the switch absent",
+         request(L"11", jdk17),
+         {reportOnError("17.0.9")},
+         {},
+         {},
+         {run(jdk17 + L"\\java -version ")},
+         true,
+         jdk17 + L"\\java.exe"},
+    };
+    for (const SearchCase& c : cases) {
+        expectSearch(c);
+    }
+    SetEnvironmentVariableW(L"PATH", pathLength > 0 && pathLength < 4096 ? path : nullptr);
+}
+
 TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {
     const struct {
         std::wstring location;

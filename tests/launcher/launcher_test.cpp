@@ -288,6 +288,80 @@ TEST_F(RunLauncher, RedirectionFilesGoToTheTemporaryFolderWhenTheAppFolderRefuse
     EXPECT_EQ(host.processCalls[2].commandLine, host.processCalls[1].commandLine);
 }
 
+// The console launcher: the application gets the launcher's streams and ends
+// with it, is waited for although wait-for-exit=0, and its exit code, all 32
+// bits, is the launcher's, also when tavrin.ini cannot be rewritten.
+TEST_F(RunLauncher, TheConsoleLauncherSharesItsStreamsAndEndsWithTheApplicationsCode) {
+    writeSettings(settingsWith(""));
+    ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    host.processAnswers = {java16, Answer{0, "", "", 0xFFFFFFFF}};
+    EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), -1);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    const ScriptedHost::ProcessCall& launch = host.processCalls[1];
+    EXPECT_EQ(launch.commandLine, L"java.exe -jar  \"" + jarPath + L"\" ");
+    EXPECT_EQ(launch.baseName, L"");
+    EXPECT_TRUE(launch.inheritStreams);
+    EXPECT_TRUE(launch.endWithLauncher);
+    EXPECT_TRUE(launch.wait);
+    EXPECT_EQ(launch.timeoutMs, INFINITE);
+    EXPECT_FALSE(host.processCalls[0].inheritStreams) << "the version check is captured";
+    EXPECT_EQ(readFileBytes(settingsPath), settingsWith(""));
+}
+
+// user-settings: the user's own tavrin.ini under %LOCALAPPDATA%.
+class UserSettings : public RunLauncher {
+protected:
+    void SetUp() override {
+        RunLauncher::SetUp();
+        SetEnvironmentVariableW(L"LOCALAPPDATA", localData.path().c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"LOCALAPPDATA", nullptr);
+        RunLauncher::TearDown();
+    }
+    ScratchFolder localData;
+    const std::wstring userFile = localData / L"Example App\\tavrin.ini";
+};
+
+// Its java-location replaces the application's and is remembered there; its
+// java-options come after the application's; its other keys do not count.
+TEST_F(UserSettings, TheUsersLocationAndOptionsCountAndTheUsersFileIsRewritten) {
+    const std::string settings = settingsWith("user-settings=Example App\r\n"
+                                              "java-location=C:\\app-jdk\\bin\r\n"
+                                              "java-options=-Xmx1g\r\n");
+    writeSettings(settings);
+    makeDirectories(localData / L"Example App");
+    writeFileBytes(userFile, "[tavrin]\r\njava-location=java\r\njava-options=-Xmx4g\r\n"
+                             "wait-for-exit=1\r\nmin-java-version=99\r\n");
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.processCalls[0].commandLine, L"java -version");
+    EXPECT_EQ(host.processCalls[1].commandLine,
+              L"java.exe -Xmx1g -Xmx4g -jar  \"" + jarPath + L"\" ");
+    EXPECT_FALSE(host.processCalls[1].wait);
+    EXPECT_EQ(readFileBytes(userFile),
+              "[tavrin]\r\njava-location=java.exe\r\njava-options=-Xmx4g\r\n"
+              "wait-for-exit=1\r\nmin-java-version=99\r\n");
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+}
+
+// A folder the user may not write to: the runtime is remembered in the
+// user's file, made for it; the next start finds it there and writes nothing.
+TEST_F(UserSettings, AReadOnlySettingsFileSendsTheRuntimeToTheUsersFile) {
+    const std::string settings = settingsWith("user-settings=Example App\r\n");
+    writeSettings(settings);
+    ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_EQ(readFileBytes(userFile), "[tavrin]\r\njava-location=java.exe\r\n");
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+
+    host.processCalls.clear();
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_EQ(host.processCalls.size(), 2u) << "one version check, one launch";
+    EXPECT_EQ(readFileBytes(userFile), "[tavrin]\r\njava-location=java.exe\r\n");
+    EXPECT_EQ(filesMatching(localData / L"Example App\\*.tmp"), std::vector<std::wstring>{});
+}
+
 class SingleInstance : public RunLauncher {
 protected:
     const std::wstring mutexName =
@@ -304,6 +378,13 @@ TEST_F(SingleInstance, ASecondLauncherIsRefusedBeforeAnyOtherKeyIsRead) {
     EXPECT_EQ(host.log, std::vector<std::wstring>{waitBox});
     EXPECT_EQ(host.messages[0].flags, 0x00040030u);
     EXPECT_FALSE(mutex.held());
+}
+
+TEST_F(SingleInstance, TheConsoleLauncherSaysSoWithoutAWindowToClose) {
+    UniqueHandle first(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
+    writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
+    EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), 0);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"box Wait: " + expected::alreadyRunningConsole});
 }
 
 TEST_F(SingleInstance, TheMutexIsHeldUntilItsOwnerReleasesIt) {

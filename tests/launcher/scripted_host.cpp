@@ -37,7 +37,8 @@ std::vector<std::wstring> ScriptedHost::installedJavaRuntimes() {
 
 ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     processCalls.push_back({a_request.commandLine, a_request.baseName, a_request.collect,
-                            a_request.wait, a_request.timeoutMs});
+                            a_request.wait, a_request.timeoutMs, a_request.inheritStreams,
+                            a_request.endWithLauncher});
     log.push_back(L"run " + a_request.commandLine);
     if (processAnswers.empty()) {
         ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_request.commandLine);
@@ -45,5 +46,5 @@ ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     }
     const ProcessAnswer answer = processAnswers.front();
     processAnswers.pop_front();
-    return ProcessResult{answer.result, answer.outputText, answer.errorText};
+    return ProcessResult{answer.result, answer.outputText, answer.errorText, answer.exitCode};
 }

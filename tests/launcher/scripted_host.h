@@ -14,6 +14,7 @@ public:
         int result = 0;
         std::string outputText;
         std::string errorText;
+        DWORD exitCode = 0;
     };
 
     struct ProcessCall {
@@ -22,6 +23,8 @@ public:
         bool collect;
         bool wait;
         DWORD timeoutMs;
+        bool inheritStreams;
+        bool endWithLauncher;
     };
 
     struct Message {

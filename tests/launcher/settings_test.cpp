@@ -170,6 +170,31 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          section(validKeys + "max-java-version=1.6.0_45\r\n"),
          true,
          {}},
+        {"user-settings empty: none", section(validKeys + "user-settings=\r\n"), true, {}},
+        {"user-settings a plain name",
+         section(validKeys + "user-settings=Example App 2\r\n"),
+         true,
+         {}},
+        {"user-settings with a backslash",
+         section(validKeys + "user-settings=Example\\App\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings with a slash",
+         section(validKeys + "user-settings=Example/App\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings with a colon",
+         section(validKeys + "user-settings=C:App\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings with ..",
+         section(validKeys + "user-settings=..\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings with a star",
+         section(validKeys + "user-settings=App*\r\n"),
+         false,
+         {invalidBox()}},
         {"optional keys absent", section(validKeys), true, {}},
         {"empty section", "[tavrin]\r\n", false, {invalidBox()}},
     };
@@ -411,7 +436,7 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
     }
     // Read-only too: nothing to write, nothing refused.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -424,7 +449,7 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
 TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
     const SettingsFile file = loaded("[tavrin]\r\n");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(filesMatching(scratch / L"*.tmp").empty()) << "a temporary file was left behind";
@@ -434,7 +459,7 @@ TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
     const SettingsFile file = loaded(text);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), -8);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), -8);
     EXPECT_EQ(readFileBytes(path), text);
     EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -445,7 +470,7 @@ TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileGivesMinus8) {
     const SettingsFile file = loaded(text);
     // A directory where the temporary file would go.
     makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), -8);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), -8);
     EXPECT_EQ(readFileBytes(path), text);
 }
 
@@ -464,7 +489,7 @@ TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
             return 0;
         },
         raw, 0, nullptr));
-    EXPECT_EQ(saveJavaLocation(file, path, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
     WaitForSingleObject(timer.get(), INFINITE);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
 }

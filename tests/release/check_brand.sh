@@ -80,6 +80,7 @@ refused "garbage.ico': image 2 is neither a PNG nor a bitmap of 24x24" --name Ap
   --icon "$work/garbage.ico"
 refused "is the project's own launcher" --name tavrin
 refused "is the project's own launcher" --name TaVrIn
+refused "is the project's own launcher" --name tavrinc --console
 refused "is not four numbers" --name App --version 2.4.1
 refused "is not four numbers" --name App --version 2.4.1.x
 refused "65536 is above 65535" --name App --version 1.2.3.65536
@@ -133,10 +134,13 @@ brand --name ExampleApp --icon "$work/app.ico" --version 2.0.01.0 --product 'Exa
   fail "brand.sh did not build again"
 cmp "$work/first.exe" "$exe" || fail "two brands of the same tree and options differ"
 
-# A name with every character Windows allows that a build could take as
-# syntax; the version's zeros stay.
+# A console launcher, under a name with every character Windows allows that a
+# build could take as syntax; the version's zeros stay.
 odd="Ana's Setup(x64);\$1\`x"
-brand --name "$odd" --version 3.1.0.0 || fail "brand.sh --name $odd: $(cat "$work/brand.err")"
+brand --name "$odd" --console --version 3.1.0.0 ||
+  fail "brand.sh --name $odd --console: $(cat "$work/brand.err")"
+x86_64-w64-mingw32-objdump -p "$tree/dist/$odd.exe" | grep -q '^Subsystem[[:space:]]*00000003' ||
+  fail "brand.sh --console did not build a console-subsystem executable"
 cat >"$work/odd.expected" <<END
 FileVersion:fixed=3.1.0.0
 ProductVersion:fixed=3.1.0.0

@@ -14,6 +14,8 @@ inline const std::wstring settingsInvalid =
     L"Ini file is invalid. Be sure '.ini' file is valid UTF-8. Try to reinstall program if not.";
 inline const std::wstring alreadyRunning =
     L"Application already started. Press 'Ok' to close this window.";
+// The console launcher's: it has no window to close.
+inline const std::wstring alreadyRunningConsole = L"Application already started.";
 inline const std::wstring folderDialogTitle = L"Please browse for 'java.exe' location: ";
 
 inline std::wstring jarMissing(const std::wstring& a_path) {

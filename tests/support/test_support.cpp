@@ -216,7 +216,15 @@ ChildProcess createChild(const std::wstring& a_commandLine, const ChildOptions& 
 ChildProcess startChild(const std::wstring& a_commandLine, const ChildOptions& a_options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    return createChild(a_commandLine, a_options, startup, false);
+    const bool handles = a_options.standardInput != nullptr ||
+                         a_options.standardOutput != nullptr || a_options.standardError != nullptr;
+    if (handles) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = a_options.standardInput;
+        startup.hStdOutput = a_options.standardOutput;
+        startup.hStdError = a_options.standardError;
+    }
+    return createChild(a_commandLine, a_options, startup, handles);
 }
 
 DWORD waitForChild(ChildProcess& a_child, DWORD a_timeoutMs) {

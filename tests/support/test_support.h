@@ -56,6 +56,10 @@ struct ChildOptions {
     bool shareStandardHandles = false; // the child writes where this program writes
     DWORD timeoutMs = 60000;           // the child is killed after this
     std::map<std::wstring, std::wstring> environmentChanges; // empty value: remove
+    // startChild: the child's standard handles (inheritable ones), when set.
+    HANDLE standardInput = nullptr;
+    HANDLE standardOutput = nullptr;
+    HANDLE standardError = nullptr;
 };
 
 struct ChildProcess {

@@ -147,4 +147,29 @@ TEST(CompareVersionNames, ByTheNumbersInThem) {
     EXPECT_EQ(compareVersionNames(L"17.0.1+12", L"17.0.1.12"), 0);
 }
 
+TEST(ReleaseVersionText, TheQuotedTextOfItsJavaVersionLine) {
+    const struct {
+        std::string release;
+        bool found;
+        std::wstring text;
+    } cases[] = {
+        {"JAVA_VERSION=\"17.0.9\"\n", true, L"17.0.9"},
+        {"IMPLEMENTOR=\"x\"\r\nJAVA_VERSION=\"1.8.0_392\"\r\n", true, L"1.8.0_392"},
+        {"JAVA_VERSION=\"21\"", true, L"21"},
+        {"JAVA_RUNTIME_VERSION=\"17\"\n", false, L""},
+        {" JAVA_VERSION=\"17\"\n", false, L""},
+        {"JAVA_VERSION=17\n", false, L""},
+        {"JAVA_VERSION=\"\"\n", false, L""},
+        {"JAVA_VERSION=\"17\nx\"", false, L""},
+        {"", false, L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring text;
+        EXPECT_EQ(releaseVersionText(c.release, text), c.found) << c.release;
+        if (c.found) {
+            EXPECT_EQ(text, c.text) << c.release;
+        }
+    }
+}
+
 } // namespace
