@@ -2,8 +2,10 @@
 
 #include "launcher/java_candidate.h"
 #include "launcher/launcher_host.h"
+#include "launcher/message_texts.h"
 #include "launcher/messages.h"
 #include "launcher/redirected_run.h"
+#include "launcher/start_log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -23,7 +25,8 @@ enum class Fit {
     unsuitable,  // too old or too new
     unreadable,  // no version in its report
     didNotStart, // no such runtime
-    silentEnd,   // timed out, or its report could not be captured: no word
+    timedOut,    // no report within the limit: no word, unless the author gave one
+    silentEnd,   // its report could not be captured: no word
 };
 
 // What the user decided after being told.
@@ -43,7 +46,11 @@ public:
             if (fit == Fit::suitable) {
                 return found(candidate);
             }
-            if (fit == Fit::silentEnd) {
+            if (fit == Fit::timedOut && texts().given(MessageKey::javaTimeout)) {
+                m_host.showMessage(texts().text(MessageKey::javaTimeout), messages::errorCaption,
+                                   messages::plainBox);
+            }
+            if (fit == Fit::timedOut || fit == Fit::silentEnd) {
                 return stopped(candidate);
             }
             if (fit != Fit::didNotStart || !isConfigured(candidate)) {
@@ -77,9 +84,10 @@ private:
         if (isConfigured(a_current)) {
             return searchPathCandidate(L"java");
         }
-        const std::wstring folder = m_host.chooseJavaFolder();
+        const std::wstring folder =
+            m_host.chooseJavaFolder(texts().text(MessageKey::folderDialogTitle));
         if (folder.empty()) {
-            m_host.showMessage(messages::noJavaRuntime, messages::errorCaption, messages::plainBox);
+            endWithoutRuntime(texts().text(MessageKey::javaNotFound));
             return std::nullopt;
         }
         // A drive root comes with its backslash, any other folder without.
@@ -122,34 +130,83 @@ private:
         if (!a_candidate.executable.empty()) {
             m_checked.push_back(a_candidate.executable);
         }
+        std::wstring how; // for the log
+        const Fit fit = judge(a_candidate, how);
+        if (m_request.log != nullptr) {
+            m_request.log->line(L"runtime (" + sourceName(a_candidate.source) + L"): " + how);
+        }
+        return fit;
+    }
+
+    Fit judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
+        JavaVersion version;
         if (m_request.readJavaRelease) {
-            JavaVersion released;
-            if (readReleasedVersion(a_candidate, released)) {
-                return suits(released) ? Fit::suitable : Fit::unsuitable;
+            std::wstring releaseFile;
+            if (readReleasedVersion(a_candidate, releaseFile, version)) {
+                a_how = L"release file " + releaseFile;
+                return verdict(version, a_how);
             }
         }
+        const ULONGLONG started = GetTickCount64();
         const ProcessResult report =
             runRedirected(m_host, ProcessRequest{a_candidate.versionCommand, versionCheckBaseName,
                                                  true, true, versionCheckTimeoutMs});
+        const std::wstring& text = fromAnsi(report.output.empty() ? report.error : report.output);
+        a_how = formatWideString(L"%s: %llu ms, exit code %ld, report: %s",
+                                 a_candidate.versionCommand.c_str(), GetTickCount64() - started,
+                                 static_cast<long>(report.exitCode),
+                                 text.substr(0, text.find_first_of(L"\r\n")).c_str());
         if (report.code == processStartFailed) {
+            a_how += L"; verdict: did not start";
             return Fit::didNotStart;
         }
+        if (report.code == processTimedOut) {
+            a_how += L"; verdict: timed out";
+            return Fit::timedOut;
+        }
         if (report.code != processSucceeded) {
+            a_how += L"; verdict: its report could not be captured";
             return Fit::silentEnd;
         }
         std::wstring versionText;
-        JavaVersion version;
         if (!extractVersionText(report.output.empty() ? report.error : report.output,
                                 versionText) ||
             !readJavaVersion(versionText, version)) {
+            a_how += L"; verdict: unreadable";
             return Fit::unreadable;
         }
-        return suits(version) ? Fit::suitable : Fit::unsuitable;
+        return verdict(version, a_how);
+    }
+
+    Fit verdict(const JavaVersion& a_version, std::wstring& a_how) const {
+        if (suits(a_version)) {
+            a_how += L"; verdict: accepted";
+            return Fit::suitable;
+        }
+        a_how += compareJavaVersions(a_version, m_request.minJavaVersion) < 0
+                     ? L"; verdict: too old"
+                     : L"; verdict: too new";
+        return Fit::unsuitable;
+    }
+
+    static std::wstring sourceName(JavaCandidate::Source a_source) {
+        switch (a_source) {
+        case JavaCandidate::Source::configured:
+            return L"java-location";
+        case JavaCandidate::Source::installed:
+            return L"installed";
+        case JavaCandidate::Source::chosen:
+            return L"chosen by the user";
+        case JavaCandidate::Source::searchPath:
+            break;
+        }
+        return L"the search path";
     }
 
     // The version in the release file of the candidate's home, without
     // starting it. The java command is the java.exe the system would start.
-    static bool readReleasedVersion(const JavaCandidate& a_candidate, JavaVersion& a_version) {
+    static bool readReleasedVersion(const JavaCandidate& a_candidate, std::wstring& a_releaseFile,
+                                    JavaVersion& a_version) {
         const std::wstring executable = a_candidate.executable.empty()
                                             ? programOnSearchPath(L"java.exe")
                                             : trimmed(a_candidate.executable, L"\"");
@@ -159,9 +216,12 @@ private:
                                         : executable.rfind(L'\\', folderEnd - 1);
         std::string release;
         std::wstring versionText;
-        return homeEnd != std::wstring::npos &&
-               readWholeFile(executable.substr(0, homeEnd + 1) + L"release", release) &&
-               releaseVersionText(release, versionText) && readJavaVersion(versionText, a_version);
+        if (homeEnd == std::wstring::npos) {
+            return false;
+        }
+        a_releaseFile = executable.substr(0, homeEnd + 1) + L"release";
+        return readWholeFile(a_releaseFile, release) && releaseVersionText(release, versionText) &&
+               readJavaVersion(versionText, a_version);
     }
 
     // From the minimum up to the maximum, and above the minimum only when
@@ -179,15 +239,15 @@ private:
             return Decision::retry; // straight to the next candidate
         }
         if (a_fit != Fit::unsuitable) {
-            showVersionMessage(messages::javaVersionUnreadable, messages::plainBox);
+            endWithoutRuntime(versionText(MessageKey::javaVersionUnreadable));
             return Decision::stop;
         }
         if (!m_request.askForJavaLocation) {
-            showVersionMessage(messages::javaVersionUnsuitable, messages::plainBox);
+            endWithoutRuntime(versionText(MessageKey::javaUnsuitable));
             return Decision::stop;
         }
-        switch (showVersionMessage(messages::javaVersionUnsuitableAsk,
-                                   messages::javaVersionUnsuitableAskBox)) {
+        switch (m_host.showMessage(versionText(MessageKey::javaUnsuitableRetry),
+                                   messages::errorCaption, messages::javaVersionUnsuitableAskBox)) {
         case IDRETRY:
             return Decision::retry;
         case IDIGNORE: // the runtime just examined, whatever its version
@@ -197,9 +257,23 @@ private:
         }
     }
 
-    int showVersionMessage(const wchar_t* a_format, UINT a_flags) {
-        return m_host.showMessage(formatWideString(a_format, m_request.minJavaVersionText.c_str()),
-                                  messages::errorCaption, a_flags);
+    const MessageTexts& texts() const { return m_request.texts; }
+
+    std::wstring versionText(MessageKey a_key) const {
+        return texts().text(a_key, m_request.minJavaVersionText);
+    }
+
+    // The last box of a search that found nothing. With java-download-url it
+    // asks whether to open the download page, and Yes opens it.
+    void endWithoutRuntime(const std::wstring& a_text) {
+        if (m_request.downloadAddress.empty()) {
+            m_host.showMessage(a_text, messages::errorCaption, messages::plainBox);
+            return;
+        }
+        if (m_host.showMessage(a_text + L"\r\n\r\n" + texts().text(MessageKey::downloadQuestion),
+                               messages::errorCaption, messages::downloadQuestionBox) == IDYES) {
+            m_host.openAddress(m_request.downloadAddress);
+        }
     }
 
     static JavaSearchResult found(const JavaCandidate& a_candidate) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "launcher/message_texts.h"
 #include "version/java_version.h"
 
 #include <optional>
 #include <string>
 
 class LauncherHost;
+class StartLog;
 
 struct JavaSearchRequest {
     JavaVersion minJavaVersion;
@@ -17,6 +19,10 @@ struct JavaSearchRequest {
     bool findInstalledJava = true;
     // A runtime's version is first looked for in its home's release file.
     bool readJavaRelease = false;
+    MessageTexts texts;
+    // java-download-url: offered when the search ends without a runtime.
+    std::wstring downloadAddress;
+    StartLog* log = nullptr; // every candidate, how it was checked, the verdict
 };
 
 struct JavaSearchResult {

@@ -17,8 +17,12 @@ public:
     // A message box with no owner window; returns the button's id.
     virtual int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) = 0;
 
-    // The folder the user picks for java.exe, or empty when cancelled.
-    virtual std::wstring chooseJavaFolder() = 0;
+    // The folder the user picks for java.exe, or empty when cancelled;
+    // a_title stands above the folders.
+    virtual std::wstring chooseJavaFolder(const std::wstring& a_title) = 0;
+
+    // Opens a web address in the user's browser.
+    virtual void openAddress(const std::wstring& a_address) = 0;
 
     // The java.exe of every runtime installed on the machine that exists, in
     // the order they are to be tried.
@@ -26,6 +30,15 @@ public:
 
     // As executeProcess.
     virtual ProcessResult runProcess(const ProcessRequest& a_request) = 0;
+
+    // After the application's start: lets its process take the foreground
+    // and, when a_launcherWaits, ends the launcher's own "starting" cursor
+    // (the application's shows until its window is up).
+    virtual void handOverForeground(DWORD a_processId, bool a_launcherWaits) = 0;
+
+    // Brings the running application's visible window forward, restoring it
+    // when minimised; false when the process has none.
+    virtual bool activateWindowOf(DWORD a_processId) = 0;
 
 protected:
     LauncherHost() = default;
@@ -37,9 +50,12 @@ protected:
 class SystemHost : public LauncherHost {
 public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
-    std::wstring chooseJavaFolder() override;
+    std::wstring chooseJavaFolder(const std::wstring& a_title) override;
+    void openAddress(const std::wstring& a_address) override;
     std::vector<std::wstring> installedJavaRuntimes() override;
     ProcessResult runProcess(const ProcessRequest& a_request) override;
+    void handOverForeground(DWORD a_processId, bool a_launcherWaits) override;
+    bool activateWindowOf(DWORD a_processId) override;
 };
 
 // The console launcher's wiring: each message is a line on standard error,
@@ -47,5 +63,5 @@ public:
 class ConsoleHost final : public SystemHost {
 public:
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
-    std::wstring chooseJavaFolder() override;
+    std::wstring chooseJavaFolder(const std::wstring& a_title) override;
 };

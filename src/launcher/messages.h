@@ -41,6 +41,10 @@ constexpr const wchar_t* javaVersionUnsuitableAsk =
     L"'Retry' button to locate java manually.";
 constexpr UINT javaVersionUnsuitableAskBox = MB_ABORTRETRYIGNORE;
 
+// After the runtime search gave up, with java-download-url.
+constexpr const wchar_t* downloadQuestion = L"Do you want to open the Java download page?";
+constexpr UINT downloadQuestionBox = MB_YESNO;
+
 // The title inside the folder dialog.
 constexpr const wchar_t* javaFolderDialogTitle = L"Please browse for 'java.exe' location: ";
 

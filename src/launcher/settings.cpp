@@ -2,6 +2,7 @@
 
 #include "launcher/exit_codes.h"
 #include "launcher/launcher_host.h"
+#include "launcher/message_texts.h"
 #include "launcher/messages.h"
 #include "platform/command_line.h"
 #include "platform/environment.h"
@@ -28,12 +29,16 @@ constexpr const char* passArguments = "pass-arguments";
 constexpr const char* findInstalledJava = "find-installed-java";
 constexpr const char* readJavaRelease = "read-java-release";
 constexpr const char* userSettings = "user-settings";
+constexpr const char* singleRunActivate = "single-run-activate";
+constexpr const char* javaDownloadUrl = "java-download-url";
+constexpr const char* logFile = "log-file";
 } // namespace keys
 
 constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 
 // A double quote cannot be in a Windows file name: such a JAR is missing.
-bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, std::wstring& a_jarPath) {
+bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
+                 std::wstring& a_jarPath) {
     const std::optional<std::wstring> value = a_settings.value(keys::jarFileName);
     if (!value) {
         return false;
@@ -42,7 +47,7 @@ bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, std::wstr
     if (a_jarPath.find(L'"') == std::wstring::npos && fileExists(a_jarPath)) {
         return true;
     }
-    a_host.showMessage(formatWideString(messages::jarMissing, a_jarPath.c_str()),
+    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_jarPath),
                        messages::jarMissingCaption, messages::plainBox);
     return false;
 }
@@ -94,6 +99,24 @@ bool readSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value
         return false;
     }
     a_value = readSettingsBoolean(*value, a_value);
+    return true;
+}
+
+// The shell opens whatever it is handed: only web addresses are.
+bool readDownloadUrl(const SettingsFile& a_settings, std::wstring& a_url) {
+    const std::optional<std::wstring> value = optionalValue(a_settings, keys::javaDownloadUrl);
+    if (!value) {
+        return true;
+    }
+    std::wstring scheme = value->substr(0, value->find(L"//") + 2);
+    for (wchar_t& character : scheme) {
+        character = static_cast<wchar_t>(
+            character >= L'A' && character <= L'Z' ? character - L'A' + L'a' : character);
+    }
+    if (scheme != L"https://" && scheme != L"http://") {
+        return false;
+    }
+    a_url = *value;
     return true;
 }
 
@@ -199,11 +222,13 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
     return SettingsFile(std::move(bytes));
 }
 
-bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host) {
+bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
+                         const MessageTexts& a_texts) {
     if (a_settings.hasSection()) {
         return true;
     }
-    a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
+    a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
+                       messages::plainBox);
     return false;
 }
 
@@ -211,11 +236,18 @@ std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
     return a_settings.value(keys::singleRunMutex).value_or(std::wstring());
 }
 
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host) {
+bool readSingleRunActivate(const SettingsFile& a_settings) {
+    bool activate = false;
+    readSwitch(a_settings, keys::singleRunActivate, activate);
+    return activate;
+}
+
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host,
+                                      const MessageTexts& a_texts) {
     // Every key is read even after a failure, so a missing JAR shows its own
     // message before the invalid-settings one.
     LauncherSettings read;
-    bool valid = readJarPath(a_settings, a_host, read.jarPath);
+    bool valid = readJarPath(a_settings, a_host, a_texts, read.jarPath);
     valid = readMinJavaVersion(a_settings, read) && valid;
     valid = readMaxJavaVersion(a_settings, read) && valid;
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
@@ -231,9 +263,14 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     readSwitch(a_settings, keys::passArguments, read.passArguments);
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
+    valid = readDownloadUrl(a_settings, read.javaDownloadUrl) && valid;
+    if (const std::optional<std::wstring> log = optionalValue(a_settings, keys::logFile)) {
+        read.logFile = configuredFilePath(expandEnvironmentVariables(*log));
+    }
     read.settingsValid = valid;
     if (!valid) {
-        a_host.showMessage(messages::settingsInvalid, messages::errorCaption, messages::plainBox);
+        a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
+                           messages::plainBox);
     }
     return read;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 class LauncherHost;
+class MessageTexts;
 
 // The values of the [tavrin] section of tavrin.ini.
 struct LauncherSettings {
@@ -24,6 +25,8 @@ struct LauncherSettings {
     bool passArguments = false;
     bool findInstalledJava = true;
     bool readJavaRelease = false;
+    std::wstring javaDownloadUrl; // http:// or https://
+    std::wstring logFile;         // its full path, variables expanded
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set; and the tavrin.ini found there, when there is one.
     std::wstring userSettingsFolder;
@@ -43,15 +46,20 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
 
 // Whether [tavrin] is there. When it is not, shows the invalid-settings
 // message.
-bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host);
+bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
+                         const MessageTexts& a_texts);
 
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
 
+// single-run-activate: a second start brings the running application forward.
+bool readSingleRunActivate(const SettingsFile& a_settings);
+
 // Reads every other key, showing the JAR and invalid-settings messages. Keys
 // count only when written exactly as the launcher spells them; a key given
 // twice takes the value of its last line.
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host);
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host,
+                                      const MessageTexts& a_texts);
 
 // "0" and "1", blanks around them ignored; anything else gives the default.
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default);

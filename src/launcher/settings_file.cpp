@@ -42,23 +42,19 @@ char asciiLower(char a_character) {
                                                     : a_character;
 }
 
-bool isSectionName(const std::string& a_text, std::size_t a_begin, std::size_t a_end) {
-    if (a_end - a_begin != std::strlen(sectionName)) {
-        return false;
-    }
+std::string lowerCase(const std::string& a_text, std::size_t a_begin, std::size_t a_end) {
+    std::string lowered;
     for (std::size_t i = a_begin; i < a_end; ++i) {
-        if (asciiLower(a_text[i]) != sectionName[i - a_begin]) {
-            return false;
-        }
+        lowered.push_back(asciiLower(a_text[i]));
     }
-    return true;
+    return lowered;
 }
 
 } // namespace
 
 SettingsFile::SettingsFile(std::string a_bytes) : m_bytes(std::move(a_bytes)) {
     std::size_t at = m_bytes.compare(0, 3, utf8Signature) == 0 ? 3 : 0;
-    bool inSection = false;
+    std::string section; // lower case; empty before the first
     while (at < m_bytes.size()) {
         Line line{at, at, at};
         while (line.contentEnd < m_bytes.size() && !isLineEnd(m_bytes[line.contentEnd])) {
@@ -68,13 +64,13 @@ SettingsFile::SettingsFile(std::string a_bytes) : m_bytes(std::move(a_bytes)) {
                        ? line.contentEnd + 2
                        : std::min(line.contentEnd + 1, m_bytes.size());
         m_lines.push_back(line);
-        readLine(line, inSection);
+        readLine(line, section);
         at = line.end;
     }
 }
 
 // Sections and entries, as the syntax above describes them.
-void SettingsFile::readLine(const Line& a_line, bool& a_inSection) {
+void SettingsFile::readLine(const Line& a_line, std::string& a_section) {
     const std::size_t first = skipBlanks(m_bytes, a_line.begin, a_line.contentEnd);
     if (first == a_line.contentEnd || m_bytes[first] == ';' || m_bytes[first] == '#') {
         return;
@@ -85,21 +81,25 @@ void SettingsFile::readLine(const Line& a_line, bool& a_inSection) {
         if (close == a_line.contentEnd) {
             return;
         }
-        a_inSection =
-            isSectionName(m_bytes, nameBegin, trimBlanksBefore(m_bytes, nameBegin, close));
-        if (a_inSection) {
+        a_section = lowerCase(m_bytes, nameBegin, trimBlanksBefore(m_bytes, nameBegin, close));
+        if (a_section == sectionName) {
             m_sectionLine = m_lines.size() - 1;
         }
         return;
     }
     const std::size_t equals = findIn(m_bytes, '=', first, a_line.contentEnd);
-    if (equals == a_line.contentEnd || equals == first || !a_inSection) {
+    if (equals == a_line.contentEnd || equals == first || a_section.empty()) {
         return;
     }
     const std::size_t valueBegin = skipBlanks(m_bytes, equals + 1, a_line.contentEnd);
-    m_entries.push_back({m_bytes.substr(first, trimBlanksBefore(m_bytes, first, equals) - first),
-                         valueBegin, trimBlanksBefore(m_bytes, valueBegin, a_line.contentEnd),
-                         m_lines.size() - 1});
+    const Entry entry{m_bytes.substr(first, trimBlanksBefore(m_bytes, first, equals) - first),
+                      valueBegin, trimBlanksBefore(m_bytes, valueBegin, a_line.contentEnd),
+                      m_lines.size() - 1};
+    if (a_section == sectionName) {
+        m_entries.push_back(entry);
+    } else {
+        m_otherEntries.push_back({a_section, entry});
+    }
 }
 
 const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
@@ -112,7 +112,22 @@ const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
 }
 
 std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
-    const Entry* entry = lastEntry(a_key);
+    return valueOf(lastEntry(a_key));
+}
+
+std::optional<std::wstring> SettingsFile::value(const std::string& a_section,
+                                                const char* a_key) const {
+    const Entry* found = nullptr;
+    for (const auto& [section, entry] : m_otherEntries) {
+        if (entry.key == a_key && section == lowerCase(a_section, 0, a_section.size())) {
+            found = &entry;
+        }
+    }
+    return valueOf(found);
+}
+
+std::optional<std::wstring> SettingsFile::valueOf(const Entry* a_entry) const {
+    const Entry* entry = a_entry;
     if (entry == nullptr) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // tavrin.ini as the bytes it holds, with the entries of [tavrin] located in
@@ -32,6 +33,10 @@ public:
     // none when there is no such entry. Text after a NUL is not part of it.
     std::optional<std::wstring> value(const char* a_key) const;
 
+    // The same for the entries of another section, such as
+    // [tavrin.messages.de-DE] (its name in any letter case).
+    std::optional<std::wstring> value(const std::string& a_section, const char* a_key) const;
+
     // The file's bytes with a_key of [tavrin] set to a_value: the value of
     // the entry that value() reads replaced, or, when there is none, a new
     // line "a_key=a_value" after the section's last entry, with the line end
@@ -54,7 +59,8 @@ private:
         std::size_t line;
     };
 
-    void readLine(const Line& a_line, bool& a_inSection);
+    void readLine(const Line& a_line, std::string& a_section);
+    std::optional<std::wstring> valueOf(const Entry* a_entry) const;
     const Entry* lastEntry(const char* a_key) const;
     const Line& anchorLine() const;
     std::string lineEndOf(const Line& a_line) const;
@@ -63,6 +69,7 @@ private:
 
     std::string m_bytes;
     std::vector<Line> m_lines;
-    std::vector<Entry> m_entries; // of [tavrin], in file order
+    std::vector<Entry> m_entries;                              // of [tavrin], in file order
+    std::vector<std::pair<std::string, Entry>> m_otherEntries; // with their section, lower case
     std::size_t m_sectionLine = noLine;
 };

@@ -1,12 +1,15 @@
 #include "launcher/launcher_host.h"
 
 #include "launcher/installed_java.h"
-#include "launcher/messages.h"
-
 #include "platform/console.h"
 #include "platform/folder_dialog.h"
 #include "platform/system_library.h"
+#include "platform/window_system.h"
 #include "process/process_executor.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
 
 int SystemHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) {
     const auto show = systemFunction<decltype(MessageBoxW)>(L"user32.dll", "MessageBoxW");
@@ -14,8 +17,16 @@ int SystemHost::showMessage(const std::wstring& a_text, const wchar_t* a_caption
     return show != nullptr ? show(nullptr, a_text.c_str(), a_caption, a_flags) : 0;
 }
 
-std::wstring SystemHost::chooseJavaFolder() {
-    return browseForJavaFolder(messages::javaFolderDialogTitle);
+std::wstring SystemHost::chooseJavaFolder(const std::wstring& a_title) {
+    return browseForJavaFolder(a_title.c_str());
+}
+
+void SystemHost::openAddress(const std::wstring& a_address) {
+    const auto open = systemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    if (open != nullptr) {
+        // Nothing more to do when the browser does not come up.
+        open(nullptr, L"open", a_address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
 }
 
 std::vector<std::wstring> SystemHost::installedJavaRuntimes() {
@@ -26,11 +37,22 @@ ProcessResult SystemHost::runProcess(const ProcessRequest& a_request) {
     return executeProcess(a_request);
 }
 
+void SystemHost::handOverForeground(DWORD a_processId, bool a_launcherWaits) {
+    allowForeground(a_processId);
+    if (a_launcherWaits) {
+        endStartupCursor();
+    }
+}
+
+bool SystemHost::activateWindowOf(DWORD a_processId) {
+    return bringWindowForward(a_processId);
+}
+
 int ConsoleHost::showMessage(const std::wstring& a_text, const wchar_t*, UINT) {
     writeStandardError(a_text + L"\r\n");
     return IDOK; // nothing is asked: the launcher acts as if OK was pressed
 }
 
-std::wstring ConsoleHost::chooseJavaFolder() {
+std::wstring ConsoleHost::chooseJavaFolder(const std::wstring&) {
     return std::wstring(); // as if cancelled
 }

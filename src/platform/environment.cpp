@@ -19,6 +19,13 @@ std::wstring expandEnvironmentVariables(const std::wstring& a_text) {
     return expanded;
 }
 
+std::wstring userLanguage() {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH];
+    const int length = LCIDToLocaleName(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), name,
+                                        LOCALE_NAME_MAX_LENGTH, 0);
+    return length > 1 ? std::wstring(name, static_cast<std::size_t>(length - 1)) : std::wstring();
+}
+
 std::wstring environmentVariable(const wchar_t* a_name) {
     // An empty variable answers 0 too: the same as one not set.
     return textFromSystem([a_name](wchar_t* a_buffer, unsigned long a_size) {

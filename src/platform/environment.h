@@ -6,5 +6,9 @@
 // does it: a variable that is not set stays as written.
 std::wstring expandEnvironmentVariables(const std::wstring& a_text);
 
+// The user's UI language as a locale name, such as de-DE; empty when the
+// system does not tell.
+std::wstring userLanguage();
+
 // The value of an environment variable; empty when it is not set.
 std::wstring environmentVariable(const wchar_t* a_name);

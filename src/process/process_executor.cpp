@@ -94,12 +94,14 @@ void lockCapture(NamedMutex& a_lock, const std::wstring& a_baseName, DWORD a_tim
     }
 }
 
-// Starts the child and, when asked, waits for it. Returns the result code.
-int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files, bool a_wait,
-             DWORD a_timeoutMs) {
+// Starts the child and, when asked, waits for it. Returns the result code;
+// a_processId receives the child's id.
+int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files,
+             const ProcessRequest& a_request, DWORD& a_processId, DWORD& a_exitCode) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.dwFlags =
+        STARTF_USESTDHANDLES | (a_request.startupFeedback ? STARTF_FORCEONFEEDBACK : 0);
     startup.hStdInput = a_files.input.get();
     startup.hStdOutput = a_files.output.get();
     startup.hStdError = a_files.error.get();
@@ -112,10 +114,17 @@ int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files, bool 
     }
     const UniqueHandle child(process.hProcess);
     const UniqueHandle childThread(process.hThread);
-    if (a_wait && WaitForSingleObject(child.get(), a_timeoutMs) == WAIT_TIMEOUT) {
+    a_processId = process.dwProcessId;
+    if (a_request.observer != nullptr) {
+        a_request.observer->started(process.dwProcessId);
+    }
+    if (a_request.wait && WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_TIMEOUT) {
         // Not waited for again: the read-back takes what is on disk by then.
         TerminateProcess(child.get(), terminatedExitCode); // result ignored
         return processTimedOut;
+    }
+    if (a_request.wait) {
+        GetExitCodeProcess(child.get(), &a_exitCode); // for the log only
     }
     return processSucceeded;
 }
@@ -193,6 +202,7 @@ ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
     }
     const UniqueHandle child(process.hProcess);
     const UniqueHandle childThread(process.hThread);
+    result.processId = process.dwProcessId;
     if (job) {
         // Refused where the launcher is itself in a job that allows no other
         // (Windows 7): the child then runs without one.
@@ -202,6 +212,9 @@ ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
             result.code = processStartFailed;
             return result;
         }
+    }
+    if (a_request.observer != nullptr) {
+        a_request.observer->started(process.dwProcessId);
     }
     if (a_request.wait && WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(child.get(), &result.exitCode);
@@ -228,7 +241,7 @@ ProcessResult executeProcess(const ProcessRequest& a_request) {
         return result;
     }
     std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
-    result.code = runChild(commandLine, files, a_request.wait, a_request.timeoutMs);
+    result.code = runChild(commandLine, files, a_request, result.processId, result.exitCode);
     // Closed before reading back, so an ended child's output is all on disk.
     files.close();
     if (result.code == processStartFailed || !collecting) {

@@ -11,6 +11,15 @@ constexpr int processStartFailed = -2;    // e.g. the program was not found
 constexpr int processTimedOut = -3;       // the child was terminated
 constexpr int readBackFailed = -4;        // an output file could not be reopened
 
+// Told the child's process id as soon as it runs, before any waiting.
+class StartObserver {
+public:
+    virtual void started(DWORD a_processId) = 0;
+
+protected:
+    ~StartObserver() = default;
+};
+
 struct ProcessRequest {
     std::wstring commandLine;
     // The redirection files are this path followed by ".output.file",
@@ -25,13 +34,18 @@ struct ProcessRequest {
     // The child ends when this process ends, however it ends (a job object
     // that kills on close); programs the child starts itself break away.
     bool endWithLauncher = false;
+    // The system shows the "starting" cursor until the child asks for its
+    // first window message (or a time-out passes).
+    bool startupFeedback = false;
+    StartObserver* observer = nullptr;
 };
 
 struct ProcessResult {
     int code = processSucceeded;
     std::string output; // what the child wrote, read back in text mode
     std::string error;
-    DWORD exitCode = 0; // the child's, when it was waited for to its end
+    DWORD exitCode = 0;  // the child's, when it was waited for to its end
+    DWORD processId = 0; // the child's, once started
 };
 
 // Runs the request's command line as a child whose standard output, error and

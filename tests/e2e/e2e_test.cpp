@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -719,6 +720,149 @@ TEST(EndToEnd, TenLaunchersAtOnceLeaveOneCompleteSettingsFile) {
         << "a temporary file was left behind";
 }
 
+// --- The author's messages and the log ---
+
+// With java-download-url, the last box asks, with Yes and No.
+TEST(EndToEnd, TheDownloadQuestionHasYesAndNo) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith(
+        {{"min-java-version", "11"}, {"java-download-url", "https://example.com/java"}}));
+    const RunResult result = typical.app.run({press(IDNO)});
+    EXPECT_EQ(result.exitCode, -5);
+    expectDialogs(result.dialogs,
+                  {Dialog{false,
+                          L"Error",
+                          expected::versionUnsuitable(L"11") +
+                              L"\r\n\r\nDo you want to open the Java download page?",
+                          {L"&Yes", L"&No"},
+                          false}});
+}
+
+// Launchers started together, logging to one file: each start's lines stay
+// together.
+TEST(EndToEnd, LaunchersLoggingToOneFileKeepTheirLinesTogether) {
+    const ScratchFolder logs(L"tavrin-log");
+    const std::wstring log = logs / L"tavrin.log";
+    std::vector<std::unique_ptr<TypicalApplication>> applications;
+    std::vector<ChildProcess> launchers;
+    for (int i = 0; i < 4; ++i) {
+        applications.push_back(std::make_unique<TypicalApplication>());
+        applications.back()->app.writeSettings(settingsWith());
+        applications.back()->app.environment[L"TAVRIN_LOG"] = log;
+        launchers.push_back(applications.back()->app.start());
+    }
+    for (ChildProcess& launcher : launchers) {
+        EXPECT_EQ(waitForChild(launcher, 60000), 0u);
+    }
+    const std::string text = readFileBytes(log);
+    std::size_t starts = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n\r\n", at);
+        ASSERT_NE(end, std::string::npos) << text;
+        const std::string block = text.substr(at, end - at);
+        EXPECT_NE(block.find(" start\r\nlauncher: "), std::string::npos) << block;
+        EXPECT_EQ(block.find(" start\r\n", block.find(" start\r\n") + 1), std::string::npos)
+            << "two starts mixed:\n"
+            << block;
+        EXPECT_NE(block.find("\r\nend: exit code 0: the application was started\r\ntotal: "),
+                  std::string::npos)
+            << block;
+        ++starts;
+        at = end + 4;
+    }
+    EXPECT_EQ(starts, 4u);
+}
+
+// --- single-run-activate ---
+
+DWORD processIdIn(const std::wstring& a_file) {
+    for (int i = 0; i < 1000 && (!pathExists(a_file) || readFileBytes(a_file).empty()); ++i) {
+        Sleep(10);
+    }
+    return pathExists(a_file)
+               ? static_cast<DWORD>(std::strtoul(readFileBytes(a_file).c_str(), nullptr, 10))
+               : 0;
+}
+
+std::string waitForText(const std::wstring& a_file, const std::string& a_text) {
+    std::string seen;
+    for (int i = 0; i < 1000 && seen != a_text; ++i) {
+        seen = pathExists(a_file) ? readFileBytes(a_file) : "";
+        Sleep(10);
+    }
+    return seen;
+}
+
+void endProcess(DWORD a_processId) {
+    const UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, a_processId));
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 10000);
+}
+
+// A second start brings the running application's window forward, restored,
+// with no box, whether the first launcher still waits or is long gone; once
+// the application has ended, the next start starts it again.
+TEST(EndToEnd, ASecondStartBringsTheRunningApplicationForward) {
+    for (const char* wait : {"1", "0"}) {
+        SCOPED_TRACE(std::string("wait-for-exit=") + wait);
+        TypicalApplication typical;
+        const std::string mutexName =
+            "TavrinActivate." + std::to_string(GetCurrentProcessId()) + "." + wait;
+        typical.app.writeSettings(settingsWith({{"single-run-mutex", mutexName},
+                                                {"single-run-activate", "1"},
+                                                {"wait-for-exit", wait}}));
+        const std::wstring window = typical.app.scratch() / L"window.txt";
+        const std::wstring pid = typical.app.scratch() / L"application.pid";
+        typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"20000";
+        typical.app.environment[L"FAKE_JAVA_RUN_WINDOW"] = window;
+        typical.app.environment[L"FAKE_JAVA_RUN_PID"] = pid;
+        ChildProcess first = typical.app.start();
+        ASSERT_EQ(waitForText(window, "minimised"), "minimised");
+        if (std::string(wait) == "0") {
+            EXPECT_EQ(typical.app.drive(first, {}).exitCode, 0);
+        }
+
+        const RunResult second = typical.app.run();
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_TRUE(second.dialogs.empty());
+        EXPECT_EQ(waitForText(window, "restored"), "restored");
+        endProcess(processIdIn(pid));
+        if (std::string(wait) == "1") {
+            EXPECT_EQ(typical.app.drive(first, {}).exitCode, 0);
+        }
+
+        typical.app.environment.erase(L"FAKE_JAVA_RUN_WINDOW");
+        typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"0";
+        const std::size_t runsBefore = typical.app.javaRuns().size();
+        EXPECT_EQ(typical.app.run().exitCode, 0);
+        // Without waiting, the launcher may end before its application has
+        // recorded its run.
+        for (int i = 0; i < 500 && typical.app.javaRuns().size() < runsBefore + 2; ++i) {
+            Sleep(10);
+        }
+        EXPECT_EQ(typical.app.javaRuns().size(), runsBefore + 2) << "not started again";
+    }
+}
+
+// A running application without a window: the "Wait" box, as without the
+// switch.
+TEST(EndToEnd, ASecondStartFindingNoWindowShowsTheWaitBox) {
+    TypicalApplication typical;
+    const std::string mutexName = "TavrinActivate." + std::to_string(GetCurrentProcessId());
+    typical.app.writeSettings(settingsWith(
+        {{"single-run-mutex", mutexName}, {"single-run-activate", "1"}, {"wait-for-exit", "0"}}));
+    const std::wstring pid = typical.app.scratch() / L"application.pid";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"20000";
+    typical.app.environment[L"FAKE_JAVA_RUN_PID"] = pid;
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const DWORD application = processIdIn(pid);
+    ASSERT_NE(application, 0u);
+    const RunResult second = typical.app.run({press(IDOK)});
+    EXPECT_EQ(second.exitCode, 0);
+    expectDialogs(second.dialogs, {waitBox()});
+    endProcess(application);
+}
+
 // --- The console launcher, tavrinc.exe ---
 
 // An inheritable file for a console launcher's standard handle.
@@ -856,15 +1000,6 @@ TEST(ConsoleLauncher, MessagesGoToStandardError) {
         EXPECT_EQ(run.output, "");
         EXPECT_FALSE(run.showedWindow);
     }
-}
-
-DWORD processIdIn(const std::wstring& a_file) {
-    for (int i = 0; i < 1000 && (!pathExists(a_file) || readFileBytes(a_file).empty()); ++i) {
-        Sleep(10);
-    }
-    return pathExists(a_file)
-               ? static_cast<DWORD>(std::strtoul(readFileBytes(a_file).c_str(), nullptr, 10))
-               : 0;
 }
 
 // A launcher ended from outside (a CI time-out, Task Manager) takes its

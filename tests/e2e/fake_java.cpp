@@ -17,6 +17,9 @@
 //   FAKE_JAVA_RUN_PID     a file into which a "-jar" run writes its process id
 //   FAKE_JAVA_RUN_START   a command line a "-jar" run starts, and leaves
 //   FAKE_JAVA_EXIT        a "-jar" run's exit code (default 0)
+//   FAKE_JAVA_RUN_WINDOW  a file: a "-jar" run shows a window, minimised, for
+//                         FAKE_JAVA_RUN_MS, and writes "minimised" into the
+//                         file, then "restored" once it is no longer
 //   FAKE_JAVA_RECORD      a file to which every run appends its record:
 //                         exe=, cmdline=, arg= (one per argument as the C
 //                         runtime splits them), cwd=, stdin=, then "---"
@@ -59,10 +62,11 @@ std::string readFile(const std::wstring& a_path) {
 // The environment's FAKE_JAVA_ variables, then the file beside the program.
 std::map<std::string, std::string> configuration() {
     std::map<std::string, std::string> settings;
-    for (const char* name : {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS",
-                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT",
-                             "FAKE_JAVA_RUN_ERROR", "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID",
-                             "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT", "FAKE_JAVA_RECORD"}) {
+    for (const char* name :
+         {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS", "FAKE_JAVA_RUN_MS",
+          "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT", "FAKE_JAVA_RUN_ERROR",
+          "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID", "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT",
+          "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -172,6 +176,33 @@ void startDetached(const std::string& a_commandLine) {
     }
 }
 
+// A minimised window for a_milliseconds, its state reported in a_file.
+void showWindow(const std::wstring& a_file, DWORD a_milliseconds) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"FakeJavaApplication";
+    RegisterClassW(&windowClass);
+    HWND window =
+        CreateWindowW(L"FakeJavaApplication", L"Fake Java application", WS_OVERLAPPEDWINDOW, 0, 0,
+                      320, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWMINIMIZED);
+    writeText(a_file, IsIconic(window) ? "minimised" : "not minimised");
+    bool restored = false;
+    const ULONGLONG end = GetTickCount64() + a_milliseconds;
+    while (GetTickCount64() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+        if (!restored && !IsIconic(window)) {
+            restored = true;
+            writeText(a_file, "restored");
+        }
+        Sleep(10);
+    }
+}
+
 DWORD milliseconds(const std::map<std::string, std::string>& a_settings, const char* a_name) {
     const auto found = a_settings.find(a_name);
     return found == a_settings.end() ? 0 : std::strtoul(found->second.c_str(), nullptr, 10);
@@ -212,7 +243,12 @@ int wmain(int argc, wchar_t** argv) {
             writeText(wide(pidFile), std::to_string(GetCurrentProcessId()));
         }
         startDetached(rawSetting(settings, "FAKE_JAVA_RUN_START"));
-        Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+        const std::string windowFile = rawSetting(settings, "FAKE_JAVA_RUN_WINDOW");
+        if (windowFile.empty()) {
+            Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+        } else {
+            showWindow(wide(windowFile), milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+        }
         const auto marker = settings.find("FAKE_JAVA_RUN_MARKER");
         if (marker != settings.end()) {
             CloseHandle(CreateFileW(wide(marker->second).c_str(), GENERIC_WRITE, 0, nullptr,

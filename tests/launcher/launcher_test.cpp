@@ -2,7 +2,9 @@
 
 #include "expected_messages.h"
 #include "launcher/settings.h"
+#include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/process_record.h"
 #include "scripted_host.h"
 #include "test_support.h"
 
@@ -362,6 +364,161 @@ TEST_F(UserSettings, AReadOnlySettingsFileSendsTheRuntimeToTheUsersFile) {
     EXPECT_EQ(filesMatching(localData / L"Example App\\*.tmp"), std::vector<std::wstring>{});
 }
 
+// Wine does not enforce the foreground rules, so the hand-over is checked
+// through the seam that reaches the window system: right after the start,
+// before any waiting, with the application's process id; a launcher that
+// waits also ends its own "starting" cursor. The console launcher hands over
+// nothing.
+TEST_F(RunLauncher, TheApplicationMayTakeTheForeground) {
+    const struct {
+        const char* wait;
+        LauncherKind kind;
+        std::vector<std::wstring> afterLaunch;
+    } cases[] = {
+        {"0", LauncherKind::windowed, {L"foreground 4242"}},
+        {"1", LauncherKind::windowed, {L"foreground 4242, cursor ends"}},
+        {"1", LauncherKind::console, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wait);
+        writeSettings(settingsWith(std::string("wait-for-exit=") + c.wait + "\r\n"));
+        host.log.clear();
+        host.processAnswers = {java16, Answer{0, "", "", 0, 4242}};
+        EXPECT_EQ(runLauncher(host, mutex, {}, c.kind), 0);
+        std::vector<std::wstring> expected{L"run java -version",
+                                           L"run java.exe -jar  \"" + jarPath + L"\" "};
+        expected.insert(expected.end(), c.afterLaunch.begin(), c.afterLaunch.end());
+        EXPECT_EQ(host.log, expected);
+    }
+}
+
+// The author's texts for two ends that are silent without them, and the
+// download question with java-download-url, Yes opening the address.
+TEST_F(RunLauncher, TheAuthorsTextsForSilentEndsAndTheDownloadQuestion) {
+    const std::string messages = "[tavrin.messages]\r\nlaunch-failed=Could not start.\r\n"
+                                 "java-timeout=Java took too long.\r\n";
+    const std::string download = "java-download-url=https://example.com/java\r\n";
+    const std::wstring tooOld = expected::versionUnsuitable(L"11");
+    const std::wstring question = L"\r\n\r\nDo you want to open the Java download page?";
+    const struct {
+        const char* name;
+        std::string settings;
+        std::vector<Answer> runs;
+        std::vector<int> answers;
+        int exitCode;
+        std::vector<std::wstring> afterRuns;
+    } cases[] = {
+        {"launch failed",
+         settingsWith("") + messages,
+         {java16, {-2, "", ""}},
+         {},
+         -6,
+         {L"box Error: Could not start."}},
+        {"launch failed, no text", settingsWith(""), {java16, {-2, "", ""}}, {}, -6, {}},
+        {"timed out",
+         settingsWith("") + messages,
+         {{-3, "", ""}},
+         {},
+         -5,
+         {L"box Error: Java took too long."}},
+        {"timed out, no text", settingsWith(""), {{-3, "", ""}}, {}, -5, {}},
+        {"download: Yes",
+         settingsWith("min-java-version=11\r\n" + download),
+         {java16},
+         {IDYES},
+         -5,
+         {L"box Error: " + tooOld + question, L"open https://example.com/java"}},
+        {"download: No",
+         settingsWith("min-java-version=11\r\n" + download),
+         {java16},
+         {IDNO},
+         -5,
+         {L"box Error: " + tooOld + question}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeSettings(c.settings);
+        host = ScriptedHost();
+        host.boxAnswers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(runWith(c.runs), c.exitCode);
+        std::vector<std::wstring> log(host.log.begin() + static_cast<long>(c.runs.size()),
+                                      host.log.end());
+        EXPECT_EQ(log, c.afterRuns);
+        if (c.answers.empty() == false) {
+            EXPECT_EQ(host.messages.back().flags, static_cast<UINT>(MB_YESNO));
+        }
+    }
+}
+
+// The log of a start: what was read, tried, shown and started, and how the
+// start ended; appended, one start after the other.
+TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
+    const ScratchFolder logs;
+    const std::wstring logFile = logs / L"tavrin.log";
+    SetEnvironmentVariableW(L"TAVRIN_LOG", logFile.c_str());
+    const std::wstring versionCheck = L"runtime (the search path): java -version: ";
+    const struct {
+        const char* name;
+        std::string keys;
+        std::vector<Answer> runs;
+        int exitCode;
+        std::vector<std::wstring> lines; // in this order, each the start of a line
+        const char* verdict;
+    } cases[] = {
+        {"success",
+         "java-options=-Xmx1g\r\n",
+         {java16, started},
+         0,
+         {L"launcher: " + moduleRelativePath(L""), L"settings file: " + settingsPath,
+          L"  jar-file-name: " + jarPath, L"  min-java-version: 1.6",
+          L"  max-java-version: (absent)", L"  java-options: -Xmx1g", versionCheck,
+          L"launch: java.exe -Xmx1g -jar  \"" + jarPath + L"\" ",
+          L"end: exit code 0: the application was started", L"total: "},
+         "; verdict: accepted"},
+        {"too old",
+         "min-java-version=11\r\n",
+         {java16},
+         -5,
+         {versionCheck, L"box Error: " + expected::versionUnsuitable(L"11"), L"  answer: OK",
+          L"end: exit code -5: no Java runtime was accepted"},
+         "; verdict: too old"},
+        {"timed out",
+         "",
+         {{-3, "", ""}},
+         -5,
+         {versionCheck, L"end: exit code -5: no Java runtime was accepted"},
+         "; verdict: timed out"},
+        {"launch failed",
+         "",
+         {java16, {-2, "", ""}},
+         -6,
+         {L"launch: ", L"end: exit code -6: the application could not be started"},
+         "; verdict: accepted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(logFile.c_str());
+        writeSettings(settingsWith(c.keys));
+        host = ScriptedHost();
+        EXPECT_EQ(runWith(c.runs), c.exitCode);
+        const std::string written = readFileBytes(logFile);
+        std::size_t at = 0;
+        for (const std::wstring& line : c.lines) {
+            const std::size_t found = written.find("\r\n" + utf8(line), at);
+            EXPECT_NE(found, std::string::npos) << utf8(line) << "\nin\n" << written;
+            at = found == std::string::npos ? at : found + 1;
+        }
+        EXPECT_NE(written.find(c.verdict), std::string::npos) << written;
+    }
+
+    // A log that cannot be written (a folder) changes nothing of the start.
+    SetEnvironmentVariableW(L"TAVRIN_LOG", logs.path().c_str());
+    host = ScriptedHost();
+    writeSettings(settingsWith(""));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+}
+
 class SingleInstance : public RunLauncher {
 protected:
     const std::wstring mutexName =
@@ -385,6 +542,29 @@ TEST_F(SingleInstance, TheConsoleLauncherSaysSoWithoutAWindowToClose) {
     writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
     EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), 0);
     EXPECT_EQ(host.log, std::vector<std::wstring>{L"box Wait: " + expected::alreadyRunningConsole});
+}
+
+// single-run-activate: the first launcher keeps the application's process id
+// under the mutex's name; a second start brings its window forward, or shows
+// the "Wait" box when it has none or no id is kept.
+TEST_F(SingleInstance, ASecondStartActivatesTheRunningApplicationsWindow) {
+    UniqueHandle first(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
+    writeSettings(
+        settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\nsingle-run-activate=1\r\n"));
+    EXPECT_EQ(runWith({}), 0);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{waitBox}) << "no process id kept";
+
+    ProcessRecord record;
+    ASSERT_TRUE(record.create(mutexName + L".tavrin-application"));
+    record.set(777);
+    host.log.clear();
+    EXPECT_EQ(runWith({}), 0);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"activate 777", waitBox})) << "no window";
+
+    host.log.clear();
+    host.windowProcesses = {777};
+    EXPECT_EQ(runWith({}), 0);
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"activate 777"});
 }
 
 TEST_F(SingleInstance, TheMutexIsHeldUntilItsOwnerReleasesIt) {
@@ -417,6 +597,18 @@ TEST_F(SingleInstance, AnEmptyNameMeansNoRule) {
     writeSettings(settingsWith("single-run-mutex=\r\n"));
     EXPECT_EQ(runWith({java16, started}), 0);
     EXPECT_FALSE(mutex.held());
+}
+
+// Run by the entry launcher_tests_german, with LC_ALL=de_DE.UTF-8, which
+// makes Wine's UI language German: the texts of [tavrin.messages.de] count.
+TEST_F(RunLauncher, GermanUserGetsTheGermanTexts) {
+    ASSERT_EQ(userLanguage(), L"de-DE") << "runs with LC_ALL=de_DE.UTF-8";
+    writeSettings("[tavrin]\r\njar-file-name=lib\\app.jar\r\n[tavrin.messages]\r\n"
+                  "ini-invalid=Invalid.\r\n[tavrin.messages.de]\r\n"
+                  "ini-invalid=Die Einstellungen sind ung\xC3\xBCltig.\r\n");
+    EXPECT_EQ(runWith({}), -4);
+    EXPECT_EQ(host.log,
+              std::vector<std::wstring>{L"box Error: Die Einstellungen sind ung\u00fcltig."});
 }
 
 } // namespace

@@ -19,8 +19,13 @@ int ScriptedHost::showMessage(const std::wstring& a_text, const wchar_t* a_capti
     return answer;
 }
 
-std::wstring ScriptedHost::chooseJavaFolder() {
+void ScriptedHost::openAddress(const std::wstring& a_address) {
+    log.push_back(L"open " + a_address);
+}
+
+std::wstring ScriptedHost::chooseJavaFolder(const std::wstring& a_title) {
     log.push_back(L"folder");
+    folderTitles.push_back(a_title);
     if (folderAnswers.empty()) {
         ADD_FAILURE() << "unexpected folder dialog";
         return std::wstring();
@@ -46,5 +51,24 @@ ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     }
     const ProcessAnswer answer = processAnswers.front();
     processAnswers.pop_front();
-    return ProcessResult{answer.result, answer.outputText, answer.errorText, answer.exitCode};
+    if (answer.result == processSucceeded && a_request.observer != nullptr) {
+        a_request.observer->started(answer.processId);
+    }
+    return ProcessResult{answer.result, answer.outputText, answer.errorText, answer.exitCode,
+                         answer.processId};
+}
+
+void ScriptedHost::handOverForeground(DWORD a_processId, bool a_launcherWaits) {
+    log.push_back(L"foreground " + std::to_wstring(a_processId) +
+                  (a_launcherWaits ? L", cursor ends" : L""));
+}
+
+bool ScriptedHost::activateWindowOf(DWORD a_processId) {
+    log.push_back(L"activate " + std::to_wstring(a_processId));
+    for (DWORD process : windowProcesses) {
+        if (process == a_processId) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -15,6 +15,7 @@ public:
         std::string outputText;
         std::string errorText;
         DWORD exitCode = 0;
+        DWORD processId = 0;
     };
 
     struct ProcessCall {
@@ -49,7 +50,15 @@ public:
     std::vector<std::wstring> log;
 
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
-    std::wstring chooseJavaFolder() override;
+    // Logged as "folder" (the title in folderTitles) and "open ADDRESS".
+    std::wstring chooseJavaFolder(const std::wstring& a_title) override;
+    void openAddress(const std::wstring& a_address) override;
+    std::vector<std::wstring> folderTitles;
     std::vector<std::wstring> installedJavaRuntimes() override;
     ProcessResult runProcess(const ProcessRequest& a_request) override;
+    // Logged as "foreground PID" (", cursor ends" when the launcher waits)
+    // and "activate PID"; windowProcesses are the processes with a window.
+    void handOverForeground(DWORD a_processId, bool a_launcherWaits) override;
+    bool activateWindowOf(DWORD a_processId) override;
+    std::vector<DWORD> windowProcesses;
 };

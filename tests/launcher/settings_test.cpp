@@ -1,5 +1,7 @@
 #include "launcher/settings.h"
 
+#include "launcher/message_texts.h"
+
 #include "expected_messages.h"
 #include "platform/paths.h"
 #include "platform/unique_handle.h"
@@ -44,11 +46,11 @@ protected:
             ADD_FAILURE() << "the settings did not load";
             return {};
         }
-        if (!findSettingsSection(*file, host)) {
+        if (!findSettingsSection(*file, host, MessageTexts())) {
             ADD_FAILURE() << "no [tavrin] section";
             return {};
         }
-        return readLauncherSettings(*file, host);
+        return readLauncherSettings(*file, host, MessageTexts());
     }
 
     ScratchFolder scratch;
@@ -170,6 +172,22 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          section(validKeys + "max-java-version=1.6.0_45\r\n"),
          true,
          {}},
+        {"java-download-url https",
+         section(validKeys + "java-download-url=https://x.org/j\r\n"),
+         true,
+         {}},
+        {"java-download-url HTTP",
+         section(validKeys + "java-download-url=HTTP://x.org/j\r\n"),
+         true,
+         {}},
+        {"java-download-url a file",
+         section(validKeys + "java-download-url=file:///C:/x.exe\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url a program",
+         section(validKeys + "java-download-url=calc.exe\r\n"),
+         false,
+         {invalidBox()}},
         {"user-settings empty: none", section(validKeys + "user-settings=\r\n"), true, {}},
         {"user-settings a plain name",
          section(validKeys + "user-settings=Example App 2\r\n"),
@@ -395,11 +413,12 @@ TEST(LoadSettingsStore, EmptyOrUnreadableFilesDoNotLoad) {
 
 TEST(FindSettingsSection, MissingSectionShowsTheInvalidBox) {
     ScriptedHost host;
-    EXPECT_FALSE(findSettingsSection(
-        SettingsFile("; only a comment\r\n[other]\r\njar-file-name=x.jar\r\n"), host));
+    EXPECT_FALSE(
+        findSettingsSection(SettingsFile("; only a comment\r\n[other]\r\njar-file-name=x.jar\r\n"),
+                            host, MessageTexts()));
     EXPECT_EQ(host.log, std::vector<std::wstring>{invalidBox()});
     host.log.clear();
-    EXPECT_TRUE(findSettingsSection(SettingsFile("[TAVRIN]\r\n"), host));
+    EXPECT_TRUE(findSettingsSection(SettingsFile("[TAVRIN]\r\n"), host, MessageTexts()));
     EXPECT_TRUE(host.log.empty());
 }
 

@@ -1,4 +1,5 @@
 #include "launcher/launcher_host.h"
+#include "launcher/message_texts.h"
 
 #include "dialog_driver.h"
 #include "expected_messages.h"
@@ -109,7 +110,7 @@ protected:
                 }
                 driver::press(a_dialog, a_confirm && selected ? IDOK : IDCANCEL);
             });
-            chosen = host.chooseJavaFolder();
+            chosen = host.chooseJavaFolder(MessageTexts().text(MessageKey::folderDialogTitle));
         }
         EXPECT_TRUE(selected);
         EXPECT_EQ(title, expected::folderDialogTitle);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class SettingsFile;
+
+// The messages an author may give texts of their own, with their keys in
+// tavrin.ini (see message_texts.cpp).
+enum class MessageKey {
+    iniInvalid,
+    jarNotFound,
+    alreadyStarted,
+    javaVersionUnreadable,
+    javaUnsuitable,
+    javaUnsuitableRetry,
+    javaNotFound,
+    folderDialogTitle,
+    launchFailed, // no built-in text: without the author's, that end is silent
+    javaTimeout,  // likewise
+    downloadQuestion,
+};
+
+// The texts the user reads: the author's, looked up in
+// [tavrin.messages.<language>] (such as de-DE), [tavrin.messages.<language
+// without its region>] (de), then [tavrin.messages]; else the built-in text.
+// A key that is absent or empty keeps the built-in text.
+class MessageTexts {
+public:
+    MessageTexts() = default; // the built-in texts only
+    MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language);
+
+    // The text for a_key. a_fill stands for {version} (min-java-version) or,
+    // in jar-not-found, {path} (the JAR's path), where the built-in text
+    // shows them; "\n" written in the author's text is a line break (CR LF).
+    std::wstring text(MessageKey a_key, const std::wstring& a_fill = L"") const;
+
+    // Whether the author gave a text for a_key.
+    bool given(MessageKey a_key) const { return !authorsText(a_key).empty(); }
+
+private:
+    std::wstring authorsText(MessageKey a_key) const;
+
+    const SettingsFile* m_settings = nullptr;
+    std::vector<std::string> m_sections; // in the order they are looked in
+};
