@@ -252,7 +252,7 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     if (!enterExecutableFolder()) {
         return log.end(exit_codes::unexpectedFailure, L"no folder can be the current directory");
     }
-    log.line(formatWideString(L"launcher: %s, process %lu", moduleRelativePath(L"").c_str(),
+    log.line(formatWideString(L"launcher: %s, process %lu", executablePath().c_str(),
                               GetCurrentProcessId()));
     const std::wstring settingsPath = moduleRelativePath(settingsFileName);
     log.line(L"settings file: " + settingsPath);

@@ -11,14 +11,6 @@
 
 namespace {
 
-// The call cuts the path silently when the buffer is full, so the buffer
-// grows until the whole path fits: installs deep in long paths work.
-std::wstring executablePath() {
-    return textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
-        return GetModuleFileNameW(GetModuleHandleW(nullptr), a_buffer, a_size);
-    });
-}
-
 std::wstring executableFolder() {
     std::wstring path = executablePath();
     const std::size_t lastBackslash = path.rfind(L'\\');
@@ -27,6 +19,14 @@ std::wstring executableFolder() {
 }
 
 } // namespace
+
+// The call cuts the path silently when the buffer is full, so the buffer
+// grows until the whole path fits: installs deep in long paths work.
+std::wstring executablePath() {
+    return textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetModuleFileNameW(GetModuleHandleW(nullptr), a_buffer, a_size);
+    });
+}
 
 std::wstring moduleRelativePath(const std::wstring& a_name) {
     // The executable does not move while it runs.

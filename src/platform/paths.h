@@ -5,6 +5,9 @@
 // Every file the launcher names itself lives beside its executable, never in
 // the current directory.
 
+// The executable's own path.
+std::wstring executablePath();
+
 // The executable's folder, with its trailing backslash, followed by a_name;
 // nothing is normalised.
 std::wstring moduleRelativePath(const std::wstring& a_name);

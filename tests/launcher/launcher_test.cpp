@@ -469,7 +469,7 @@ TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
          "java-options=-Xmx1g\r\n",
          {java16, started},
          0,
-         {L"launcher: " + moduleRelativePath(L""), L"settings file: " + settingsPath,
+         {L"launcher: " + thisExecutablePath() + L", process ", L"settings file: " + settingsPath,
           L"  jar-file-name: " + jarPath, L"  min-java-version: 1.6",
           L"  max-java-version: (absent)", L"  java-options: -Xmx1g", versionCheck,
           L"launch: java.exe -Xmx1g -jar  \"" + jarPath + L"\" ",
