@@ -132,11 +132,13 @@ private:
         }
         std::wstring how; // for the log
         const Fit fit = judge(a_candidate, how);
-        if (m_request.log != nullptr) {
+        if (logging()) {
             m_request.log->line(L"runtime (" + sourceName(a_candidate.source) + L"): " + how);
         }
         return fit;
     }
+
+    bool logging() const { return m_request.log != nullptr && m_request.log->enabled(); }
 
     Fit judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
         JavaVersion version;
@@ -151,11 +153,14 @@ private:
         const ProcessResult report =
             runRedirected(m_host, ProcessRequest{a_candidate.versionCommand, versionCheckBaseName,
                                                  true, true, versionCheckTimeoutMs});
-        const std::wstring& text = fromAnsi(report.output.empty() ? report.error : report.output);
-        a_how = formatWideString(L"%s: %llu ms, exit code %ld, report: %s",
-                                 a_candidate.versionCommand.c_str(), GetTickCount64() - started,
-                                 static_cast<long>(report.exitCode),
-                                 text.substr(0, text.find_first_of(L"\r\n")).c_str());
+        if (logging()) {
+            const std::wstring text =
+                fromAnsi(report.output.empty() ? report.error : report.output);
+            a_how = formatWideString(L"%s: %llu ms, exit code %ld, report: %s",
+                                     a_candidate.versionCommand.c_str(), GetTickCount64() - started,
+                                     static_cast<long>(report.exitCode),
+                                     text.substr(0, text.find_first_of(L"\r\n")).c_str());
+        }
         if (report.code == processStartFailed) {
             a_how += L"; verdict: did not start";
             return Fit::didNotStart;

@@ -18,7 +18,6 @@
 namespace {
 
 constexpr DWORD mutexWaitMs = 100;
-constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 constexpr const wchar_t* launchBaseName = L"java.jar.run";
 
 // single-run-mutex, and whether a second start brings the running
@@ -35,7 +34,7 @@ std::wstring processRecordName(const std::wstring& a_mutexName) {
 
 // With single-run-activate, the running application's window comes forward
 // when it has one; otherwise the "Wait" message.
-void refuseSecondInstance(LauncherHost& a_host, LauncherKind a_kind, const SingleRunRule& a_rule,
+void refuseSecondInstance(LauncherHost& a_host, const SingleRunRule& a_rule,
                           const MessageTexts& a_texts) {
     if (a_rule.activate) {
         const DWORD running = ProcessRecord::read(processRecordName(a_rule.mutexName));
@@ -43,11 +42,8 @@ void refuseSecondInstance(LauncherHost& a_host, LauncherKind a_kind, const Singl
             return;
         }
     }
-    const bool builtInConsoleText =
-        a_kind == LauncherKind::console && !a_texts.given(MessageKey::alreadyStarted);
-    a_host.showMessage(builtInConsoleText ? std::wstring(messages::alreadyRunningConsole)
-                                          : a_texts.text(MessageKey::alreadyStarted),
-                       messages::alreadyRunningCaption, messages::alreadyRunningBox);
+    a_host.showMessage(a_texts.text(MessageKey::alreadyStarted), messages::alreadyRunningCaption,
+                       messages::alreadyRunningBox);
 }
 
 // Creates the mutex owned, or finds another launcher (or, with activation, its
@@ -55,7 +51,7 @@ void refuseSecondInstance(LauncherHost& a_host, LauncherKind a_kind, const Singl
 // for a mutex ends the start silently. With activation the application gets
 // a handle, so that the rule lasts as long as it runs.
 bool acquireSingleRunMutex(NamedMutex& a_mutex, const SingleRunRule& a_rule, LauncherHost& a_host,
-                           LauncherKind a_kind, const MessageTexts& a_texts, StartLog& a_log) {
+                           const MessageTexts& a_texts, StartLog& a_log) {
     const std::wstring logged = L"single-run-mutex " + a_rule.mutexName + L": ";
     const NamedMutex::Opened opened = a_mutex.open(a_rule.mutexName, true, a_rule.activate);
     if (opened == NamedMutex::Opened::failed) {
@@ -67,7 +63,7 @@ bool acquireSingleRunMutex(NamedMutex& a_mutex, const SingleRunRule& a_rule, Lau
         a_mutex.acquire(mutexWaitMs) == NamedMutex::Acquired::timedOut) {
         a_mutex.release(); // what is owned, if anything, and the handle
         a_log.line(logged + L"held by another launcher or its application");
-        refuseSecondInstance(a_host, a_kind, a_rule, a_texts);
+        refuseSecondInstance(a_host, a_rule, a_texts);
         return false;
     }
     a_log.line(logged + L"acquired");
@@ -84,7 +80,8 @@ JavaSearchRequest searchRequestFrom(const LauncherSettings& a_settings,
 }
 
 // Each key's value as the start uses it.
-void logSettings(StartLog& a_log, const LauncherSettings& a_settings) {
+void logSettings(StartLog& a_log, const LauncherSettings& a_settings,
+                 const std::wstring& a_logFile) {
     const auto text = [](const std::wstring& a_value) {
         return a_value.empty() ? std::wstring(L"(absent)") : a_value;
     };
@@ -108,7 +105,7 @@ void logSettings(StartLog& a_log, const LauncherSettings& a_settings) {
     a_log.line(L"  read-java-release: " + flag(a_settings.readJavaRelease));
     a_log.line(L"  user-settings: " + text(a_settings.userSettingsFolder));
     a_log.line(L"  java-download-url: " + text(a_settings.javaDownloadUrl));
-    a_log.line(L"  log-file: " + text(a_settings.logFile));
+    a_log.line(L"  log-file: " + text(a_logFile));
 }
 
 // The host, with every box, answer and choice written into the log.
@@ -118,8 +115,10 @@ public:
 
     int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override {
         const int answer = m_host.showMessage(a_text, a_caption, a_flags);
-        m_log.line(formatWideString(L"box %s: %s", a_caption, a_text.c_str()));
-        m_log.line(formatWideString(L"  answer: %s", answerName(answer)));
+        if (m_log.enabled()) {
+            m_log.line(L"box " + std::wstring(a_caption) + L": " + a_text);
+            m_log.line(L"  answer: " + std::wstring(answerName(answer)));
+        }
         return answer;
     }
     std::wstring chooseJavaFolder(const std::wstring& a_title) override {
@@ -142,8 +141,10 @@ public:
     }
     bool activateWindowOf(DWORD a_processId) override {
         const bool activated = m_host.activateWindowOf(a_processId);
-        m_log.line(formatWideString(L"running application, process %lu: %s", a_processId,
-                                    activated ? L"brought forward" : L"no window"));
+        if (m_log.enabled()) {
+            m_log.line(formatWideString(L"running application, process %lu: %s", a_processId,
+                                        activated ? L"brought forward" : L"no window"));
+        }
         return activated;
     }
 
@@ -244,16 +245,13 @@ std::wstring launchCommandLine(const std::wstring& a_javaCommand,
 
 int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind) {
-    StartLog log;
-    log.setPath(environmentVariable(L"TAVRIN_LOG"));
+    StartLog log(environmentVariable(L"TAVRIN_LOG"));
     LoggingHost host(a_realHost, log);
     // Relative paths then mean the launcher's folder, and the plain java
     // command is never taken from the folder the launcher was started in.
     if (!enterExecutableFolder()) {
         return log.end(exit_codes::unexpectedFailure, L"no folder can be the current directory");
     }
-    log.line(formatWideString(L"launcher: %s, process %lu", executablePath().c_str(),
-                              GetCurrentProcessId()));
     const std::wstring settingsPath = moduleRelativePath(settingsFileName);
     log.line(L"settings file: " + settingsPath);
     if (!fileExists(settingsPath)) {
@@ -265,7 +263,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         return log.end(exit_codes::settingsUnreadable,
                        L"tavrin.ini cannot be opened or read, or is empty");
     }
-    const MessageTexts texts(*settingsFile, userLanguage());
+    const std::wstring logFile = readLogFile(*settingsFile);
+    log.decide(logFile);
+    const MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);
     if (!findSettingsSection(*settingsFile, host, texts)) {
         return log.end(exit_codes::settingsSectionMissing, L"tavrin.ini has no [tavrin] section");
     }
@@ -275,7 +275,7 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     SingleRunRule rule{readSingleRunMutexName(*settingsFile), false};
     rule.activate = !rule.mutexName.empty() && readSingleRunActivate(*settingsFile);
     if (!rule.mutexName.empty() &&
-        !acquireSingleRunMutex(a_singleRunMutex, rule, host, a_kind, texts, log)) {
+        !acquireSingleRunMutex(a_singleRunMutex, rule, host, texts, log)) {
         return log.end(exit_codes::anotherInstanceRunning,
                        L"another launcher holds the single-run-mutex, or its name cannot be used "
                        L"for a mutex");
@@ -288,10 +288,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
 
     LauncherSettings settings = readLauncherSettings(*settingsFile, host, texts);
     settings.singleRunMutexName = rule.mutexName;
-    if (log.path().empty() && !settings.logFile.empty()) {
-        log.setPath(settings.logFile);
+    if (log.enabled()) {
+        logSettings(log, settings, logFile);
     }
-    logSettings(log, settings);
     if (!settings.settingsValid) {
         return log.end(exit_codes::settingsInvalid,
                        L"the settings are invalid or the JAR is missing");

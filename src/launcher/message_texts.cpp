@@ -10,13 +10,14 @@ struct Message {
     const char* key;
     const wchar_t* builtIn; // may hold one %s, for what a_fill gives
     const wchar_t* placeholder;
+    const wchar_t* consoleBuiltIn = nullptr; // where the console launcher's differs
 };
 
 // In the order of MessageKey.
 constexpr Message catalog[] = {
     {"ini-invalid", messages::settingsInvalid, L""},
     {"jar-not-found", messages::jarMissing, L"{path}"},
-    {"already-started", messages::alreadyRunning, L""},
+    {"already-started", messages::alreadyRunning, L"", messages::alreadyRunningConsole},
     {"java-version-unreadable", messages::javaVersionUnreadable, L"{version}"},
     {"java-unsuitable", messages::javaVersionUnsuitable, L"{version}"},
     {"java-unsuitable-retry", messages::javaVersionUnsuitableAsk, L"{version}"},
@@ -43,8 +44,9 @@ void replaceAll(std::wstring& a_text, const std::wstring& a_from, const std::wst
 
 } // namespace
 
-MessageTexts::MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language)
-    : m_settings(&a_settings) {
+MessageTexts::MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language,
+                           bool a_console)
+    : m_settings(&a_settings), m_console(a_console) {
     const std::string language = encodeUtf8(a_language);
     const std::string base = "tavrin.messages";
     if (!language.empty()) {
@@ -74,7 +76,8 @@ std::wstring MessageTexts::text(MessageKey a_key, const std::wstring& a_fill) co
     const Message& message = messageOf(a_key);
     std::wstring text = authorsText(a_key);
     if (text.empty()) {
-        return formatWideString(message.builtIn, a_fill.c_str());
+        const bool console = m_console && message.consoleBuiltIn != nullptr;
+        return formatWideString(console ? message.consoleBuiltIn : message.builtIn, a_fill.c_str());
     }
     replaceAll(text, message.placeholder, a_fill);
     replaceAll(text, L"\\n", L"\r\n");

@@ -27,8 +27,11 @@ enum class MessageKey {
 // A key that is absent or empty keeps the built-in text.
 class MessageTexts {
 public:
-    MessageTexts() = default; // the built-in texts only
-    MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language);
+    MessageTexts() = default; // the windowed launcher's built-in texts only
+    // a_console: the console launcher's built-in texts, where they differ
+    // (it has no window to close).
+    MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language,
+                 bool a_console = false);
 
     // The text for a_key. a_fill stands for {version} (min-java-version) or,
     // in jar-not-found, {path} (the JAR's path), where the built-in text
@@ -42,5 +45,6 @@ private:
     std::wstring authorsText(MessageKey a_key) const;
 
     const SettingsFile* m_settings = nullptr;
+    bool m_console = false;
     std::vector<std::string> m_sections; // in the order they are looked in
 };

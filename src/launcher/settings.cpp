@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace {
 
 namespace keys {
@@ -33,8 +35,6 @@ constexpr const char* singleRunActivate = "single-run-activate";
 constexpr const char* javaDownloadUrl = "java-download-url";
 constexpr const char* logFile = "log-file";
 } // namespace keys
-
-constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 
 // A double quote cannot be in a Windows file name: such a JAR is missing.
 bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
@@ -108,12 +108,8 @@ bool readDownloadUrl(const SettingsFile& a_settings, std::wstring& a_url) {
     if (!value) {
         return true;
     }
-    std::wstring scheme = value->substr(0, value->find(L"//") + 2);
-    for (wchar_t& character : scheme) {
-        character = static_cast<wchar_t>(
-            character >= L'A' && character <= L'Z' ? character - L'A' + L'a' : character);
-    }
-    if (scheme != L"https://" && scheme != L"http://") {
+    if (!startsWithIgnoringCase(*value, L"https://") &&
+        !startsWithIgnoringCase(*value, L"http://")) {
         return false;
     }
     a_url = *value;
@@ -124,8 +120,7 @@ bool readDownloadUrl(const SettingsFile& a_settings, std::wstring& a_url) {
 // refuses in a file name.
 bool isPlainFolderName(const std::wstring& a_name) {
     for (wchar_t character : a_name) {
-        if (character < L' ' ||
-            std::wstring(L"<>:\"/\\|?*").find(character) != std::wstring::npos) {
+        if (character < L' ' || std::wcschr(L"<>:\"/\\|?*", character) != nullptr) {
             return false;
         }
     }
@@ -236,6 +231,11 @@ std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
     return a_settings.value(keys::singleRunMutex).value_or(std::wstring());
 }
 
+std::wstring readLogFile(const SettingsFile& a_settings) {
+    const std::optional<std::wstring> value = optionalValue(a_settings, keys::logFile);
+    return value ? configuredFilePath(expandEnvironmentVariables(*value)) : std::wstring();
+}
+
 bool readSingleRunActivate(const SettingsFile& a_settings) {
     bool activate = false;
     readSwitch(a_settings, keys::singleRunActivate, activate);
@@ -264,9 +264,6 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     valid = readDownloadUrl(a_settings, read.javaDownloadUrl) && valid;
-    if (const std::optional<std::wstring> log = optionalValue(a_settings, keys::logFile)) {
-        read.logFile = configuredFilePath(expandEnvironmentVariables(*log));
-    }
     read.settingsValid = valid;
     if (!valid) {
         a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,

@@ -26,7 +26,6 @@ struct LauncherSettings {
     bool findInstalledJava = true;
     bool readJavaRelease = false;
     std::wstring javaDownloadUrl; // http:// or https://
-    std::wstring logFile;         // its full path, variables expanded
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set; and the tavrin.ini found there, when there is one.
     std::wstring userSettingsFolder;
@@ -40,6 +39,9 @@ struct LauncherSettings {
 // backslash dropped ("\lib\app.jar" is "lib\app.jar").
 std::wstring configuredFilePath(const std::wstring& a_value);
 
+// The settings file's name, beside the launcher (and in the user's folder).
+constexpr const wchar_t* settingsFileName = L"tavrin.ini";
+
 // Reads the settings file. None when it cannot be opened or read, or holds
 // nothing (not even a section); nothing is shown.
 std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath);
@@ -51,6 +53,10 @@ bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
 
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
+
+// log-file: its full path (relative to the launcher's folder, variables
+// expanded); empty when the key is absent or empty.
+std::wstring readLogFile(const SettingsFile& a_settings);
 
 // single-run-activate: a second start brings the running application forward.
 bool readSingleRunActivate(const SettingsFile& a_settings);

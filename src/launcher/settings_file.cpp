@@ -117,9 +117,10 @@ std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
 
 std::optional<std::wstring> SettingsFile::value(const std::string& a_section,
                                                 const char* a_key) const {
+    const std::string wanted = lowerCase(a_section, 0, a_section.size());
     const Entry* found = nullptr;
     for (const auto& [section, entry] : m_otherEntries) {
-        if (entry.key == a_key && section == lowerCase(a_section, 0, a_section.size())) {
+        if (entry.key == a_key && section == wanted) {
             found = &entry;
         }
     }
@@ -127,12 +128,11 @@ std::optional<std::wstring> SettingsFile::value(const std::string& a_section,
 }
 
 std::optional<std::wstring> SettingsFile::valueOf(const Entry* a_entry) const {
-    const Entry* entry = a_entry;
-    if (entry == nullptr) {
+    if (a_entry == nullptr) {
         return std::nullopt;
     }
     std::wstring text =
-        decodeUtf8(m_bytes.data() + entry->valueBegin, entry->valueEnd - entry->valueBegin);
+        decodeUtf8(m_bytes.data() + a_entry->valueBegin, a_entry->valueEnd - a_entry->valueBegin);
     text.erase(std::min(text.find(L'\0'), text.size()));
     return text;
 }

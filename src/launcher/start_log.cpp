@@ -1,26 +1,45 @@
 #include "launcher/start_log.h"
 
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
 
-StartLog::StartLog() : m_startTicks(GetTickCount64()) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    line(formatWideString(L"%04u-%02u-%02u %02u:%02u:%02u.%03u start", now.wYear, now.wMonth,
-                          now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds));
+StartLog::StartLog(const std::wstring& a_path)
+    : m_state(a_path.empty() ? State::undecided : State::open), m_path(a_path),
+      m_startTicks(GetTickCount64()) {
+    GetLocalTime(&m_startTime);
+}
+
+void StartLog::decide(const std::wstring& a_path) {
+    if (m_state != State::undecided) {
+        return;
+    }
+    m_path = a_path;
+    m_state = a_path.empty() ? State::none : State::open;
+    if (m_state == State::none) {
+        m_lines.clear();
+    }
 }
 
 void StartLog::line(const std::wstring& a_text) {
-    m_lines += a_text + L"\r\n";
+    if (enabled()) {
+        m_lines += a_text + L"\r\n";
+    }
 }
 
 int StartLog::end(int a_exitCode, const wchar_t* a_reason) {
-    if (m_path.empty()) {
+    if (m_state != State::open) {
         return a_exitCode;
     }
-    line(formatWideString(L"end: exit code %d: %s", a_exitCode, a_reason));
-    line(formatWideString(L"total: %llu ms", GetTickCount64() - m_startTicks));
-    const std::string bytes = encodeUtf8(m_lines + L"\r\n");
+    const SYSTEMTIME& at = m_startTime;
+    const std::wstring text =
+        formatWideString(L"%04u-%02u-%02u %02u:%02u:%02u.%03u start\r\n", at.wYear, at.wMonth,
+                         at.wDay, at.wHour, at.wMinute, at.wSecond, at.wMilliseconds) +
+        formatWideString(L"launcher: %s, process %lu\r\n", executablePath().c_str(),
+                         GetCurrentProcessId()) +
+        m_lines + formatWideString(L"end: exit code %d: %s\r\n", a_exitCode, a_reason) +
+        formatWideString(L"total: %llu ms\r\n\r\n", GetTickCount64() - m_startTicks);
+    const std::string bytes = encodeUtf8(text);
     // Appended in one write, which the system keeps whole.
     const UniqueFile file(CreateFileW(m_path.c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

@@ -9,22 +9,33 @@
 // how it ended. Its lines are collected and appended to the file in one
 // write when the start ends, so that launchers logging to one file at once
 // do not mix their lines. A log that cannot be written is skipped silently.
+// Without a log, nothing is collected: callers ask enabled() before they put
+// together a line that costs more than a few characters.
 class StartLog {
 public:
-    StartLog(); // the start's time
+    // a_path: TAVRIN_LOG's value. When empty, the settings may still name a
+    // log: lines are kept until decide() says.
+    explicit StartLog(const std::wstring& a_path);
 
-    // Where the lines go; empty: nowhere (nothing is written).
-    void setPath(const std::wstring& a_path) { m_path = a_path; }
-    const std::wstring& path() const { return m_path; }
+    // Once the settings are read: a_path (log-file) is the log when
+    // TAVRIN_LOG named none; empty, there is none, and nothing more is kept.
+    void decide(const std::wstring& a_path);
+
+    bool enabled() const { return m_state != State::none; }
 
     void line(const std::wstring& a_text);
 
-    // Writes the end (the exit code, the reason in the README's words, the
-    // total time) and every line collected; returns a_exitCode.
+    // Writes the start's time, the launcher's path and process id, every
+    // line collected, the end (the exit code and the reason in the README's
+    // words) and the total time; returns a_exitCode.
     int end(int a_exitCode, const wchar_t* a_reason);
 
 private:
+    enum class State { undecided, open, none };
+
+    State m_state;
+    std::wstring m_path;
+    SYSTEMTIME m_startTime;
     ULONGLONG m_startTicks;
     std::wstring m_lines;
-    std::wstring m_path;
 };

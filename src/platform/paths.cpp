@@ -99,8 +99,9 @@ std::wstring programOnSearchPath(const std::wstring& a_name) {
     for (const std::wstring& folder : folders) {
         // Quotes around a PATH entry are the shell's, not the folder's.
         const std::wstring bare = trimmed(folder, L"\"");
-        if (!bare.empty() && fileExists(withTrailingBackslash(bare) + a_name)) {
-            return withTrailingBackslash(bare) + a_name;
+        const std::wstring program = withTrailingBackslash(bare) + a_name;
+        if (!bare.empty() && fileExists(program)) {
+            return program;
         }
     }
     return std::wstring();

@@ -35,6 +35,12 @@ std::wstring trimmed(const std::wstring& a_text, const wchar_t* a_characters) {
     return a_text.substr(first, a_text.find_last_not_of(a_characters) - first + 1);
 }
 
+bool startsWithIgnoringCase(const std::wstring& a_text, const wchar_t* a_prefix) {
+    const int length = static_cast<int>(std::wcslen(a_prefix));
+    return a_text.size() >= static_cast<std::size_t>(length) &&
+           CompareStringOrdinal(a_text.c_str(), length, a_prefix, length, TRUE) == CSTR_EQUAL;
+}
+
 std::wstring fromAnsi(const std::string& a_bytes) {
     return decode(CP_ACP, a_bytes.data(), a_bytes.size());
 }

@@ -14,6 +14,9 @@ constexpr bool isBlank(char a_character) {
     return a_character == ' ' || a_character == '\t';
 }
 
+// Whether a_text begins with a_prefix, letter case aside.
+bool startsWithIgnoringCase(const std::wstring& a_text, const wchar_t* a_prefix);
+
 // a_text without the characters of a_characters at either end.
 std::wstring trimmed(const std::wstring& a_text, const wchar_t* a_characters);
 

@@ -10,19 +10,21 @@ template <typename Function> Function* user32Function(const char* a_name) {
     return systemFunction<Function>(user32, a_name);
 }
 
+// The functions it takes, looked up once for all the windows.
 struct WindowSearch {
     DWORD processId;
+    decltype(GetWindowThreadProcessId)* processOf;
+    decltype(IsWindowVisible)* isVisible;
+    decltype(GetWindow)* relatedWindow;
     HWND found;
 };
 
 BOOL CALLBACK considerWindow(HWND a_window, LPARAM a_search) {
     auto& search = *reinterpret_cast<WindowSearch*>(a_search);
     DWORD owner = 0;
-    user32Function<decltype(GetWindowThreadProcessId)>("GetWindowThreadProcessId")(a_window,
-                                                                                   &owner);
-    if (owner != search.processId ||
-        !user32Function<decltype(IsWindowVisible)>("IsWindowVisible")(a_window) ||
-        user32Function<decltype(GetWindow)>("GetWindow")(a_window, GW_OWNER) != nullptr) {
+    search.processOf(a_window, &owner);
+    if (owner != search.processId || !search.isVisible(a_window) ||
+        search.relatedWindow(a_window, GW_OWNER) != nullptr) {
         return TRUE;
     }
     search.found = a_window;
@@ -50,10 +52,15 @@ bool bringWindowForward(DWORD a_processId) {
     const auto isIconic = user32Function<decltype(IsIconic)>("IsIconic");
     const auto show = user32Function<decltype(ShowWindow)>("ShowWindow");
     const auto toFront = user32Function<decltype(SetForegroundWindow)>("SetForegroundWindow");
-    if (enumerate == nullptr || isIconic == nullptr || show == nullptr || toFront == nullptr) {
+    WindowSearch search{
+        a_processId, user32Function<decltype(GetWindowThreadProcessId)>("GetWindowThreadProcessId"),
+        user32Function<decltype(IsWindowVisible)>("IsWindowVisible"),
+        user32Function<decltype(GetWindow)>("GetWindow"), nullptr};
+    if (enumerate == nullptr || isIconic == nullptr || show == nullptr || toFront == nullptr ||
+        search.processOf == nullptr || search.isVisible == nullptr ||
+        search.relatedWindow == nullptr) {
         return false;
     }
-    WindowSearch search{a_processId, nullptr};
     enumerate(considerWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) {
         return false;

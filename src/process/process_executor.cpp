@@ -94,41 +94,6 @@ void lockCapture(NamedMutex& a_lock, const std::wstring& a_baseName, DWORD a_tim
     }
 }
 
-// Starts the child and, when asked, waits for it. Returns the result code;
-// a_processId receives the child's id.
-int runChild(std::wstring& a_commandLine, const RedirectionFiles& a_files,
-             const ProcessRequest& a_request, DWORD& a_processId, DWORD& a_exitCode) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags =
-        STARTF_USESTDHANDLES | (a_request.startupFeedback ? STARTF_FORCEONFEEDBACK : 0);
-    startup.hStdInput = a_files.input.get();
-    startup.hStdOutput = a_files.output.get();
-    startup.hStdError = a_files.error.get();
-    const std::wstring workingDirectory = moduleRelativePath(L"");
-
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, a_commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                        nullptr, workingDirectory.c_str(), &startup, &process)) {
-        return processStartFailed;
-    }
-    const UniqueHandle child(process.hProcess);
-    const UniqueHandle childThread(process.hThread);
-    a_processId = process.dwProcessId;
-    if (a_request.observer != nullptr) {
-        a_request.observer->started(process.dwProcessId);
-    }
-    if (a_request.wait && WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_TIMEOUT) {
-        // Not waited for again: the read-back takes what is on disk by then.
-        TerminateProcess(child.get(), terminatedExitCode); // result ignored
-        return processTimedOut;
-    }
-    if (a_request.wait) {
-        GetExitCodeProcess(child.get(), &a_exitCode); // for the log only
-    }
-    return processSucceeded;
-}
-
 struct FileCloser {
     void operator()(std::FILE* a_file) const { std::fclose(a_file); }
 };
@@ -175,28 +140,37 @@ UniqueHandle jobEndingWithThisProcess() {
     return job;
 }
 
-// The child shares this process's console and standard streams.
-ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
-    const UniqueHandle input = inheritableCopy(GetStdHandle(STD_INPUT_HANDLE));
-    const UniqueHandle output = inheritableCopy(GetStdHandle(STD_OUTPUT_HANDLE));
-    const UniqueHandle error = inheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
+// The child's standard input, output and error.
+struct StandardHandles {
+    HANDLE input;
+    HANDLE output;
+    HANDLE error;
+};
+
+// Starts the child and, when asked, waits for it; the result's code, its
+// process id and, once it has ended, its exit code.
+ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a_handles) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input.get();
-    startup.hStdOutput = output.get();
-    startup.hStdError = error.get();
+    startup.dwFlags =
+        STARTF_USESTDHANDLES | (a_request.startupFeedback ? STARTF_FORCEONFEEDBACK : 0);
+    startup.hStdInput = a_handles.input;
+    startup.hStdOutput = a_handles.output;
+    startup.hStdError = a_handles.error;
     // Without a job the child simply outlives the launcher, as it would
     // when the system refuses it one.
     const UniqueHandle job =
         a_request.endWithLauncher ? jobEndingWithThisProcess() : UniqueHandle();
+    // A child with files for streams needs no console; one that shares the
+    // launcher's streams shares its console too.
+    const DWORD flags =
+        (a_request.inheritStreams ? 0 : CREATE_NO_WINDOW) | (job ? CREATE_SUSPENDED : 0);
     std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
     const std::wstring workingDirectory = moduleRelativePath(L"");
     PROCESS_INFORMATION process{};
     ProcessResult result;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                        job ? CREATE_SUSPENDED : 0, nullptr, workingDirectory.c_str(), &startup,
-                        &process)) {
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                        workingDirectory.c_str(), &startup, &process)) {
         result.code = processStartFailed;
         return result;
     }
@@ -216,10 +190,25 @@ ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
     if (a_request.observer != nullptr) {
         a_request.observer->started(process.dwProcessId);
     }
-    if (a_request.wait && WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(child.get(), &result.exitCode);
+    if (!a_request.wait) {
+        return result;
     }
+    if (WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_TIMEOUT) {
+        // Not waited for again: the read-back takes what is on disk by then.
+        TerminateProcess(child.get(), terminatedExitCode); // result ignored
+        result.code = processTimedOut;
+        return result;
+    }
+    GetExitCodeProcess(child.get(), &result.exitCode); // 0 stays when it fails
     return result;
+}
+
+// The child shares this process's console and standard streams.
+ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
+    const UniqueHandle input = inheritableCopy(GetStdHandle(STD_INPUT_HANDLE));
+    const UniqueHandle output = inheritableCopy(GetStdHandle(STD_OUTPUT_HANDLE));
+    const UniqueHandle error = inheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
+    return runChild(a_request, StandardHandles{input.get(), output.get(), error.get()});
 }
 
 } // namespace
@@ -240,8 +229,8 @@ ProcessResult executeProcess(const ProcessRequest& a_request) {
         result.code = redirectionFileFailed;
         return result;
     }
-    std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
-    result.code = runChild(commandLine, files, a_request, result.processId, result.exitCode);
+    result = runChild(a_request,
+                      StandardHandles{files.input.get(), files.output.get(), files.error.get()});
     // Closed before reading back, so an ended child's output is all on disk.
     files.close();
     if (result.code == processStartFailed || !collecting) {
