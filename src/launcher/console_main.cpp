@@ -1,5 +1,5 @@
 #include "launcher/launcher.h"
-#include "launcher/launcher_host.h"
+#include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/named_mutex.h"

@@ -1,19 +1,20 @@
 #include "launcher/launcher.h"
 
+#include "host/launcher_host.h"
+#include "host/redirected_run.h"
 #include "launcher/exit_codes.h"
-#include "launcher/java_discovery.h"
-#include "launcher/launcher_host.h"
-#include "launcher/message_texts.h"
-#include "launcher/messages.h"
-#include "launcher/redirected_run.h"
-#include "launcher/settings.h"
-#include "launcher/start_log.h"
+#include "launcher/launch_line.h"
+#include "messages/message_texts.h"
+#include "messages/messages.h"
+#include "messages/start_log.h"
 #include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/process_record.h"
 #include "platform/text.h"
 #include "process/process_executor.h"
+#include "runtime/java_discovery.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -172,12 +173,6 @@ private:
     StartLog& m_log;
 };
 
-// One argument for the application, between blanks as the line has always
-// put its start arguments.
-std::wstring applicationArgument(const std::wstring& a_argument) {
-    return L" " + quotedArgument(a_argument) + L" ";
-}
-
 // What happens as soon as the application runs, before any waiting: its
 // window may take the foreground, and a second start can find it.
 class ApplicationStarted final : public StartObserver {
@@ -209,7 +204,9 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     ApplicationStarted started(a_host, a_kind, a_wait, a_record);
     if (a_kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
-        ProcessRequest request{a_commandLine, L"", false, true, INFINITE};
+        ProcessRequest request;
+        request.commandLine = a_commandLine;
+        request.wait = true;
         request.inheritStreams = true;
         request.endWithLauncher = true;
         request.observer = &started;
@@ -218,30 +215,30 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     // What the application writes lands in the redirection files; nothing
     // of it is read here. The system's "starting" cursor stays until the
     // application's window is up.
-    ProcessRequest request{a_commandLine, launchBaseName, false, a_wait, INFINITE};
+    ProcessRequest request;
+    request.commandLine = a_commandLine;
+    request.baseName = launchBaseName;
+    request.wait = a_wait;
     request.startupFeedback = true;
     request.observer = &started;
     return runRedirected(a_host, request);
 }
 
-} // namespace
-
-std::wstring launchCommandLine(const std::wstring& a_javaCommand,
-                               const LauncherSettings& a_settings,
-                               const std::vector<std::wstring>& a_applicationArguments) {
-    std::wstring line = a_javaCommand;
-    if (!a_settings.javaOptions.empty()) {
-        line += L" " + a_settings.javaOptions; // for the runtime, split by its own rules
+// A settings file that could not be rewritten ends a successful start with
+// an exit code of its own.
+int exitCodeOf(SaveResult a_saved) {
+    switch (a_saved) {
+    case SaveResult::notWritable:
+        return exit_codes::settingsNotWritable;
+    case SaveResult::notSaved:
+        return exit_codes::settingsNotSaved;
+    case SaveResult::saved:
+        break;
     }
-    line += L" -jar  \"" + a_settings.jarPath + L"\" ";
-    if (!a_settings.startArguments.empty()) {
-        line += applicationArgument(a_settings.startArguments);
-    }
-    for (const std::wstring& argument : a_applicationArguments) {
-        line += applicationArgument(argument);
-    }
-    return line;
+    return exit_codes::normalEnd;
 }
+
+} // namespace
 
 int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind) {
@@ -320,7 +317,8 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         }
         return log.end(exit_codes::launchFailed, L"the application could not be started");
     }
-    const int saved = saveJavaLocation(*settingsFile, settingsPath, settings, java.javaExecutable);
+    const int saved =
+        exitCodeOf(saveJavaLocation(*settingsFile, settingsPath, settings, java.javaExecutable));
     // A command line's caller reads the application's exit code; a settings
     // file that could not be rewritten is left as it was either way.
     if (a_kind == LauncherKind::console) {

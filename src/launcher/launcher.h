@@ -23,11 +23,3 @@ enum class LauncherKind { windowed, console };
 int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments,
                 LauncherKind a_kind = LauncherKind::windowed);
-
-// The command line that starts the application: the Java command, the
-// java-options as written, -jar, the JAR's full path in quotes and, when
-// set, the start arguments as one argument after it and then each of
-// a_applicationArguments.
-std::wstring launchCommandLine(const std::wstring& a_javaCommand,
-                               const LauncherSettings& a_settings,
-                               const std::vector<std::wstring>& a_applicationArguments);

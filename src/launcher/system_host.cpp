@@ -1,11 +1,11 @@
-#include "launcher/launcher_host.h"
+#include "launcher/system_host.h"
 
-#include "launcher/installed_java.h"
 #include "platform/console.h"
 #include "platform/folder_dialog.h"
 #include "platform/system_library.h"
 #include "platform/window_system.h"
 #include "process/process_executor.h"
+#include "runtime/installed_java.h"
 
 #include <windows.h>
 

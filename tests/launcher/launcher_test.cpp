@@ -1,11 +1,11 @@
 #include "launcher/launcher.h"
 
 #include "expected_messages.h"
-#include "launcher/settings.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
 #include "platform/process_record.h"
 #include "scripted_host.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

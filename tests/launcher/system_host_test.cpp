@@ -1,5 +1,5 @@
-#include "launcher/launcher_host.h"
-#include "launcher/message_texts.h"
+#include "launcher/system_host.h"
+#include "messages/message_texts.h"
 
 #include "dialog_driver.h"
 #include "expected_messages.h"

@@ -8,8 +8,10 @@
 #include <vector>
 
 // Everything through which the launcher reaches its user, the machine's Java
-// runtimes and other programs. The real one calls MessageBoxW, the shell's
-// folder dialog, the registry and executeProcess; tests script the answers.
+// runtimes and other programs: the seam below the settings, the runtime
+// search and the start-up sequence, which all call it. The real one
+// (launcher/system_host.h) calls MessageBoxW, the shell's folder dialog, the
+// registry and executeProcess; tests script the answers.
 class LauncherHost {
 public:
     virtual ~LauncherHost() = default;
@@ -44,24 +46,4 @@ protected:
     LauncherHost() = default;
     LauncherHost(const LauncherHost&) = default;
     LauncherHost& operator=(const LauncherHost&) = default;
-};
-
-// The real wiring.
-class SystemHost : public LauncherHost {
-public:
-    int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
-    std::wstring chooseJavaFolder(const std::wstring& a_title) override;
-    void openAddress(const std::wstring& a_address) override;
-    std::vector<std::wstring> installedJavaRuntimes() override;
-    ProcessResult runProcess(const ProcessRequest& a_request) override;
-    void handOverForeground(DWORD a_processId, bool a_launcherWaits) override;
-    bool activateWindowOf(DWORD a_processId) override;
-};
-
-// The console launcher's wiring: each message is a line on standard error,
-// and no folder is asked for.
-class ConsoleHost final : public SystemHost {
-public:
-    int showMessage(const std::wstring& a_text, const wchar_t* a_caption, UINT a_flags) override;
-    std::wstring chooseJavaFolder(const std::wstring& a_title) override;
 };

@@ -1,9 +1,20 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-class SettingsFile;
+// Where the author's texts are written: the value of a key in a section of
+// the settings file. The settings room's SettingsFile is one; the messages
+// know nothing more of the file.
+class AuthorsTextSource {
+public:
+    virtual std::optional<std::wstring> value(const std::string& a_section,
+                                              const char* a_key) const = 0;
+
+protected:
+    ~AuthorsTextSource() = default;
+};
 
 // The messages an author may give texts of their own, with their keys in
 // tavrin.ini (see message_texts.cpp).
@@ -30,7 +41,7 @@ public:
     MessageTexts() = default; // the windowed launcher's built-in texts only
     // a_console: the console launcher's built-in texts, where they differ
     // (it has no window to close).
-    MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language,
+    MessageTexts(const AuthorsTextSource& a_settings, const std::wstring& a_language,
                  bool a_console = false);
 
     // The text for a_key. a_fill stands for {version} (min-java-version) or,
@@ -44,7 +55,7 @@ public:
 private:
     std::wstring authorsText(MessageKey a_key) const;
 
-    const SettingsFile* m_settings = nullptr;
+    const AuthorsTextSource* m_settings = nullptr;
     bool m_console = false;
     std::vector<std::string> m_sections; // in the order they are looked in
 };

@@ -1,4 +1,4 @@
-#include "launcher/start_log.h"
+#include "messages/start_log.h"
 
 #include "platform/paths.h"
 #include "platform/text.h"

@@ -1,6 +1,6 @@
-#include "launcher/redirected_run.h"
+#include "host/redirected_run.h"
 
-#include "launcher/launcher_host.h"
+#include "host/launcher_host.h"
 #include "platform/paths.h"
 
 ProcessResult runRedirected(LauncherHost& a_host, ProcessRequest a_request) {

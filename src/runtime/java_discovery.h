@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/message_texts.h"
+#include "messages/message_texts.h"
 #include "version/java_version.h"
 
 #include <optional>

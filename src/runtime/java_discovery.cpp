@@ -1,14 +1,14 @@
-#include "launcher/java_discovery.h"
+#include "runtime/java_discovery.h"
 
-#include "launcher/java_candidate.h"
-#include "launcher/launcher_host.h"
-#include "launcher/message_texts.h"
-#include "launcher/messages.h"
-#include "launcher/redirected_run.h"
-#include "launcher/start_log.h"
+#include "host/launcher_host.h"
+#include "host/redirected_run.h"
+#include "messages/message_texts.h"
+#include "messages/messages.h"
+#include "messages/start_log.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "runtime/java_candidate.h"
 
 #include <windows.h>
 
@@ -28,6 +28,18 @@ enum class Fit {
     timedOut,    // no report within the limit: no word, unless the author gave one
     silentEnd,   // its report could not be captured: no word
 };
+
+// The runtime's report, read back from its redirection files, within the
+// limit.
+ProcessRequest versionCheckRequest(const std::wstring& a_versionCommand) {
+    ProcessRequest request;
+    request.commandLine = a_versionCommand;
+    request.baseName = versionCheckBaseName;
+    request.collect = true;
+    request.wait = true;
+    request.timeoutMs = versionCheckTimeoutMs;
+    return request;
+}
 
 // What the user decided after being told.
 enum class Decision { accept, retry, stop };
@@ -151,8 +163,7 @@ private:
         }
         const ULONGLONG started = GetTickCount64();
         const ProcessResult report =
-            runRedirected(m_host, ProcessRequest{a_candidate.versionCommand, versionCheckBaseName,
-                                                 true, true, versionCheckTimeoutMs});
+            runRedirected(m_host, versionCheckRequest(a_candidate.versionCommand));
         if (logging()) {
             const std::wstring text =
                 fromAnsi(report.output.empty() ? report.error : report.output);

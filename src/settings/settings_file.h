@@ -1,5 +1,7 @@
 #pragma once
 
+#include "messages/message_texts.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -20,7 +22,7 @@
 // the line end. Any other line (no "=", an empty key, "[" without "]") is
 // not an entry. UTF-8, a signature allowed; bytes that are not UTF-8 read as
 // U+FFFD.
-class SettingsFile {
+class SettingsFile final : public AuthorsTextSource {
 public:
     explicit SettingsFile(std::string a_bytes);
 
@@ -35,7 +37,8 @@ public:
 
     // The same for the entries of another section, such as
     // [tavrin.messages.de-DE] (its name in any letter case).
-    std::optional<std::wstring> value(const std::string& a_section, const char* a_key) const;
+    std::optional<std::wstring> value(const std::string& a_section,
+                                      const char* a_key) const override;
 
     // The file's bytes with a_key of [tavrin] set to a_value: the value of
     // the entry that value() reads replaced, or, when there is none, a new

@@ -1,7 +1,7 @@
-#include "launcher/message_texts.h"
+#include "messages/message_texts.h"
 
 #include "expected_messages.h"
-#include "launcher/settings_file.h"
+#include "settings/settings_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,8 @@ TEST(MessageTexts, EachKeyReplacesItsText) {
 }
 
 TEST(MessageTexts, BuiltInTextsWithoutASection) {
-    const MessageTexts texts(SettingsFile("[tavrin]\r\n"), L"de-DE");
+    const SettingsFile settings("[tavrin]\r\n"); // outlives the texts, which read it
+    const MessageTexts texts(settings, L"de-DE");
     EXPECT_EQ(texts.text(MessageKey::jarNotFound, L"C:\\a.jar"),
               expected::jarMissing(L"C:\\a.jar"));
     EXPECT_EQ(texts.text(MessageKey::javaUnsuitableRetry, L"1.8"),

@@ -1,6 +1,6 @@
-#include "launcher/java_discovery.h"
+#include "runtime/java_discovery.h"
 
-#include "launcher/java_candidate.h"
+#include "runtime/java_candidate.h"
 
 #include "expected_messages.h"
 #include "java_version_samples.h"

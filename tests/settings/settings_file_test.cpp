@@ -1,4 +1,4 @@
-#include "launcher/settings_file.h"
+#include "settings/settings_file.h"
 
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/launcher_host.h"
+#include "host/launcher_host.h"
 
 #include <deque>
 #include <string>

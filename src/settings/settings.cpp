@@ -1,9 +1,8 @@
-#include "launcher/settings.h"
+#include "settings/settings.h"
 
-#include "launcher/exit_codes.h"
-#include "launcher/launcher_host.h"
-#include "launcher/message_texts.h"
-#include "launcher/messages.h"
+#include "host/launcher_host.h"
+#include "messages/message_texts.h"
+#include "messages/messages.h"
 #include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -159,29 +158,29 @@ bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
     return true;
 }
 
-// 0, or the exit code for a file that cannot be written (-8) or saved (-9).
-int replaceSettings(const std::wstring& a_path, const std::string& a_bytes) {
+SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_bytes) {
     switch (replaceFileContents(a_path, a_bytes)) {
     case ReplaceResult::replaced:
-        return exit_codes::normalEnd;
+        return SaveResult::saved;
     case ReplaceResult::notSaved:
-        return exit_codes::settingsNotSaved;
+        return SaveResult::notSaved;
     case ReplaceResult::notWritable:
         break;
     }
-    return exit_codes::settingsNotWritable;
+    return SaveResult::notWritable;
 }
 
 // The user's file with java-location set: made with its folder when there is
 // none, given a [tavrin] section when it has none.
-int saveInUserSettings(const LauncherSettings& a_settings, const std::wstring& a_javaLocation) {
+SaveResult saveInUserSettings(const LauncherSettings& a_settings,
+                              const std::wstring& a_javaLocation) {
     const std::string line = std::string(keys::javaLocation) + "=" + encodeUtf8(a_javaLocation);
     std::string bytes = "[tavrin]\r\n" + line + "\r\n";
     if (a_settings.userSettings && a_settings.userSettings->hasSection()) {
         const std::optional<std::string> changed =
             a_settings.userSettings->withValue(keys::javaLocation, a_javaLocation);
         if (!changed) {
-            return exit_codes::normalEnd;
+            return SaveResult::saved;
         }
         bytes = *changed;
     } else if (a_settings.userSettings) {
@@ -283,20 +282,21 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
     return a_default;
 }
 
-int saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
-                     const LauncherSettings& a_settings, const std::wstring& a_javaLocation) {
+SaveResult saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
+                            const LauncherSettings& a_settings,
+                            const std::wstring& a_javaLocation) {
     if (a_settings.javaLocationFromUser) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
     const std::optional<std::string> changed =
         a_settingsFile.withValue(keys::javaLocation, a_javaLocation);
     if (!changed) {
-        return exit_codes::normalEnd; // already so: most starts write nothing
+        return SaveResult::saved; // already so: most starts write nothing
     }
-    const int saved = replaceSettings(a_settingsPath, *changed);
+    const SaveResult saved = replaceSettings(a_settingsPath, *changed);
     // An application folder the user may not write to: the user's own file
     // remembers the runtime instead.
-    if (saved == exit_codes::settingsNotWritable && !a_settings.userSettingsFolder.empty()) {
+    if (saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
     return saved;

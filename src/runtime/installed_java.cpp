@@ -1,4 +1,4 @@
-#include "launcher/installed_java.h"
+#include "runtime/installed_java.h"
 
 #include "platform/environment.h"
 #include "platform/paths.h"

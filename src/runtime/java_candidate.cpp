@@ -1,4 +1,4 @@
-#include "launcher/java_candidate.h"
+#include "runtime/java_candidate.h"
 
 #include "platform/command_line.h"
 #include "platform/environment.h"

@@ -1,6 +1,6 @@
-#include "launcher/settings.h"
+#include "settings/settings.h"
 
-#include "launcher/message_texts.h"
+#include "messages/message_texts.h"
 
 #include "expected_messages.h"
 #include "platform/paths.h"
@@ -455,7 +455,7 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
     }
     // Read-only too: nothing to write, nothing refused.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -468,7 +468,7 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
 TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
     const SettingsFile file = loaded("[tavrin]\r\n");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(filesMatching(scratch / L"*.tmp").empty()) << "a temporary file was left behind";
@@ -478,18 +478,20 @@ TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
     const SettingsFile file = loaded(text);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), -8);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"),
+              SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
     EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileGivesMinus8) {
+TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileIsNotWritable) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
     const SettingsFile file = loaded(text);
     // A directory where the temporary file would go.
     makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), -8);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"),
+              SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
 }
 
@@ -508,7 +510,7 @@ TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
             return 0;
         },
         raw, 0, nullptr));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), 0);
+    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     WaitForSingleObject(timer.get(), INFINITE);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
 }

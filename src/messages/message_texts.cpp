@@ -1,7 +1,6 @@
-#include "launcher/message_texts.h"
+#include "messages/message_texts.h"
 
-#include "launcher/messages.h"
-#include "launcher/settings_file.h"
+#include "messages/messages.h"
 #include "platform/text.h"
 
 namespace {
@@ -44,7 +43,7 @@ void replaceAll(std::wstring& a_text, const std::wstring& a_from, const std::wst
 
 } // namespace
 
-MessageTexts::MessageTexts(const SettingsFile& a_settings, const std::wstring& a_language,
+MessageTexts::MessageTexts(const AuthorsTextSource& a_settings, const std::wstring& a_language,
                            bool a_console)
     : m_settings(&a_settings), m_console(a_console) {
     const std::string language = encodeUtf8(a_language);

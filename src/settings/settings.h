@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/settings_file.h"
+#include "settings/settings_file.h"
 #include "version/java_version.h"
 
 #include <optional>
@@ -74,8 +74,12 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
 // (the user's file or a_settingsFile), changing no other byte of it, in one
 // step through a temporary file beside it; when the value is already there,
 // the file is not touched. When tavrin.ini cannot be written and the settings
-// name a user file, the value goes there (made when it is missing). 0, or the
-// exit code for a file that cannot be written (-8) or saved (-9); the file is
-// left as it was on both failures.
-int saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
-                     const LauncherSettings& a_settings, const std::wstring& a_javaLocation);
+// name a user file, the value goes there (made when it is missing). The file
+// is left as it was when it cannot be written or saved.
+enum class SaveResult {
+    saved,       // or already so
+    notWritable, // read-only, or no file can be made beside it
+    notSaved,    // writing the new file failed
+};
+SaveResult saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
+                            const LauncherSettings& a_settings, const std::wstring& a_javaLocation);
