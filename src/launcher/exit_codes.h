@@ -5,7 +5,10 @@
 namespace exit_codes {
 
 constexpr int normalEnd = 0;
-constexpr int anotherInstanceRunning = 0; // also when the mutex cannot be made
+constexpr int anotherInstanceRunning = 0;
+// tavrinc.exe refused by the single-run rule: a script must not take a run
+// that never happened for success.
+constexpr int consoleAlreadyRunning = -10;
 constexpr int settingsMissing = -1;
 constexpr int settingsUnreadable = -2; // cannot be opened or loaded, or empty
 constexpr int settingsSectionMissing = -3;

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/process_record.h"
 #include "platform/text.h"
+#include "platform/unique_handle.h"
 #include "process/process_executor.h"
 #include "runtime/java_discovery.h"
 #include "settings/settings.h"
@@ -47,42 +48,68 @@ void refuseSecondInstance(LauncherHost& a_host, const SingleRunRule& a_rule,
                        messages::alreadyRunningBox);
 }
 
-// Creates the mutex owned, or finds another launcher (or, with activation, its
-// application) holding it, which ends this start. A name that cannot be used
-// for a mutex ends the start silently. With activation the application gets
-// a handle, so that the rule lasts as long as it runs.
-bool acquireSingleRunMutex(NamedMutex& a_mutex, const SingleRunRule& a_rule, LauncherHost& a_host,
-                           const MessageTexts& a_texts, StartLog& a_log) {
+// How the single-run rule let this start go on.
+enum class RuleVerdict { goOn, refused, unusableName };
+
+// The application started by another launcher, when it still runs (its own
+// process, told apart from a later one with its id by its start time).
+bool applicationRuns(const SingleRunRule& a_rule) {
+    return a_rule.activate && ProcessRecord::read(processRecordName(a_rule.mutexName)) != 0;
+}
+
+// Creates the mutex owned, or finds another launcher holding it, or, with
+// activation, the application another launcher started still running: both
+// end this start.
+RuleVerdict acquireSingleRunMutex(NamedMutex& a_mutex, const SingleRunRule& a_rule,
+                                  LauncherHost& a_host, const MessageTexts& a_texts,
+                                  StartLog& a_log) {
     const std::wstring logged = L"single-run-mutex " + a_rule.mutexName + L": ";
-    const NamedMutex::Opened opened = a_mutex.open(a_rule.mutexName, true, a_rule.activate);
+    const NamedMutex::Opened opened = a_mutex.open(a_rule.mutexName, true);
     if (opened == NamedMutex::Opened::failed) {
         a_mutex.release();
         a_log.line(logged + L"the name cannot be used for a mutex");
-        return false;
+        return RuleVerdict::unusableName;
     }
     if (opened == NamedMutex::Opened::existed ||
         a_mutex.acquire(mutexWaitMs) == NamedMutex::Acquired::timedOut) {
         a_mutex.release(); // what is owned, if anything, and the handle
-        a_log.line(logged + L"held by another launcher or its application");
+        a_log.line(logged + L"held by another launcher");
         refuseSecondInstance(a_host, a_rule, a_texts);
-        return false;
+        return RuleVerdict::refused;
+    }
+    if (applicationRuns(a_rule)) {
+        a_mutex.release();
+        a_log.line(logged + L"the application another launcher started still runs");
+        refuseSecondInstance(a_host, a_rule, a_texts);
+        return RuleVerdict::refused;
     }
     a_log.line(logged + L"acquired");
-    return true;
+    return RuleVerdict::goOn;
 }
 
 JavaSearchRequest searchRequestFrom(const LauncherSettings& a_settings,
                                     const MessageTexts& a_texts) {
-    return JavaSearchRequest{
-        a_settings.minJavaVersion,    a_settings.minJavaVersionText, a_settings.maxJavaVersion,
-        a_settings.javaLocation,      a_settings.askForJavaLocation, a_settings.allowNewerVersion,
-        a_settings.findInstalledJava, a_settings.readJavaRelease,    a_texts,
-        a_settings.javaDownloadUrl};
+    JavaSearchRequest request;
+    request.minJavaVersion = a_settings.minJavaVersion;
+    request.minJavaVersionText = a_settings.minJavaVersionText;
+    request.maxJavaVersion = a_settings.maxJavaVersion;
+    request.javaLocation = a_settings.javaLocation;
+    request.javaLocationFromUser = a_settings.javaLocationFromUser;
+    request.applicationJavaLocation = a_settings.applicationJavaLocation;
+    request.askForJavaLocation = a_settings.askForJavaLocation;
+    request.allowNewerVersion = a_settings.allowNewerVersion;
+    request.findInstalledJava = a_settings.findInstalledJava;
+    request.readJavaRelease = a_settings.readJavaRelease;
+    request.texts = a_texts;
+    request.downloadAddress = a_settings.javaDownloadUrl;
+    return request;
 }
 
-// Each key's value as the start uses it.
-void logSettings(StartLog& a_log, const LauncherSettings& a_settings,
-                 const std::wstring& a_logFile) {
+// Each key's value as the start uses it, and what the user's file did not
+// give.
+std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
+                                        const std::wstring& a_logFile) {
+    std::vector<std::wstring> lines;
     const auto text = [](const std::wstring& a_value) {
         return a_value.empty() ? std::wstring(L"(absent)") : a_value;
     };
@@ -91,22 +118,26 @@ void logSettings(StartLog& a_log, const LauncherSettings& a_settings,
                                      ? formatWideString(L"%d.%d", a_settings.maxJavaVersion->major,
                                                         a_settings.maxJavaVersion->minor)
                                      : L"(absent)";
-    a_log.line(L"  jar-file-name: " + text(a_settings.jarPath));
-    a_log.line(L"  min-java-version: " + text(a_settings.minJavaVersionText));
-    a_log.line(L"  max-java-version: " + maximum);
-    a_log.line(L"  java-location: " + text(a_settings.javaLocation) +
-               (a_settings.javaLocationFromUser ? L" (the user's file)" : L""));
-    a_log.line(L"  java-options: " + text(a_settings.javaOptions));
-    a_log.line(L"  start-arguments: " + text(a_settings.startArguments));
-    a_log.line(L"  wait-for-exit: " + flag(a_settings.waitForExit));
-    a_log.line(L"  ask-for-java-location: " + flag(a_settings.askForJavaLocation));
-    a_log.line(L"  allow-newer-version: " + flag(a_settings.allowNewerVersion));
-    a_log.line(L"  pass-arguments: " + flag(a_settings.passArguments));
-    a_log.line(L"  find-installed-java: " + flag(a_settings.findInstalledJava));
-    a_log.line(L"  read-java-release: " + flag(a_settings.readJavaRelease));
-    a_log.line(L"  user-settings: " + text(a_settings.userSettingsFolder));
-    a_log.line(L"  java-download-url: " + text(a_settings.javaDownloadUrl));
-    a_log.line(L"  log-file: " + text(a_logFile));
+    lines.push_back(L"  jar-file-name: " + text(a_settings.jarPath));
+    lines.push_back(L"  min-java-version: " + text(a_settings.minJavaVersionText));
+    lines.push_back(L"  max-java-version: " + maximum);
+    lines.push_back(L"  java-location: " + text(a_settings.javaLocation) +
+                    (a_settings.javaLocationFromUser ? L" (the user's file)" : L""));
+    lines.push_back(L"  java-options: " + text(a_settings.javaOptions));
+    lines.push_back(L"  start-arguments: " + text(a_settings.startArguments));
+    lines.push_back(L"  wait-for-exit: " + flag(a_settings.waitForExit));
+    lines.push_back(L"  ask-for-java-location: " + flag(a_settings.askForJavaLocation));
+    lines.push_back(L"  allow-newer-version: " + flag(a_settings.allowNewerVersion));
+    lines.push_back(L"  pass-arguments: " + flag(a_settings.passArguments));
+    lines.push_back(L"  find-installed-java: " + flag(a_settings.findInstalledJava));
+    lines.push_back(L"  read-java-release: " + flag(a_settings.readJavaRelease));
+    lines.push_back(L"  user-settings: " + text(a_settings.userSettingsFolder));
+    lines.push_back(L"  java-download-url: " + text(a_settings.javaDownloadUrl));
+    lines.push_back(L"  log-file: " + text(a_logFile));
+    for (const std::wstring& note : a_settings.userSettingsNotes) {
+        lines.push_back(L"  " + note);
+    }
+    return lines;
 }
 
 // The host, with every box, answer and choice written into the log.
@@ -185,7 +216,13 @@ public:
         if (m_kind == LauncherKind::windowed) {
             m_host.handOverForeground(a_processId, m_wait);
         }
-        m_record.set(a_processId);
+        // The record lasts as long as the application runs; without a
+        // handle to it, there is nothing to find: no matter.
+        const UniqueHandle process(OpenProcess(
+            PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, a_processId));
+        if (process) {
+            m_record.set(process.get());
+        }
     }
 
 private:
@@ -222,6 +259,35 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     request.startupFeedback = true;
     request.observer = &started;
     return runRedirected(a_host, request);
+}
+
+// The single-run rule before any other key is read: a second launcher is
+// refused even when the rest of the settings is wrong. A name Windows cannot
+// use for a mutex makes the settings invalid.
+std::optional<int> applySingleRunRule(const SettingsFile& a_settings, NamedMutex& a_mutex,
+                                      SingleRunRule& a_rule, LauncherHost& a_host,
+                                      const MessageTexts& a_texts, LauncherKind a_kind,
+                                      StartLog& a_log) {
+    a_rule.mutexName = readSingleRunMutexName(a_settings);
+    a_rule.activate = !a_rule.mutexName.empty() && readSingleRunActivate(a_settings);
+    if (a_rule.mutexName.empty()) {
+        return std::nullopt;
+    }
+    const RuleVerdict verdict = isUsableMutexName(a_rule.mutexName)
+                                    ? acquireSingleRunMutex(a_mutex, a_rule, a_host, a_texts, a_log)
+                                    : RuleVerdict::unusableName;
+    if (verdict == RuleVerdict::unusableName) {
+        a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
+                           messages::plainBox);
+        return a_log.end(exit_codes::settingsInvalid,
+                         L"the single-run-mutex name cannot be used for a mutex");
+    }
+    if (verdict == RuleVerdict::refused) {
+        return a_log.end(a_kind == LauncherKind::console ? exit_codes::consoleAlreadyRunning
+                                                         : exit_codes::anotherInstanceRunning,
+                         L"another launcher holds the single-run-mutex, or its application runs");
+    }
+    return std::nullopt;
 }
 
 // A settings file that could not be rewritten ends a successful start with
@@ -262,31 +328,29 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     }
     const std::wstring logFile = readLogFile(*settingsFile);
     log.decide(logFile);
-    const MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);
+    MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);
+    fillPlaceholders(*settingsFile, texts);
     if (!findSettingsSection(*settingsFile, host, texts)) {
         return log.end(exit_codes::settingsSectionMissing, L"tavrin.ini has no [tavrin] section");
     }
 
-    // Before any other key is read: a second launcher is refused even when
-    // the rest of the settings is wrong.
-    SingleRunRule rule{readSingleRunMutexName(*settingsFile), false};
-    rule.activate = !rule.mutexName.empty() && readSingleRunActivate(*settingsFile);
-    if (!rule.mutexName.empty() &&
-        !acquireSingleRunMutex(a_singleRunMutex, rule, host, texts, log)) {
-        return log.end(exit_codes::anotherInstanceRunning,
-                       L"another launcher holds the single-run-mutex, or its name cannot be used "
-                       L"for a mutex");
+    SingleRunRule rule;
+    if (const std::optional<int> end =
+            applySingleRunRule(*settingsFile, a_singleRunMutex, rule, host, texts, a_kind, log)) {
+        return *end;
     }
-    // The application inherits it, and keeps it while it runs.
+    // The application is given a handle to it, and keeps it while it runs.
     ProcessRecord record;
     if (rule.activate) {
         record.create(processRecordName(rule.mutexName)); // without it, no activation: no matter
     }
 
+    // The settings as read go into the log before the boxes reading them shows.
+    const std::size_t settingsLinesAt = log.position();
     LauncherSettings settings = readLauncherSettings(*settingsFile, host, texts);
     settings.singleRunMutexName = rule.mutexName;
     if (log.enabled()) {
-        logSettings(log, settings, logFile);
+        log.insertLines(settingsLinesAt, settingsLines(settings, logFile));
     }
     if (!settings.settingsValid) {
         return log.end(exit_codes::settingsInvalid,
@@ -299,33 +363,39 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
 
     JavaSearchRequest request = searchRequestFrom(settings, texts);
     request.log = &log;
-    const JavaSearchResult java = findJavaRuntime(request, host);
-    if (!java.javaFound) {
-        return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
-    }
-
+    JavaSearch search(request, host);
     const std::vector<std::wstring> noArguments;
-    const std::wstring commandLine = launchCommandLine(
-        java.javaCommand, settings, settings.passArguments ? a_launcherArguments : noArguments);
-    log.line(L"launch: " + commandLine);
-    const ProcessResult launched =
-        launchApplication(host, commandLine, settings.waitForExit, a_kind, record);
-    if (launched.code != processSucceeded) {
-        if (texts.given(MessageKey::launchFailed)) {
-            host.showMessage(texts.text(MessageKey::launchFailed), messages::errorCaption,
-                             messages::plainBox);
+    for (JavaSearchResult java = search.run();; java = search.resumeAfterFailedStart()) {
+        if (!java.javaFound) {
+            return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
-        return log.end(exit_codes::launchFailed, L"the application could not be started");
+        const std::wstring commandLine = launchCommandLine(
+            java.javaCommand, settings, settings.passArguments ? a_launcherArguments : noArguments);
+        log.line(L"launch: " + commandLine);
+        const ProcessResult launched =
+            launchApplication(host, commandLine, settings.waitForExit, a_kind, record);
+        // A runtime known only by its release file may not start at all.
+        if (launched.code == processStartFailed && java.fromReleaseFile) {
+            log.line(L"  the runtime did not start: the search goes on");
+            continue;
+        }
+        if (launched.code != processSucceeded) {
+            if (texts.given(MessageKey::launchFailed)) {
+                host.showMessage(texts.text(MessageKey::launchFailed), messages::errorCaption,
+                                 messages::plainBox);
+            }
+            return log.end(exit_codes::launchFailed, L"the application could not be started");
+        }
+        const int saved = exitCodeOf(
+            saveJavaLocation(settingsPath, settings, java.javaExecutable, java.applicationsOwn));
+        // A command line's caller reads the application's exit code; a settings
+        // file that could not be rewritten is left as it was either way.
+        if (a_kind == LauncherKind::console) {
+            return log.end(static_cast<int>(launched.exitCode), L"the application's own exit code");
+        }
+        return log.end(saved, saved == exit_codes::normalEnd
+                                  ? L"the application was started"
+                                  : L"the application was started, but tavrin.ini could not be "
+                                    L"rewritten; it is unchanged");
     }
-    const int saved =
-        exitCodeOf(saveJavaLocation(*settingsFile, settingsPath, settings, java.javaExecutable));
-    // A command line's caller reads the application's exit code; a settings
-    // file that could not be rewritten is left as it was either way.
-    if (a_kind == LauncherKind::console) {
-        return log.end(static_cast<int>(launched.exitCode), L"the application's own exit code");
-    }
-    return log.end(saved, saved == exit_codes::normalEnd
-                              ? L"the application was started"
-                              : L"the application was started, but tavrin.ini could not be "
-                                L"rewritten; it is unchanged");
 }

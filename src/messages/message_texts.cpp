@@ -71,14 +71,26 @@ std::wstring MessageTexts::authorsText(MessageKey a_key) const {
     return std::wstring();
 }
 
+void MessageTexts::setPlaceholders(const std::wstring& a_version, const std::wstring& a_path) {
+    m_version = a_version;
+    m_path = a_path;
+}
+
 std::wstring MessageTexts::text(MessageKey a_key, const std::wstring& a_fill) const {
     const Message& message = messageOf(a_key);
+    const bool ownIsPath = std::wstring(message.placeholder) == L"{path}";
+    const bool filled = !a_fill.empty();
+    const std::wstring& version = filled && !ownIsPath ? a_fill : m_version;
+    const std::wstring& path = filled && ownIsPath ? a_fill : m_path;
     std::wstring text = authorsText(a_key);
     if (text.empty()) {
         const bool console = m_console && message.consoleBuiltIn != nullptr;
-        return formatWideString(console ? message.consoleBuiltIn : message.builtIn, a_fill.c_str());
+        return formatWideString(console ? message.consoleBuiltIn : message.builtIn,
+                                (ownIsPath ? path : version).c_str());
     }
-    replaceAll(text, message.placeholder, a_fill);
+    // The author's escapes first: a path such as lib\new holds a "\n" too.
     replaceAll(text, L"\\n", L"\r\n");
+    replaceAll(text, L"{version}", version);
+    replaceAll(text, L"{path}", path);
     return text;
 }

@@ -44,10 +44,17 @@ public:
     MessageTexts(const AuthorsTextSource& a_settings, const std::wstring& a_language,
                  bool a_console = false);
 
-    // The text for a_key. a_fill stands for {version} (min-java-version) or,
-    // in jar-not-found, {path} (the JAR's path), where the built-in text
-    // shows them; "\n" written in the author's text is a line break (CR LF).
+    // What {version} (min-java-version as written) and {path} (the JAR's
+    // full path) stand for in every text.
+    void setPlaceholders(const std::wstring& a_version, const std::wstring& a_path);
+
+    // The text for a_key. "\n" written in the author's text is a line break
+    // (CR LF); then {version} and {path} are filled in. a_fill, when given,
+    // stands for the key's own placeholder instead: {path} in jar-not-found
+    // (the missing file's path), {version} in the runtime messages.
     std::wstring text(MessageKey a_key, const std::wstring& a_fill = L"") const;
+
+    bool forConsole() const { return m_console; }
 
     // Whether the author gave a text for a_key.
     bool given(MessageKey a_key) const { return !authorsText(a_key).empty(); }
@@ -57,5 +64,7 @@ private:
 
     const AuthorsTextSource* m_settings = nullptr;
     bool m_console = false;
+    std::wstring m_version;
+    std::wstring m_path;
     std::vector<std::string> m_sections; // in the order they are looked in
 };

@@ -21,10 +21,35 @@ void StartLog::decide(const std::wstring& a_path) {
     }
 }
 
+std::wstring StartLog::entry(const std::wstring& a_text) {
+    std::wstring text;
+    for (wchar_t character : a_text) {
+        if (character == L'\r') {
+            text += L"\\r";
+        } else if (character == L'\n') {
+            text += L"\\n";
+        } else {
+            text += character;
+        }
+    }
+    return text + L"\r\n";
+}
+
 void StartLog::line(const std::wstring& a_text) {
     if (enabled()) {
-        m_lines += a_text + L"\r\n";
+        m_lines += entry(a_text);
     }
+}
+
+void StartLog::insertLines(std::size_t a_position, const std::vector<std::wstring>& a_lines) {
+    if (!enabled() || a_position > m_lines.size()) {
+        return;
+    }
+    std::wstring text;
+    for (const std::wstring& line : a_lines) {
+        text += entry(line);
+    }
+    m_lines.insert(a_position, text);
 }
 
 int StartLog::end(int a_exitCode, const wchar_t* a_reason) {

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 // The log of one start, asked for by the environment variable TAVRIN_LOG or
 // the key log-file: what the launcher read, tried, showed and started, and
@@ -23,7 +25,13 @@ public:
 
     bool enabled() const { return m_state != State::none; }
 
+    // One entry, on one line: line breaks in a_text are written as \r and \n.
     void line(const std::wstring& a_text);
+
+    // Where the next line goes, and lines put in there later: for what is
+    // known only after the lines that follow it in the log.
+    std::size_t position() const { return m_lines.size(); }
+    void insertLines(std::size_t a_position, const std::vector<std::wstring>& a_lines);
 
     // Writes the start's time, the launcher's path and process id, every
     // line collected, the end (the exit code and the reason in the README's
@@ -31,6 +39,8 @@ public:
     int end(int a_exitCode, const wchar_t* a_reason);
 
 private:
+    static std::wstring entry(const std::wstring& a_text);
+
     enum class State { undecided, open, none };
 
     State m_state;

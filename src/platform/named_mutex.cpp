@@ -1,12 +1,9 @@
 #include "platform/named_mutex.h"
 
-NamedMutex::Opened NamedMutex::open(const std::wstring& a_name, bool a_takeOwnership,
-                                    bool a_inheritable) {
+NamedMutex::Opened NamedMutex::open(const std::wstring& a_name, bool a_takeOwnership) {
     release();
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     // The name as given, with no prefix.
-    const HANDLE mutex = CreateMutexW(a_inheritable ? &inheritable : nullptr,
-                                      a_takeOwnership ? TRUE : FALSE, a_name.c_str());
+    const HANDLE mutex = CreateMutexW(nullptr, a_takeOwnership ? TRUE : FALSE, a_name.c_str());
     // Read before anything else can change it.
     const DWORD createError = GetLastError();
     m_handle.reset(mutex);

@@ -19,10 +19,8 @@ public:
 
     // Creates a_name, owning it when a_takeOwnership and the mutex is new, or
     // opens the existing one (not owned). failed: the name cannot be used
-    // for a mutex (another kind of object has it, or it is not valid). With
-    // a_inheritable, child processes started with inheritance get a handle,
-    // which keeps the mutex in existence while they run.
-    Opened open(const std::wstring& a_name, bool a_takeOwnership, bool a_inheritable = false);
+    // for a mutex (another kind of object has it, or it is not valid).
+    Opened open(const std::wstring& a_name, bool a_takeOwnership);
 
     enum class Acquired { owned, timedOut, failed };
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include <algorithm>
 #include <vector>
 
@@ -40,6 +42,42 @@ bool isFullPath(const std::wstring& a_path) {
         return drive >= L'a' && drive <= L'z';
     }
     return a_path.compare(0, 2, L"\\\\") == 0;
+}
+
+bool isRootedPath(const std::wstring& a_path) {
+    return isFullPath(a_path) ||
+           (!a_path.empty() && (a_path.front() == L'\\' || a_path.front() == L'/'));
+}
+
+namespace {
+
+bool isDeviceName(const std::wstring& a_name) {
+    const std::wstring stem = a_name.substr(0, a_name.find(L'.'));
+    const auto named = [&stem](const wchar_t* a_device) {
+        return stem.size() >= 3 &&
+               CompareStringOrdinal(stem.c_str(), 3, a_device, 3, TRUE) == CSTR_EQUAL;
+    };
+    if (stem.size() == 3) {
+        return named(L"CON") || named(L"PRN") || named(L"AUX") || named(L"NUL");
+    }
+    const wchar_t number = stem.size() == 4 ? stem[3] : L'\0';
+    const bool digit = (number >= L'1' && number <= L'9') || number == L'\u00B9' ||
+                       number == L'\u00B2' || number == L'\u00B3';
+    return digit && (named(L"COM") || named(L"LPT"));
+}
+
+} // namespace
+
+bool isUsableFileName(const std::wstring& a_name) {
+    if (a_name.empty() || a_name.size() > 255 || a_name.back() == L'.' || a_name.back() == L' ') {
+        return false;
+    }
+    for (wchar_t character : a_name) {
+        if (character < L' ' || std::wcschr(L"<>:\"/\\|?*", character) != nullptr) {
+            return false;
+        }
+    }
+    return !isDeviceName(a_name);
 }
 
 bool fileExists(const std::wstring& a_path) {

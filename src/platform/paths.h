@@ -16,6 +16,16 @@ std::wstring moduleRelativePath(const std::wstring& a_name);
 // a UNC path (\\server\share). Any other is relative to something.
 bool isFullPath(const std::wstring& a_path);
 
+// A rooted path (\dir\x, /dir/x, on the current drive) or a full one.
+bool isRootedPath(const std::wstring& a_path);
+
+// Whether Windows can make a file or folder of this name, in any folder: one
+// to 255 characters, none of < > : " / \ | ? * or a control character, not
+// ending in a dot or a blank, not "." or "..", and not a device (CON, PRN,
+// AUX, NUL, COM1 to COM9 and LPT1 to LPT9, also with superscript digits and
+// with an extension, in any letter case).
+bool isUsableFileName(const std::wstring& a_name);
+
 // True when a_path names an existing file that is not a directory.
 bool fileExists(const std::wstring& a_path);
 

@@ -6,22 +6,34 @@
 
 #include <string>
 
-// A process id kept under a name in a small block of named shared memory, for
-// other processes of the session to read. The block exists while any process
-// holds a handle to it: an inheritable one passes to children started with
-// inheritance, which keep it after its creator ends.
+// A running process, kept under a name in a small block of named shared
+// memory for other processes of the session to find: its id and its start
+// time, which together tell it apart from a later process that got the same
+// id. The block exists while any process holds a handle to it; none is
+// inheritable, so the process it names keeps it by being given one
+// (giveTo), and programs that process starts do not.
 class ProcessRecord {
 public:
-    // Creates the block (its value 0 until set), inheritable; false when the
-    // name cannot be used.
+    // Creates the block (naming no process until set); false when the name
+    // cannot be used.
     bool create(const std::wstring& a_name);
 
-    // Sets the value; nothing happens when the block was not created.
-    void set(DWORD a_processId);
+    // Records a_process (a handle with query rights), and gives it a handle
+    // to the block, so that the record lasts as long as it runs. Nothing
+    // happens when the block was not created.
+    void set(HANDLE a_process);
 
-    // The value kept under a_name by another process; 0 when there is none.
+    // The id of the process recorded under a_name, when that very process
+    // still runs; 0 otherwise.
     static DWORD read(const std::wstring& a_name);
 
 private:
     UniqueHandle m_mapping;
 };
+
+// Gives a_process a handle of its own to a_object, not inheritable: it lasts
+// until that process ends, and no program it starts gets it.
+bool giveHandleTo(HANDLE a_process, HANDLE a_object);
+
+// A process's start time; 0 when it cannot be read.
+ULONGLONG processStartTime(HANDLE a_process);

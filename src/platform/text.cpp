@@ -49,6 +49,12 @@ std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
     return decode(CP_UTF8, a_bytes, a_length);
 }
 
+bool isUtf8(const std::string& a_bytes) {
+    return a_bytes.empty() ||
+           MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, a_bytes.data(),
+                               static_cast<int>(a_bytes.size()), nullptr, 0) != 0;
+}
+
 std::string encodeUtf8(const std::wstring& a_text) {
     const int length = static_cast<int>(a_text.size());
     if (length == 0) {

@@ -29,6 +29,9 @@ std::wstring fromAnsi(const std::string& a_bytes);
 std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length);
 std::string encodeUtf8(const std::wstring& a_text);
 
+// Whether a_bytes are UTF-8 throughout (a UTF-16 file, say, is not).
+bool isUtf8(const std::string& a_bytes);
+
 // printf-style formatting in which "%s" takes a wide string. The result is at
 // most formatBufferCharacters long; longer texts are cut.
 constexpr std::size_t formatBufferCharacters = 5048;

@@ -8,10 +8,11 @@ struct JavaCandidate {
     enum class Source { configured, searchPath, installed, chosen };
 
     Source source = Source::searchPath;
-    std::wstring versionCommand; // asks it for its version
-    std::wstring command;        // the head of the launch line
-    std::wstring remembered;     // what java-location is set to
-    std::wstring executable;     // its path, when known: checked at most once
+    std::wstring versionCommand;  // asks it for its version
+    std::wstring command;         // the head of the launch line
+    std::wstring remembered;      // what java-location is set to
+    std::wstring executable;      // its path, when known: checked at most once
+    bool applicationsOwn = false; // named by the application's java-location
 };
 
 // Whether java-location names no runtime of its own: empty, "java" or

@@ -44,48 +44,77 @@ ProcessRequest versionCheckRequest(const std::wstring& a_versionCommand) {
 // What the user decided after being told.
 enum class Decision { accept, retry, stop };
 
-class JavaSearch {
+} // namespace
+
+class JavaSearch::Search {
 public:
-    JavaSearch(const JavaSearchRequest& a_request, LauncherHost& a_host)
+    Search(const JavaSearchRequest& a_request, LauncherHost& a_host)
         : m_request(a_request), m_host(a_host) {}
 
     JavaSearchResult run() {
-        JavaCandidate candidate = namesSearchPath(m_request.javaLocation)
-                                      ? searchPathCandidate(L"java.exe")
-                                      : configuredCandidate(m_request.javaLocation);
-        for (;;) {
-            const Fit fit = check(candidate);
+        m_candidate = namesSearchPath(m_request.javaLocation)
+                          ? searchPathCandidate(L"java.exe")
+                          : configuredCandidate(m_request.javaLocation);
+        // A runtime the application names itself (the java command is none).
+        m_candidate.applicationsOwn =
+            !m_request.javaLocationFromUser && !namesSearchPath(m_request.javaLocation);
+        return searchFrom(check(m_candidate));
+    }
+
+    JavaSearchResult resumeAfterFailedStart() { return searchFrom(Fit::didNotStart); }
+
+private:
+    // The search, from the verdict on m_candidate on.
+    JavaSearchResult searchFrom(Fit a_fit) {
+        for (Fit fit = a_fit;; fit = check(m_candidate)) {
+            if (fit != Fit::suitable && applicationsOwnIsNext()) {
+                m_candidate = configuredCandidate(m_request.applicationJavaLocation);
+                m_candidate.applicationsOwn = true;
+                continue;
+            }
             if (fit == Fit::suitable) {
-                return found(candidate);
+                return found(m_candidate);
             }
             if (fit == Fit::timedOut && texts().given(MessageKey::javaTimeout)) {
                 m_host.showMessage(texts().text(MessageKey::javaTimeout), messages::errorCaption,
                                    messages::plainBox);
             }
             if (fit == Fit::timedOut || fit == Fit::silentEnd) {
-                return stopped(candidate);
+                return stopped(m_candidate);
             }
-            if (fit != Fit::didNotStart || !isConfigured(candidate)) {
+            if (fit != Fit::didNotStart || !isConfigured(m_candidate)) {
                 if (std::optional<JavaCandidate> installed = suitableInstalledRuntime()) {
-                    return found(*installed);
+                    m_candidate = std::move(*installed);
+                    return found(m_candidate);
                 }
                 const Decision decision = tellUser(fit);
                 if (decision == Decision::accept) {
-                    return found(candidate);
+                    return found(m_candidate);
                 }
                 if (decision == Decision::stop) {
-                    return stopped(candidate);
+                    return stopped(m_candidate);
                 }
             }
-            std::optional<JavaCandidate> next = nextCandidate(candidate);
+            std::optional<JavaCandidate> next = nextCandidate(m_candidate);
             if (!next) {
-                return stopped(candidate);
+                return stopped(m_candidate);
             }
-            candidate = std::move(*next);
+            m_candidate = std::move(*next);
         }
     }
 
-private:
+    // When the user's java-location cannot be used, the application's own
+    // runtime comes next, once, before anything else.
+    bool applicationsOwnIsNext() {
+        const std::wstring& own = m_request.applicationJavaLocation;
+        if (m_applicationsOwnTried || !m_request.javaLocationFromUser || namesSearchPath(own) ||
+            own == m_request.javaLocation) {
+            return false;
+        }
+        m_applicationsOwnTried = true;
+        return true;
+    }
+
     static bool isConfigured(const JavaCandidate& a_candidate) {
         return a_candidate.source == JavaCandidate::Source::configured;
     }
@@ -154,10 +183,12 @@ private:
 
     Fit judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
         JavaVersion version;
+        m_fromReleaseFile = false;
         if (m_request.readJavaRelease) {
             std::wstring releaseFile;
             if (readReleasedVersion(a_candidate, releaseFile, version)) {
                 a_how = L"release file " + releaseFile;
+                m_fromReleaseFile = true;
                 return verdict(version, a_how);
             }
         }
@@ -167,10 +198,12 @@ private:
         if (logging()) {
             const std::wstring text =
                 fromAnsi(report.output.empty() ? report.error : report.output);
-            a_how = formatWideString(L"%s: %llu ms, exit code %ld, report: %s",
-                                     a_candidate.versionCommand.c_str(), GetTickCount64() - started,
-                                     static_cast<long>(report.exitCode),
-                                     text.substr(0, text.find_first_of(L"\r\n")).c_str());
+            // Whole, however long: not through the formatting buffer.
+            a_how =
+                a_candidate.versionCommand +
+                formatWideString(L": %llu ms, exit code %ld, report: ", GetTickCount64() - started,
+                                 static_cast<long>(report.exitCode)) +
+                text.substr(0, text.find_first_of(L"\r\n"));
         }
         if (report.code == processStartFailed) {
             a_how += L"; verdict: did not start";
@@ -221,11 +254,16 @@ private:
 
     // The version in the release file of the candidate's home, without
     // starting it. The java command is the java.exe the system would start.
+    // A home without its java.exe is no runtime, whatever its release file
+    // says: its version check then finds that it does not start.
     static bool readReleasedVersion(const JavaCandidate& a_candidate, std::wstring& a_releaseFile,
                                     JavaVersion& a_version) {
         const std::wstring executable = a_candidate.executable.empty()
                                             ? programOnSearchPath(L"java.exe")
                                             : trimmed(a_candidate.executable, L"\"");
+        if (executable.empty() || !fileExists(executable)) {
+            return false;
+        }
         const std::size_t folderEnd = executable.rfind(L'\\');
         const std::size_t homeEnd = folderEnd == std::wstring::npos || folderEnd == 0
                                         ? std::wstring::npos
@@ -282,6 +320,12 @@ private:
     // The last box of a search that found nothing. With java-download-url it
     // asks whether to open the download page, and Yes opens it.
     void endWithoutRuntime(const std::wstring& a_text) {
+        if (!m_request.downloadAddress.empty() && texts().forConsole()) {
+            // Nothing is asked on a console: the address, on a line of its own.
+            m_host.showMessage(a_text + L"\r\n" + m_request.downloadAddress, messages::errorCaption,
+                               messages::plainBox);
+            return;
+        }
         if (m_request.downloadAddress.empty()) {
             m_host.showMessage(a_text, messages::errorCaption, messages::plainBox);
             return;
@@ -292,8 +336,9 @@ private:
         }
     }
 
-    static JavaSearchResult found(const JavaCandidate& a_candidate) {
-        return JavaSearchResult{true, a_candidate.remembered, a_candidate.command};
+    JavaSearchResult found(const JavaCandidate& a_candidate) const {
+        return JavaSearchResult{true, a_candidate.remembered, a_candidate.command,
+                                a_candidate.applicationsOwn, m_fromReleaseFile};
     }
     static JavaSearchResult stopped(const JavaCandidate& a_candidate) {
         return JavaSearchResult{false, a_candidate.remembered, a_candidate.command};
@@ -301,11 +346,25 @@ private:
 
     const JavaSearchRequest& m_request;
     LauncherHost& m_host;
+    JavaCandidate m_candidate;
+    bool m_fromReleaseFile = false; // m_candidate's verdict came from its release file
+    bool m_applicationsOwnTried = false;
     bool m_installedRuntimesTried = false;
     std::vector<std::wstring> m_checked;
 };
 
-} // namespace
+JavaSearch::JavaSearch(const JavaSearchRequest& a_request, LauncherHost& a_host)
+    : m_search(std::make_unique<Search>(a_request, a_host)) {}
+
+JavaSearch::~JavaSearch() = default;
+
+JavaSearchResult JavaSearch::run() {
+    return m_search->run();
+}
+
+JavaSearchResult JavaSearch::resumeAfterFailedStart() {
+    return m_search->resumeAfterFailedStart();
+}
 
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host) {
     return JavaSearch(a_request, a_host).run();

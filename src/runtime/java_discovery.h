@@ -3,6 +3,7 @@
 #include "messages/message_texts.h"
 #include "version/java_version.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,10 @@ struct JavaSearchRequest {
     std::wstring minJavaVersionText; // as written, for the messages
     std::optional<JavaVersion> maxJavaVersion;
     std::wstring javaLocation; // as written in the settings
+    // java-location came from the user's file; the application's own, tried
+    // next when the user's cannot be used.
+    bool javaLocationFromUser = false;
+    std::wstring applicationJavaLocation;
     bool askForJavaLocation = true;
     bool allowNewerVersion = true;
     bool findInstalledJava = true;
@@ -34,10 +39,15 @@ struct JavaSearchResult {
     // The head of the launch line: the executable to run, quoted where it
     // needs quotes, with the options a configured location carries.
     std::wstring javaCommand;
+    // The runtime the application's own java-location names.
+    bool applicationsOwn = false;
+    // Accepted by its release file, without having been started.
+    bool fromReleaseFile = false;
 };
 
 // Finds a Java runtime whose version suits the request, trying in order:
 //   1. the configured java-location, or the java command on the search path;
+//      when the user's java-location cannot be used, the application's own;
 //   2. the java command, once, when a configured runtime cannot be started;
 //   3. once, before the user is first told or asked anything, the runtimes
 //      installed on the machine, silently;
@@ -48,3 +58,21 @@ struct JavaSearchResult {
 // above the one holding java.exe) answers instead when it names a version.
 // Shows its own messages; the caller adds none.
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host);
+
+// The same search, which can go on after the application could not be
+// started with a runtime accepted by its release file: then as after a
+// version check that did not start. a_request must outlive it.
+class JavaSearch {
+public:
+    JavaSearch(const JavaSearchRequest& a_request, LauncherHost& a_host);
+    ~JavaSearch();
+    JavaSearch(const JavaSearch&) = delete;
+    JavaSearch& operator=(const JavaSearch&) = delete;
+
+    JavaSearchResult run();
+    JavaSearchResult resumeAfterFailedStart();
+
+private:
+    class Search;
+    std::unique_ptr<Search> m_search;
+};

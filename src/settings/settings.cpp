@@ -101,39 +101,71 @@ bool readSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value
     return true;
 }
 
-// The shell opens whatever it is handed: only web addresses are.
+// The shell opens whatever it is handed: only one web address is, with a
+// host and nothing that would end it on a command line.
+bool isWebAddress(const std::wstring& a_value) {
+    constexpr std::size_t longestAddress = 2048;
+    std::size_t hostBegin = 0;
+    if (startsWithIgnoringCase(a_value, L"https://")) {
+        hostBegin = 8;
+    } else if (startsWithIgnoringCase(a_value, L"http://")) {
+        hostBegin = 7;
+    } else {
+        return false;
+    }
+    if (a_value.size() > longestAddress) {
+        return false;
+    }
+    for (wchar_t character : a_value) {
+        if (character <= L' ' || (character >= 0x7F && character <= 0x9F) ||
+            std::wcschr(L"\"<>", character) != nullptr) {
+            return false;
+        }
+    }
+    const std::size_t authorityEnd = a_value.find_first_of(L"/?#", hostBegin);
+    std::wstring authority = a_value.substr(hostBegin, authorityEnd - hostBegin);
+    authority = authority.substr(authority.rfind(L'@') + 1); // without user@
+    return !authority.empty() && authority.front() != L':';
+}
+
 bool readDownloadUrl(const SettingsFile& a_settings, std::wstring& a_url) {
     const std::optional<std::wstring> value = optionalValue(a_settings, keys::javaDownloadUrl);
     if (!value) {
         return true;
     }
-    if (!startsWithIgnoringCase(*value, L"https://") &&
-        !startsWithIgnoringCase(*value, L"http://")) {
+    if (!isWebAddress(*value)) {
         return false;
     }
     a_url = *value;
     return true;
 }
 
-// A folder name of its own under %LOCALAPPDATA%: no path, nothing Windows
-// refuses in a file name.
-bool isPlainFolderName(const std::wstring& a_name) {
-    for (wchar_t character : a_name) {
-        if (character < L' ' || std::wcschr(L"<>:\"/\\|?*", character) != nullptr) {
-            return false;
-        }
+std::wstring userSettingsPath(const LauncherSettings& a_settings) {
+    return a_settings.userSettingsFolder + L"\\" + settingsFileName;
+}
+
+// The user's options, after the application's. They are the user's: when
+// their quotes do not pair up, they are left out and the start goes on.
+void addUserOptions(const std::wstring& a_options, LauncherSettings& a_read) {
+    const std::wstring expanded = expandEnvironmentVariables(a_options);
+    if (!quotesArePaired(expanded)) {
+        a_read.userSettingsNotes.push_back(userSettingsPath(a_read) +
+                                           L": java-options ignored: its double quotes do not "
+                                           L"pair up");
+        return;
     }
-    return a_name.find(L"..") == std::wstring::npos;
+    a_read.javaOptions += (a_read.javaOptions.empty() ? L"" : L" ") + expanded;
 }
 
 // The user's own file, when the settings name one: its java-location
 // replaces the application's, its java-options follow the application's.
+// A file that is not UTF-8 is not read, and never written.
 bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> name = optionalValue(a_settings, keys::userSettings);
     if (!name) {
         return true;
     }
-    if (!isPlainFolderName(*name)) {
+    if (!isUsableFileName(*name)) {
         return false;
     }
     const std::wstring localData = environmentVariable(L"LOCALAPPDATA");
@@ -142,18 +174,23 @@ bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
     }
     a_read.userSettingsFolder = withTrailingBackslash(localData) + *name;
     std::string bytes;
-    if (!readWholeFile(a_read.userSettingsFolder + L"\\" + settingsFileName, bytes)) {
+    if (!readWholeFile(userSettingsPath(a_read), bytes)) {
         return true; // a missing file or folder is no error
     }
-    a_read.userSettings = SettingsFile(std::move(bytes));
-    if (const std::optional<std::wstring> location =
-            optionalValue(*a_read.userSettings, keys::javaLocation)) {
+    if (!isUtf8(bytes)) {
+        a_read.userSettingsNotes.push_back(userSettingsPath(a_read) +
+                                           L": not UTF-8, ignored and left as it is");
+        a_read.userSettingsWritable = false;
+        return true;
+    }
+    const SettingsFile user(std::move(bytes));
+    if (const std::optional<std::wstring> location = optionalValue(user, keys::javaLocation)) {
+        a_read.applicationJavaLocation = a_read.javaLocation;
         a_read.javaLocation = *location;
         a_read.javaLocationFromUser = true;
     }
-    if (const std::optional<std::wstring> options =
-            optionalValue(*a_read.userSettings, keys::javaOptions)) {
-        a_read.javaOptions += (a_read.javaOptions.empty() ? L"" : L" ") + *options;
+    if (const std::optional<std::wstring> options = optionalValue(user, keys::javaOptions)) {
+        addUserOptions(*options, a_read);
     }
     return true;
 }
@@ -170,27 +207,43 @@ SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_byte
     return SaveResult::notWritable;
 }
 
+// a_key of the file at a_path set to a_value, in the file as it is now, so
+// that what others wrote into it meanwhile stays; not written when the value
+// is already there. A file that cannot be read cannot be rewritten.
+SaveResult saveValue(const std::wstring& a_path, const char* a_key, const std::wstring& a_value) {
+    std::string bytes;
+    if (!readWholeFile(a_path, bytes)) {
+        return SaveResult::notWritable;
+    }
+    const std::optional<std::string> changed =
+        SettingsFile(std::move(bytes)).withValue(a_key, a_value);
+    if (!changed) {
+        return SaveResult::saved; // already so: most starts write nothing
+    }
+    return replaceSettings(a_path, *changed);
+}
+
 // The user's file with java-location set: made with its folder when there is
 // none, given a [tavrin] section when it has none.
 SaveResult saveInUserSettings(const LauncherSettings& a_settings,
                               const std::wstring& a_javaLocation) {
-    const std::string line = std::string(keys::javaLocation) + "=" + encodeUtf8(a_javaLocation);
-    std::string bytes = "[tavrin]\r\n" + line + "\r\n";
-    if (a_settings.userSettings && a_settings.userSettings->hasSection()) {
-        const std::optional<std::string> changed =
-            a_settings.userSettings->withValue(keys::javaLocation, a_javaLocation);
-        if (!changed) {
-            return SaveResult::saved;
-        }
-        bytes = *changed;
-    } else if (a_settings.userSettings) {
-        const std::string& old = a_settings.userSettings->bytes();
-        const bool endsLine = old.empty() || old.back() == '\n' || old.back() == '\r';
-        bytes = old + (endsLine ? "" : "\r\n") + bytes;
+    if (!a_settings.userSettingsWritable) {
+        return SaveResult::notWritable;
     }
-    // Ignored when it fails: the file cannot be written then, which is reported.
-    CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
-    return replaceSettings(a_settings.userSettingsFolder + L"\\" + settingsFileName, bytes);
+    const std::wstring path = userSettingsPath(a_settings);
+    std::string bytes;
+    if (!readWholeFile(path, bytes)) {
+        // Ignored when it fails: the file cannot be written then, which is reported.
+        CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
+    } else if (!isUtf8(bytes)) {
+        return SaveResult::notWritable; // never appended to in another encoding
+    } else if (SettingsFile(bytes).hasSection()) {
+        return saveValue(path, keys::javaLocation, a_javaLocation);
+    }
+    const bool endsLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
+    bytes += std::string(endsLine ? "" : "\r\n") + "[tavrin]\r\n" + keys::javaLocation + "=" +
+             encodeUtf8(a_javaLocation) + "\r\n";
+    return replaceSettings(path, bytes);
 }
 
 } // namespace
@@ -227,12 +280,24 @@ bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
 }
 
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
-    return a_settings.value(keys::singleRunMutex).value_or(std::wstring());
+    const std::optional<std::wstring> name = a_settings.value(keys::singleRunMutex);
+    return name ? *name : std::wstring();
 }
 
 std::wstring readLogFile(const SettingsFile& a_settings) {
     const std::optional<std::wstring> value = optionalValue(a_settings, keys::logFile);
-    return value ? configuredFilePath(expandEnvironmentVariables(*value)) : std::wstring();
+    if (!value) {
+        return std::wstring();
+    }
+    const std::wstring path = expandEnvironmentVariables(*value);
+    return isRootedPath(path) ? path : configuredFilePath(path);
+}
+
+void fillPlaceholders(const SettingsFile& a_settings, MessageTexts& a_texts) {
+    const std::optional<std::wstring> jar = a_settings.value(keys::jarFileName);
+    const std::optional<std::wstring> version = a_settings.value(keys::minJavaVersion);
+    a_texts.setPlaceholders(version ? *version : std::wstring(),
+                            jar ? configuredFilePath(*jar) : std::wstring());
 }
 
 bool readSingleRunActivate(const SettingsFile& a_settings) {
@@ -251,10 +316,10 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     valid = readMaxJavaVersion(a_settings, read) && valid;
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
     readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
-    valid = readUserSettings(a_settings, read) && valid;
     read.javaOptions = expandEnvironmentVariables(read.javaOptions);
     // An open quote would take -jar and the JAR into one option.
     valid = quotesArePaired(read.javaOptions) && valid;
+    valid = readUserSettings(a_settings, read) && valid;
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
     valid = readSwitch(a_settings, keys::waitForExit, read.waitForExit) && valid;
     valid = readSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation) && valid;
@@ -282,22 +347,39 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
     return a_default;
 }
 
-SaveResult saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
-                            const LauncherSettings& a_settings,
-                            const std::wstring& a_javaLocation) {
+SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSettings& a_settings,
+                            const std::wstring& a_javaLocation, bool a_applicationsOwn) {
+    if (a_applicationsOwn) {
+        // The application's java-location names it: a value of the user's
+        // that failed must not hide it again, and nothing of the
+        // application's goes into the user's file.
+        if (a_settings.javaLocationFromUser) {
+            saveInUserSettings(a_settings, L""); // when it fails, the search finds it again
+        }
+        const SaveResult saved = saveValue(a_settingsPath, keys::javaLocation, a_javaLocation);
+        return saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()
+                   ? SaveResult::saved
+                   : saved;
+    }
     if (a_settings.javaLocationFromUser) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
-    const std::optional<std::string> changed =
-        a_settingsFile.withValue(keys::javaLocation, a_javaLocation);
-    if (!changed) {
-        return SaveResult::saved; // already so: most starts write nothing
-    }
-    const SaveResult saved = replaceSettings(a_settingsPath, *changed);
+    const SaveResult saved = saveValue(a_settingsPath, keys::javaLocation, a_javaLocation);
     // An application folder the user may not write to: the user's own file
     // remembers the runtime instead.
     if (saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
     return saved;
+}
+
+bool isUsableMutexName(const std::wstring& a_name) {
+    std::wstring name = a_name;
+    for (const wchar_t* prefix : {L"Global\\", L"Local\\"}) {
+        if (name.compare(0, std::wcslen(prefix), prefix) == 0) {
+            name = name.substr(std::wcslen(prefix));
+            break;
+        }
+    }
+    return !name.empty() && a_name.size() <= MAX_PATH && name.find(L'\\') == std::wstring::npos;
 }

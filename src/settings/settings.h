@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class LauncherHost;
 class MessageTexts;
@@ -17,7 +18,10 @@ struct LauncherSettings {
     JavaVersion minJavaVersion;
     std::optional<JavaVersion> maxJavaVersion;
     std::wstring javaLocation; // as written: the search resolves it
-    std::wstring javaOptions;  // environment variables expanded
+    // The application's own java-location, when the user's file gave
+    // javaLocation instead: the search's next try when the user's fails.
+    std::wstring applicationJavaLocation;
+    std::wstring javaOptions; // environment variables expanded
     std::wstring startArguments;
     bool waitForExit = false;
     bool askForJavaLocation = true;
@@ -25,12 +29,14 @@ struct LauncherSettings {
     bool passArguments = false;
     bool findInstalledJava = true;
     bool readJavaRelease = false;
-    std::wstring javaDownloadUrl; // http:// or https://
+    std::wstring javaDownloadUrl; // one http:// or https:// address
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
-    // set; and the tavrin.ini found there, when there is one.
+    // set.
     std::wstring userSettingsFolder;
-    std::optional<SettingsFile> userSettings;
+    bool userSettingsWritable = true;  // false: a file that is not UTF-8
     bool javaLocationFromUser = false; // java-location is the user file's
+    // What was left out of the user's file, and why: for the log.
+    std::vector<std::wstring> userSettingsNotes;
     bool settingsValid = true;
 };
 
@@ -54,9 +60,14 @@ bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
 
-// log-file: its full path (relative to the launcher's folder, variables
-// expanded); empty when the key is absent or empty.
+// log-file: its full path (variables expanded; a rooted or UNC path as it
+// stands, any other relative to the launcher's folder); empty when the key
+// is absent or empty.
 std::wstring readLogFile(const SettingsFile& a_settings);
+
+// {version} and {path} in the messages: min-java-version as written and the
+// JAR's full path, as far as the file gives them.
+void fillPlaceholders(const SettingsFile& a_settings, MessageTexts& a_texts);
 
 // single-run-activate: a second start brings the running application forward.
 bool readSingleRunActivate(const SettingsFile& a_settings);
@@ -71,15 +82,23 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
 
 // Writes a_javaLocation into java-location of the file the value came from
-// (the user's file or a_settingsFile), changing no other byte of it, in one
-// step through a temporary file beside it; when the value is already there,
-// the file is not touched. When tavrin.ini cannot be written and the settings
-// name a user file, the value goes there (made when it is missing). The file
-// is left as it was when it cannot be written or saved.
+// (the user's file or the settings file at a_settingsPath), changing no other
+// byte of the file as it is at that moment, in one step through a temporary
+// file beside it; when the value is already there, the file is not touched.
+// When tavrin.ini cannot be written and the settings name a user file, the
+// value goes there (made when it is missing; a user file that is not UTF-8
+// is never written). a_applicationsOwn: the runtime is the one the
+// application's own java-location names; the user's file then gets no value
+// of it, and loses a java-location of its own. The file is left as it was
+// when it cannot be written or saved.
 enum class SaveResult {
     saved,       // or already so
     notWritable, // read-only, or no file can be made beside it
     notSaved,    // writing the new file failed
 };
-SaveResult saveJavaLocation(const SettingsFile& a_settingsFile, const std::wstring& a_settingsPath,
-                            const LauncherSettings& a_settings, const std::wstring& a_javaLocation);
+SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSettings& a_settings,
+                            const std::wstring& a_javaLocation, bool a_applicationsOwn = false);
+
+// Whether Windows can make a mutex of single-run-mutex's name: a backslash
+// only after the prefix Global or Local, at most MAX_PATH characters.
+bool isUsableMutexName(const std::wstring& a_name);

@@ -540,31 +540,58 @@ TEST_F(SingleInstance, ASecondLauncherIsRefusedBeforeAnyOtherKeyIsRead) {
 TEST_F(SingleInstance, TheConsoleLauncherSaysSoWithoutAWindowToClose) {
     UniqueHandle first(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
     writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
-    EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), 0);
+    EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), -10);
     EXPECT_EQ(host.log, std::vector<std::wstring>{L"box Wait: " + expected::alreadyRunningConsole});
 }
 
-// single-run-activate: the first launcher keeps the application's process id
-// under the mutex's name; a second start brings its window forward, or shows
-// the "Wait" box when it has none or no id is kept.
+// single-run-activate: the first launcher keeps the application's process
+// (its id and start time) under the mutex's name; a second start brings its
+// window forward, or shows the "Wait" box when it has none or no process is
+// kept. A kept process that has ended is no application: the start goes on.
 TEST_F(SingleInstance, ASecondStartActivatesTheRunningApplicationsWindow) {
     UniqueHandle first(CreateMutexW(nullptr, TRUE, mutexName.c_str()));
     writeSettings(
         settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\nsingle-run-activate=1\r\n"));
     EXPECT_EQ(runWith({}), 0);
-    EXPECT_EQ(host.log, std::vector<std::wstring>{waitBox}) << "no process id kept";
+    EXPECT_EQ(host.log, std::vector<std::wstring>{waitBox}) << "no process kept";
 
+    // This test program stands for the running application.
+    const DWORD self = GetCurrentProcessId();
+    const std::wstring activateSelf = L"activate " + std::to_wstring(self);
     ProcessRecord record;
     ASSERT_TRUE(record.create(mutexName + L".tavrin-application"));
-    record.set(777);
+    record.set(GetCurrentProcess());
     host.log.clear();
     EXPECT_EQ(runWith({}), 0);
-    EXPECT_EQ(host.log, (std::vector<std::wstring>{L"activate 777", waitBox})) << "no window";
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{activateSelf, waitBox})) << "no window";
 
     host.log.clear();
-    host.windowProcesses = {777};
+    host.windowProcesses = {self};
     EXPECT_EQ(runWith({}), 0);
-    EXPECT_EQ(host.log, std::vector<std::wstring>{L"activate 777"});
+    EXPECT_EQ(host.log, std::vector<std::wstring>{activateSelf});
+}
+
+TEST_F(SingleInstance, AnApplicationThatHasEndedIsNotRunning) {
+    writeSettings(
+        settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\nsingle-run-activate=1\r\n"));
+    ChildProcess ended = startChild(L"cmd.exe /c exit 0");
+    ASSERT_TRUE(ended.process);
+    ProcessRecord record;
+    ASSERT_TRUE(record.create(mutexName + L".tavrin-application"));
+    record.set(ended.process.get());
+    EXPECT_EQ(waitForChild(ended, 10000), 0u);
+    host.windowProcesses = {ended.id};
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_EQ(host.processCalls.size(), 2u) << "the application was not started";
+
+    // A running one refuses the console launcher with an exit code of its own.
+    record.set(GetCurrentProcess());
+    mutex.release();
+    host.log.clear();
+    EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), -10);
+    EXPECT_EQ(host.log,
+              (std::vector<std::wstring>{L"activate " + std::to_wstring(GetCurrentProcessId()),
+                                         L"box Wait: " + expected::alreadyRunningConsole}));
 }
 
 TEST_F(SingleInstance, TheMutexIsHeldUntilItsOwnerReleasesIt) {
@@ -583,14 +610,20 @@ TEST_F(SingleInstance, TheMutexIsHeldUntilItsOwnerReleasesIt) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
 }
 
-TEST_F(SingleInstance, ANameTheSystemRefusesEndsSilently) {
+// A name Windows cannot use for a mutex makes the settings invalid, before
+// any other key is read: the application would never start.
+TEST_F(SingleInstance, ANameTheSystemRefusesMakesTheSettingsInvalid) {
     // The name of an event cannot be opened as a mutex.
     UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, mutexName.c_str()));
     ASSERT_TRUE(event);
-    writeSettings(settingsWith("single-run-mutex=" + utf8(mutexName) + "\r\n"));
-    EXPECT_EQ(runWith({}), 0);
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_FALSE(mutex.held());
+    for (const std::wstring& name : {mutexName, std::wstring(L"MyCompany\\MyApp")}) {
+        SCOPED_TRACE(utf8(name));
+        host.log.clear();
+        writeSettings(settingsWith("single-run-mutex=" + utf8(name) + "\r\n"));
+        EXPECT_EQ(runWith({}), -4);
+        EXPECT_EQ(host.log, std::vector<std::wstring>{L"box Error: " + expected::settingsInvalid});
+        EXPECT_FALSE(mutex.held());
+    }
 }
 
 TEST_F(SingleInstance, AnEmptyNameMeansNoRule) {

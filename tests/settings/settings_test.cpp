@@ -426,23 +426,13 @@ TEST(FindSettingsSection, MissingSectionShowsTheInvalidBox) {
 // SettingsFile tests' matter).
 class SaveJavaLocation : public testing::Test {
 protected:
-    SettingsFile loaded(const std::string& a_text) {
-        writeFileBytes(path, a_text);
-        std::optional<SettingsFile> file = loadSettingsStore(path);
-        if (!file) {
-            ADD_FAILURE() << "did not load";
-            return SettingsFile("");
-        }
-        return std::move(*file);
-    }
-
     ScratchFolder scratch;
     const std::wstring path = scratch / L"tavrin.ini";
 };
 
 TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
     const std::string text = "[tavrin]\r\njava-location=java.exe\r\n";
-    const SettingsFile file = loaded(text);
+    writeFileBytes(path, text);
     FILETIME written{};
     FILETIME before{};
     {
@@ -455,7 +445,7 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
     }
     // Read-only too: nothing to write, nothing refused.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -466,9 +456,9 @@ TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
 }
 
 TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
-    const SettingsFile file = loaded("[tavrin]\r\n");
+    writeFileBytes(path, "[tavrin]\r\n");
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(filesMatching(scratch / L"*.tmp").empty()) << "a temporary file was left behind";
@@ -476,9 +466,9 @@ TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
 
 TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
-    const SettingsFile file = loaded(text);
+    writeFileBytes(path, text);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"),
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"),
               SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
     EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
@@ -487,16 +477,16 @@ TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
 
 TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileIsNotWritable) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
-    const SettingsFile file = loaded(text);
+    writeFileBytes(path, text);
     // A directory where the temporary file would go.
     makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"),
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"),
               SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
 }
 
 TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
-    const SettingsFile file = loaded("[tavrin]\r\n");
+    writeFileBytes(path, "[tavrin]\r\n");
     // Another launcher reading the file at this moment, for a short while.
     UniqueFile reader(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
@@ -510,7 +500,7 @@ TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
             return 0;
         },
         raw, 0, nullptr));
-    EXPECT_EQ(saveJavaLocation(file, path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
     WaitForSingleObject(timer.get(), INFINITE);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
 }
