@@ -844,6 +844,29 @@ TEST(EndToEnd, ASecondStartBringsTheRunningApplicationForward) {
     }
 }
 
+// The rule follows the application's own process: a program it started
+// with handle inheritance, still running after it ended, does not count.
+TEST(EndToEnd, AHelperTheApplicationLeftBehindIsNotTheApplication) {
+    TypicalApplication typical;
+    const std::string mutexName = "TavrinHelper." + std::to_string(GetCurrentProcessId());
+    typical.app.writeSettings(settingsWith(
+        {{"single-run-mutex", mutexName}, {"single-run-activate", "1"}, {"wait-for-exit", "1"}}));
+    const std::wstring helperPid = typical.app.scratch() / L"helper.pid";
+    typical.app.environment[L"FAKE_JAVA_RUN_INHERIT"] = L"1";
+    typical.app.environment[L"FAKE_JAVA_RUN_START"] =
+        quotedArgument(folderOf(thisExecutablePath()) + L"test_child.exe") + L" pid:" +
+        quotedArgument(helperPid) + L" sleep:30000";
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const DWORD helper = processIdIn(helperPid);
+    ASSERT_NE(helper, 0u);
+    typical.app.environment.erase(L"FAKE_JAVA_RUN_START");
+    const RunResult second = typical.app.run();
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(second.dialogs.empty());
+    EXPECT_EQ(typical.app.javaRuns().size(), 4u) << "a version check and a run, twice";
+    endProcess(helper);
+}
+
 // A running application without a window: the "Wait" box, as without the
 // switch.
 TEST(EndToEnd, ASecondStartFindingNoWindowShowsTheWaitBox) {
@@ -1000,6 +1023,27 @@ TEST(ConsoleLauncher, MessagesGoToStandardError) {
         EXPECT_EQ(run.output, "");
         EXPECT_FALSE(run.showedWindow);
     }
+}
+
+// java-location is written into the settings file as it is when the
+// application has ended: a line added while it ran stays.
+TEST(ConsoleLauncher, ALineAddedWhileTheApplicationRunsStays) {
+    TypicalApplication typical;
+    typical.app.useConsoleLauncher();
+    typical.app.writeSettings(settingsWith());
+    const std::wstring applicationPid = typical.app.scratch() / L"application.pid";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"3000";
+    typical.app.environment[L"FAKE_JAVA_RUN_PID"] = applicationPid;
+    const ScratchFolder streams(L"tavrin-streams");
+    writeFileBytes(streams / L"in.txt", "");
+    const UniqueFile input = standardFile(streams / L"in.txt", OPEN_EXISTING);
+    typical.app.standardInput = input.get();
+    ChildProcess launcher = typical.app.start();
+    ASSERT_NE(processIdIn(applicationPid), 0u);
+    const std::string edited = typical.app.settings() + "start-arguments=added meanwhile\r\n";
+    typical.app.writeSettings(edited);
+    EXPECT_EQ(typical.app.drive(launcher, {}).exitCode, 0);
+    EXPECT_EQ(typical.app.settings(), edited + "java-location=java.exe\r\n");
 }
 
 // A launcher ended from outside (a CI time-out, Task Manager) takes its

@@ -16,6 +16,8 @@
 //   FAKE_JAVA_RUN_ECHO    "1": a "-jar" run then copies its input to output
 //   FAKE_JAVA_RUN_PID     a file into which a "-jar" run writes its process id
 //   FAKE_JAVA_RUN_START   a command line a "-jar" run starts, and leaves
+//   FAKE_JAVA_RUN_INHERIT "1": that program inherits the run's inheritable
+//                         handles, as Java's ProcessBuilder passes them on
 //   FAKE_JAVA_EXIT        a "-jar" run's exit code (default 0)
 //   FAKE_JAVA_RUN_WINDOW  a file: a "-jar" run shows a window, minimised, for
 //                         FAKE_JAVA_RUN_MS, and writes "minimised" into the
@@ -66,7 +68,7 @@ std::map<std::string, std::string> configuration() {
          {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS", "FAKE_JAVA_RUN_MS",
           "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT", "FAKE_JAVA_RUN_ERROR",
           "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID", "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT",
-          "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD"}) {
+          "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -161,7 +163,7 @@ void writeText(const std::wstring& a_path, const std::string& a_text) {
 
 // A program the application starts for the user, such as a browser: no
 // handles inherited, not waited for.
-void startDetached(const std::string& a_commandLine) {
+void startDetached(const std::string& a_commandLine, bool a_inherit) {
     if (a_commandLine.empty()) {
         return;
     }
@@ -169,8 +171,8 @@ void startDetached(const std::string& a_commandLine) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &startup, &process)) {
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, a_inherit ? TRUE : FALSE,
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
@@ -242,7 +244,8 @@ int wmain(int argc, wchar_t** argv) {
         if (!pidFile.empty()) {
             writeText(wide(pidFile), std::to_string(GetCurrentProcessId()));
         }
-        startDetached(rawSetting(settings, "FAKE_JAVA_RUN_START"));
+        startDetached(rawSetting(settings, "FAKE_JAVA_RUN_START"),
+                      rawSetting(settings, "FAKE_JAVA_RUN_INHERIT") == "1");
         const std::string windowFile = rawSetting(settings, "FAKE_JAVA_RUN_WINDOW");
         if (windowFile.empty()) {
             Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));

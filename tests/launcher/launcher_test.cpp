@@ -364,6 +364,56 @@ TEST_F(UserSettings, AReadOnlySettingsFileSendsTheRuntimeToTheUsersFile) {
     EXPECT_EQ(filesMatching(localData / L"Example App\\*.tmp"), std::vector<std::wstring>{});
 }
 
+// The application's own runtime is never hidden by a value of the user's:
+// in a read-only install, the first start leaves the user's file alone; a
+// stale value there gives way to the application's runtime, and goes.
+TEST_F(UserSettings, TheApplicationsOwnRuntimeIsNotCopiedNorHidden) {
+    const std::string settings =
+        settingsWith("user-settings=Example App\r\njava-location=jre\\bin\r\n");
+    writeSettings(settings);
+    ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_FALSE(pathExists(userFile)) << "the application's runtime copied as the user's";
+
+    // An update moved the runtime; the user's file still names the old one.
+    makeDirectories(localData / L"Example App");
+    writeFileBytes(userFile, "[tavrin]\r\njava-location=runtime\\bin\\java.exe\r\n");
+    host = ScriptedHost();
+    EXPECT_EQ(runWith({{-2, "", ""}, java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 3u);
+    EXPECT_EQ(host.processCalls[1].commandLine,
+              moduleRelativePath(L"jre\\bin\\java") + L" -version ");
+    EXPECT_EQ(readFileBytes(userFile), "[tavrin]\r\njava-location=\r\n");
+    EXPECT_EQ(readFileBytes(settingsPath), settings);
+}
+
+// The user's file is the user's: a key there that is not valid is left out,
+// a file that is not UTF-8 is neither read nor written, and the log says why.
+TEST_F(UserSettings, MistakesInTheUsersFileAreIgnoredAndLogged) {
+    const ScratchFolder logs;
+    SetEnvironmentVariableW(L"TAVRIN_LOG", (logs / L"tavrin.log").c_str());
+    writeSettings(settingsWith("user-settings=Example App\r\njava-options=-Xmx1g\r\n"));
+    makeDirectories(localData / L"Example App");
+    writeFileBytes(userFile, "[tavrin]\r\njava-options=-Dhome=\"C:\\x -Xmx4g\r\n");
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_EQ(host.processCalls.back().commandLine, L"java.exe -Xmx1g -jar  \"" + jarPath + L"\" ");
+    const std::string utf16("\xFF\xFE[\0t\0a\0v\0r\0i\0n\0]\0", 18);
+    writeFileBytes(userFile, utf16);
+    writeSettings(settingsWith("user-settings=Example App\r\n"));
+    ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
+    host = ScriptedHost();
+    EXPECT_EQ(runWith({java16, started}), -8) << "nowhere to remember the runtime";
+    EXPECT_EQ(readFileBytes(userFile), utf16);
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+    const std::string log = readFileBytes(logs / L"tavrin.log");
+    EXPECT_NE(log.find(utf8(userFile) + ": java-options ignored: its double quotes do not pair up"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(utf8(userFile) + ": not UTF-8, ignored and left as it is"),
+              std::string::npos)
+        << log;
+}
+
 // Wine does not enforce the foreground rules, so the hand-over is checked
 // through the seam that reaches the window system: right after the start,
 // before any waiting, with the application's process id; a launcher that
@@ -494,6 +544,20 @@ TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
          -6,
          {L"launch: ", L"end: exit code -6: the application could not be started"},
          "; verdict: accepted"},
+        {"the settings before the boxes their reading shows",
+         "jar-file-name=lib\\missing.jar\r\n",
+         {},
+         -4,
+         {L"  jar-file-name: " + moduleRelativePath(L"lib\\missing.jar"), L"  log-file: (absent)",
+          L"box Jar not found: " + expected::jarMissing(moduleRelativePath(L"lib\\missing.jar")),
+          L"box Error: " + expected::settingsInvalid},
+         "end: exit code -4"},
+        {"a text with line breaks on one line",
+         "min-java-version=11\r\n[tavrin.messages]\r\njava-unsuitable=Java {version}\\nneeded\r\n",
+         {java16},
+         -5,
+         {L"box Error: Java 11\\r\\nneeded", L"  answer: OK"},
+         "; verdict: too old"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -511,12 +575,36 @@ TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
         EXPECT_NE(written.find(c.verdict), std::string::npos) << written;
     }
 
+    // A runtime's line, however long, is whole.
+    const std::string longReport(6000, 'x');
+    DeleteFileW(logFile.c_str());
+    writeSettings(settingsWith(""));
+    host = ScriptedHost();
+    EXPECT_EQ(runWith({{0, "", "java version \"1.6.0_20\" " + longReport + "\n"}, started}), 0);
+    EXPECT_NE(readFileBytes(logFile).find(longReport + "; verdict: accepted"), std::string::npos);
+
     // A log that cannot be written (a folder) changes nothing of the start.
     SetEnvironmentVariableW(L"TAVRIN_LOG", logs.path().c_str());
     host = ScriptedHost();
     writeSettings(settingsWith(""));
     EXPECT_EQ(runWith({java16, started}), 0);
     SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+}
+
+// A runtime accepted by its release file alone may not start at all: the
+// search then goes on as after a version check that did not start.
+TEST_F(RunLauncher, ARuntimeKnownByItsReleaseFileThatDoesNotStartIsPassedOver) {
+    makeDirectories(moduleRelativePath(L"lib\\rt\\bin"));
+    writeFileBytes(moduleRelativePath(L"lib\\rt\\bin\\java.exe"), "MZ");
+    writeFileBytes(moduleRelativePath(L"lib\\rt\\release"), "JAVA_VERSION=\"17.0.9\"\n");
+    writeSettings(settingsWith("read-java-release=1\r\njava-location=lib\\rt\\bin\r\n"));
+    EXPECT_EQ(runWith({{-2, "", ""}, java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 3u);
+    EXPECT_EQ(host.processCalls[0].commandLine,
+              moduleRelativePath(L"lib\\rt\\bin\\java.exe") + L" -jar  \"" + jarPath + L"\" ");
+    EXPECT_EQ(host.processCalls[1].commandLine, L"java -version");
+    EXPECT_EQ(host.processCalls[2].commandLine, L"java -jar  \"" + jarPath + L"\" ");
+    EXPECT_NE(readFileBytes(settingsPath).find("java-location=java\r\n"), std::string::npos);
 }
 
 class SingleInstance : public RunLauncher {

@@ -53,6 +53,31 @@ TEST(MessageTexts, EachKeyReplacesItsText) {
     EXPECT_FALSE(texts.given(MessageKey::javaNotFound));
 }
 
+// The author's escapes are turned into characters first, then {version} and
+// {path} are filled in, in every text: a path holding "\n" stays whole.
+TEST(MessageTexts, PlaceholdersAfterEscapesInEveryText) {
+    const SettingsFile settings("[tavrin]\r\n[tavrin.messages]\r\n"
+                                "jar-not-found=Missing:\\n{path}\r\n"
+                                "ini-invalid={path} needs Java {version}.\r\n"
+                                "java-unsuitable=Java {version} for {path}\r\n");
+    MessageTexts texts(settings, L"");
+    texts.setPlaceholders(L"17", L"C:\\App\\lib\\new\\app.jar");
+    const struct {
+        MessageKey key;
+        std::wstring fill;
+        std::wstring text;
+    } cases[] = {
+        {MessageKey::jarNotFound, L"C:\\lib\\new\\x.jar", L"Missing:\r\nC:\\lib\\new\\x.jar"},
+        {MessageKey::iniInvalid, L"", L"C:\\App\\lib\\new\\app.jar needs Java 17."},
+        {MessageKey::javaUnsuitable, L"", L"Java 17 for C:\\App\\lib\\new\\app.jar"},
+        {MessageKey::javaUnsuitable, L"11", L"Java 11 for C:\\App\\lib\\new\\app.jar"},
+        {MessageKey::jarNotFound, L"", L"Missing:\r\nC:\\App\\lib\\new\\app.jar"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(texts.text(c.key, c.fill), c.text) << static_cast<int>(c.key);
+    }
+}
+
 TEST(MessageTexts, BuiltInTextsWithoutASection) {
     const SettingsFile settings("[tavrin]\r\n"); // outlives the texts, which read it
     const MessageTexts texts(settings, L"de-DE");

@@ -1,5 +1,6 @@
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/process_record.h"
 #include "platform/system_library.h"
 
 #include "test_support.h"
@@ -70,6 +71,27 @@ TEST(LoadFromSystemFolder, FallsBackToTheFullPathWhereTheFlagIsUnknown) {
         EXPECT_EQ(names, c.names);
         EXPECT_EQ(flags, c.flags);
     }
+}
+
+// A process id is kept with the process's start time: the same id with
+// another start time (a later process that got the id) is not the process.
+TEST(ProcessRecord, AnIdWithAnotherStartTimeIsNotTheProcess) {
+    const std::wstring name = L"tavrin-test-record-" + std::to_wstring(GetCurrentProcessId());
+    ProcessRecord record;
+    ASSERT_TRUE(record.create(name));
+    EXPECT_EQ(ProcessRecord::read(name), 0u) << "nothing recorded yet";
+    record.set(GetCurrentProcess());
+    EXPECT_EQ(ProcessRecord::read(name), GetCurrentProcessId());
+
+    const UniqueHandle mapping(OpenFileMappingW(FILE_MAP_WRITE, FALSE, name.c_str()));
+    ASSERT_TRUE(mapping);
+    // The block's layout: the id, then (8-aligned) the start time.
+    auto* block =
+        static_cast<unsigned char*>(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 16));
+    ASSERT_NE(block, nullptr);
+    *reinterpret_cast<volatile LONG64*>(block + 8) += 1;
+    EXPECT_EQ(ProcessRecord::read(name), 0u);
+    UnmapViewOfFile(block);
 }
 
 TEST(SystemFolder, EndsInABackslash) {

@@ -1,6 +1,7 @@
 #include "runtime/java_discovery.h"
 
 #include "runtime/java_candidate.h"
+#include "settings/settings_file.h"
 
 #include "expected_messages.h"
 #include "java_version_samples.h"
@@ -779,6 +780,9 @@ TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
     const std::wstring noLine = runtime(L"no-line", "JAVA_RUNTIME_VERSION=\"17.0.9+9\"\n");
     const std::wstring notAVersion = runtime(L"not-a-version", "JAVA_VERSION=\"ea\"\n");
     const std::wstring onPath = runtime(L"on-path", "JAVA_VERSION=\"21.0.1\"\n");
+    // Half removed: the release file is there, java.exe is not.
+    const std::wstring noExecutable = runtime(L"no-exe", "JAVA_VERSION=\"17.0.9\"\n");
+    DeleteFileW((noExecutable + L"\\java.exe").c_str());
     auto reading = [](JavaSearchRequest a_request) {
         a_request.readJavaRelease = true;
         return a_request;
@@ -846,6 +850,14 @@ TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
          {run(notAVersion + L"\\java -version ")},
          true,
          notAVersion + L"\\java.exe"},
+        {"a home without java.exe: its check does not start, the java command's file answers",
+         reading(request(L"11", noExecutable)),
+         {notStarted},
+         {},
+         {},
+         {run(noExecutable + L"\\java -version ")},
+         true,
+         L"java"},
         {"the switch absent",
          request(L"11", jdk17),
          {reportOnError("17.0.9")},
@@ -859,6 +871,49 @@ TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
         expectSearch(c);
     }
     SetEnvironmentVariableW(L"PATH", pathLength > 0 && pathLength < 4096 ? path : nullptr);
+}
+
+// A java-location of the user's that cannot be used gives way to the
+// application's own, before anything else; what was found says whose it is.
+TEST(FindJavaRuntime, TheApplicationsOwnRuntimeAfterTheUsersFails) {
+    JavaSearchRequest users = request(L"11", L"runtime\\bin\\java.exe");
+    users.javaLocationFromUser = true;
+    users.applicationJavaLocation = L"C:\\App\\jre\\bin";
+    ScriptedHost host;
+    host.processAnswers = {notStarted, reportOnError("17.0.9")};
+    const JavaSearchResult found = findJavaRuntime(users, host);
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{
+                            run(moduleRelativePath(L"runtime\\bin\\java.exe") + L" -version "),
+                            run(L"C:\\App\\jre\\bin\\java -version ")}));
+    EXPECT_TRUE(found.javaFound);
+    EXPECT_TRUE(found.applicationsOwn);
+    EXPECT_EQ(found.javaExecutable, L"C:\\App\\jre\\bin\\java.exe");
+
+    // The application's own location, when it is the one searched first.
+    JavaSearchRequest own = request(L"11", L"C:\\App\\jre\\bin");
+    host = ScriptedHost();
+    host.processAnswers = {reportOnError("17.0.9")};
+    EXPECT_TRUE(findJavaRuntime(own, host).applicationsOwn);
+    // The java command is nobody's own.
+    host = ScriptedHost();
+    host.processAnswers = {reportOnError("17.0.9")};
+    EXPECT_FALSE(findJavaRuntime(request(L"11"), host).applicationsOwn);
+}
+
+// The console launcher asks nothing: the download address follows the
+// message on a line of its own.
+TEST(FindJavaRuntime, TheConsoleShowsTheDownloadAddress) {
+    const SettingsFile none("[tavrin]\r\n");
+    JavaSearchRequest console = request(L"11", L"", false);
+    console.texts = MessageTexts(none, L"", true);
+    console.downloadAddress = L"https://example.com/java";
+    ScriptedHost host;
+    host.processAnswers = {reportOnError("1.8.0_20")};
+    EXPECT_FALSE(findJavaRuntime(console, host).javaFound);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text,
+              expected::versionUnsuitable(L"11") + L"\r\nhttps://example.com/java");
+    EXPECT_EQ(host.messages[0].flags, static_cast<UINT>(MB_OK));
 }
 
 TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {

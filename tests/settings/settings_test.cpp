@@ -188,6 +188,45 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          section(validKeys + "java-download-url=calc.exe\r\n"),
          false,
          {invalidBox()}},
+        {"java-download-url with a port, a query and user",
+         section(validKeys + "java-download-url=https://me@x.org:8443/j?v=17#a\r\n"),
+         true,
+         {}},
+        {"java-download-url with a quote and arguments",
+         section(validKeys +
+                 "java-download-url=https://example.com/\" --user-data-dir=C:\\x \"y\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url with a blank",
+         section(validKeys + "java-download-url=https://x.org/a b\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url without a host",
+         section(validKeys + "java-download-url=https://\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url with only a port",
+         section(validKeys + "java-download-url=https://:80/x\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url with < >",
+         section(validKeys + "java-download-url=https://x.org/<b>\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url with a tab",
+         section(validKeys + "java-download-url=https://x.org/\ta\r\n"),
+         false,
+         {invalidBox()}},
+        {"java-download-url of 2048 characters",
+         section(validKeys + "java-download-url=https://x.org/" + std::string(2048 - 14, 'a') +
+                 "\r\n"),
+         true,
+         {}},
+        {"java-download-url of 2049 characters",
+         section(validKeys + "java-download-url=https://x.org/" + std::string(2049 - 14, 'a') +
+                 "\r\n"),
+         false,
+         {invalidBox()}},
         {"user-settings empty: none", section(validKeys + "user-settings=\r\n"), true, {}},
         {"user-settings a plain name",
          section(validKeys + "user-settings=Example App 2\r\n"),
@@ -211,6 +250,33 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          {invalidBox()}},
         {"user-settings with a star",
          section(validKeys + "user-settings=App*\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings .", section(validKeys + "user-settings=.\r\n"), false, {invalidBox()}},
+        {"user-settings with a trailing dot",
+         section(validKeys + "user-settings=App.\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings CON", section(validKeys + "user-settings=con\r\n"), false, {invalidBox()}},
+        {"user-settings NUL.txt",
+         section(validKeys + "user-settings=NUL.txt\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings COM1",
+         section(validKeys + "user-settings=COM1\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings LPT\u00b2",
+         section(validKeys + "user-settings=LPT\xC2\xB2\r\n"),
+         false,
+         {invalidBox()}},
+        {"user-settings COM10 is a name", section(validKeys + "user-settings=COM10\r\n"), true, {}},
+        {"user-settings of 255 characters",
+         section(validKeys + "user-settings=" + std::string(255, 'a') + "\r\n"),
+         true,
+         {}},
+        {"user-settings of 256 characters",
+         section(validKeys + "user-settings=" + std::string(256, 'a') + "\r\n"),
          false,
          {invalidBox()}},
         {"optional keys absent", section(validKeys), true, {}},
@@ -391,6 +457,44 @@ TEST(SingleRunMutexName, EmptyOrAbsentMeansNone) {
     }
 }
 
+TEST(SingleRunMutexName, ABackslashOnlyAfterGlobalOrLocal) {
+    const struct {
+        std::wstring name;
+        bool usable;
+    } cases[] = {
+        {L"Example.SingleRun", true},
+        {L"Global\\Example.SingleRun", true},
+        {L"Local\\Example.SingleRun", true},
+        {L"MyCompany\\MyApp", false},
+        {L"Global\\MyCompany\\MyApp", false},
+        {L"global\\Example", false},
+        {L"Global\\", false},
+        {std::wstring(260, L'm'), true},
+        {std::wstring(261, L'm'), false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isUsableMutexName(c.name), c.usable) << utf8(c.name);
+    }
+}
+
+// log-file: relative to the launcher's folder, unless rooted or UNC.
+TEST(ReadLogFile, RootedAndUncPathsStandAsTheyAre) {
+    const struct {
+        std::string value;
+        std::wstring path;
+    } cases[] = {
+        {"logs\\x.log", moduleRelativePath(L"logs\\x.log")},
+        {"D:\\logs\\x.log", L"D:\\logs\\x.log"},
+        {"\\x.log", L"\\x.log"},
+        {"\\\\server\\share\\x.log", L"\\\\server\\share\\x.log"},
+        {"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(readLogFile(SettingsFile("[tavrin]\r\nlog-file=" + c.value + "\r\n")), c.path)
+            << c.value;
+    }
+}
+
 TEST(LoadSettingsStore, EmptyOrUnreadableFilesDoNotLoad) {
     ScratchFolder scratch;
     const std::wstring path = scratch / L"tavrin.ini";
@@ -468,8 +572,7 @@ TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
     const std::string text = "[tavrin]\r\njava-location=old\r\n";
     writeFileBytes(path, text);
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"),
-              SaveResult::notWritable);
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
     EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -480,9 +583,18 @@ TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileIsNotWritable) {
     writeFileBytes(path, text);
     // A directory where the temporary file would go.
     makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"),
-              SaveResult::notWritable);
+    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::notWritable);
     EXPECT_EQ(readFileBytes(path), text);
+}
+
+// The user's file, as it is when the value is written.
+TEST_F(SaveJavaLocation, TheUsersFileKeepsWhatWasWrittenMeanwhile) {
+    LauncherSettings settings;
+    settings.userSettingsFolder = scratch.path();
+    settings.javaLocationFromUser = true;
+    writeFileBytes(path, "[tavrin]\r\njava-location=old\r\njava-options=-Xmx4g\r\n");
+    EXPECT_EQ(saveJavaLocation(scratch / L"unused.ini", settings, L"new"), SaveResult::saved);
+    EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=new\r\njava-options=-Xmx4g\r\n");
 }
 
 TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
