@@ -11,6 +11,8 @@
 # console launcher (tavrinc.exe's code); each brand is built in
 # build/brand/NAME, so branding never touches dist/tavrin.exe.
 set -eu
+# A relative --icon is the caller's, from the folder the script is run in.
+caller=$PWD
 cd "$(dirname "$0")/.."
 
 fail() {
@@ -55,16 +57,26 @@ done
 product=${product:-$name}
 description=${description:-$product}
 
-# --- The name: a file name Windows accepts. ---
+# --- The name: a file name Windows accepts, shown as it is. ---
 case $name in
   *[\<\>:\"/\\\|?*]*) fail "--name '$name': Windows file names cannot hold < > : \" / \\ | ? *" ;;
   *[.\ ]) fail "--name '$name': Windows file names cannot end in a dot or a blank" ;;
 esac
 base=$(printf '%s' "$name" | sed 's/\..*//' | tr 'a-z' 'A-Z')
 case $base in
-  CON | PRN | AUX | NUL | COM[1-9] | LPT[1-9])
+  CON | PRN | AUX | NUL | COM[1-9] | LPT[1-9] | COM¹ | COM² | COM³ | LPT¹ | LPT² | LPT³)
     fail "--name '$name': $base is a device name on Windows" ;;
 esac
+case $(printf '%s' "$name" | tr 'A-Z' 'a-z') in
+  *.exe) fail "--name '$name': give the name without .exe (it is added)" ;;
+esac
+# Bidirectional controls make Explorer show the name in another order
+# ("Report<U+202E>fdp.exe" shows as "Reportexe.pdf"): U+061C, U+200E, U+200F,
+# U+202A to U+202E and U+2066 to U+2069, as UTF-8 bytes.
+if printf '%s' "$name" |
+  LC_ALL=C grep -Eq "$(printf '\330\234|\342\200[\216\217\252-\256]|\342\201[\246-\251]')"; then
+  fail "--name '$name' holds a bidirectional control character, which shows the name in another order"
+fi
 [ "$(printf '%s' "$name" | wc -c)" -le 200 ] || fail "--name is longer than 200 bytes"
 # dist/tavrin.exe and dist/tavrinc.exe are the project's own launchers; a
 # brand never replaces them.
@@ -81,6 +93,11 @@ check_text() {
   fi
   if [ "$(printf '%s' "$2" | LC_ALL=C tr -d '\000-\037\177' | wc -c)" -ne \
     "$(printf '%s' "$2" | wc -c)" ]; then
+    fail "$1 holds a line break, tab or other control character"
+  fi
+  # The C1 controls (U+0080 to U+009F, U+0085 a line break among them) and
+  # the line and paragraph separators U+2028 and U+2029, as UTF-8 bytes.
+  if printf '%s' "$2" | LC_ALL=C grep -Eq "$(printf '\302[\200-\237]|\342\200[\250\251]')"; then
     fail "$1 holds a line break, tab or other control character"
   fi
 }
@@ -107,8 +124,11 @@ done
 version=$normalised
 
 # --- The icon: an .ico whose directory lies within the file. ---
+case $icon in
+  /*) ;;
+  *) icon=$caller/$icon ;;
+esac
 [ -f "$icon" ] && [ -r "$icon" ] || fail "--icon '$icon' is not a readable file"
-icon=$(cd "$(dirname "$icon")" && printf '%s/%s' "$PWD" "$(basename "$icon")")
 size=$(wc -c <"$icon")
 number() { od -An -tu$2 -j "$1" -N "$2" "$icon" | tr -d ' \n'; } # little-endian here
 [ "$size" -ge 6 ] && [ "$(number 0 2)" = 0 ] && [ "$(number 2 2)" = 1 ] ||
@@ -152,12 +172,16 @@ if [ -n "$console" ]; then
   target=tavrinc
   output=launcherc
 fi
+# The icon goes to the build under a plain name: its own path may hold
+# characters the resource compiler or CMake read as syntax (" ; \).
+mkdir -p "$build"
+cp "$icon" "$build/brand.ico"
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_DEMO=OFF -DTAVRIN_DIST_DIR="$PWD/$build/out" \
   -DTAVRIN_EXE_NAME="$name" -DTAVRIN_OUTPUT_NAME=launcher \
   -DTAVRIN_CONSOLE_EXE_NAME="$name" -DTAVRIN_CONSOLE_OUTPUT_NAME=launcherc \
-  -DTAVRIN_ICON="$icon" -DTAVRIN_VERSION="$version" \
+  -DTAVRIN_ICON="$PWD/$build/brand.ico" -DTAVRIN_VERSION="$version" \
   -DTAVRIN_PRODUCT="$product" -DTAVRIN_COMPANY="$company" \
   -DTAVRIN_DESCRIPTION="$description" -DTAVRIN_COPYRIGHT="$copyright" >/dev/null
 cmake --build "$build" --target "$target" >/dev/null

@@ -49,7 +49,8 @@ icon_of() {
 icon_of "$source_dir/resources/tavrin.ico" "$work/app.ico" 4 8 12 16 20 28
 [ "$(icotool -l "$work/app.ico" | wc -l)" -eq 6 ] || fail "the test's icon is not what it should be"
 
-brand() { "$tree/scripts/brand.sh" "$@" >"$work/brand.out" 2>"$work/brand.err"; }
+# Run from $work, the author's folder, where a relative --icon is looked for.
+brand() { (cd "$work" && "$tree/scripts/brand.sh" "$@" >"$work/brand.out" 2>"$work/brand.err"); }
 
 # --- Bad input: a clear message, a non-zero exit, nothing in dist/. ---
 printf 'not an icon at all' >"$work/text.ico"
@@ -92,12 +93,25 @@ refused "COM1 is a device name" --name com1
 refused "NUL is a device name" --name NUL.app
 refused "line break" --name App --company "two
 lines"
+refused "COM¹ is a device name" --name 'COM¹'
+refused "LPT² is a device name" --name 'lpt²'
+refused "without .exe" --name Tool.exe
+refused "bidirectional control character" --name "Report$(printf '\342\200\256')fdp"
+refused "bidirectional control character" --name "$(printf '\342\201\246')App"
+refused "--product holds a line break" --name App --product "a$(printf '\302\205')b"
+refused "--company holds a line break" --name App --company "a$(printf '\342\200\250')b"
+# A relative icon is the author's, not a file of the tavrin tree.
+refused "is not a readable file" --name App --icon resources/tavrin.ico
 refused "--copyright is not UTF-8" --name App --copyright "$(printf 'caf\351')"
 
-# --- A brand. ---
+# --- A brand, its icon given relative to the author's folder, which holds
+# characters a build could take as syntax. ---
+odd_folder='icons "a;b\c'
+mkdir -p "$work/$odd_folder"
+cp "$work/app.ico" "$work/$odd_folder/app.ico"
 company='Ana'"'"'s "Best" Tools \ Ltd — Zürich 日本'
 copyright='© 2026 C:\new\table'
-brand --name ExampleApp --icon "$work/app.ico" --version 2.0.01.0 --product 'Example "App"' \
+brand --name ExampleApp --icon "$odd_folder/app.ico" --version 2.0.01.0 --product 'Example "App"' \
   --company "$company" --description "Opens plans" --copyright "$copyright" ||
   fail "brand.sh did not build: $(cat "$work/brand.err")"
 grep -qF 'Example "App" 2.0.1.0' "$work/brand.out" || fail "brand.sh did not say 2.0.1.0"
@@ -126,7 +140,7 @@ wrestool -x -R --type=24 "$tavrin" -o "$work/tavrin.manifest" 2>/dev/null
 wrestool -x -R --type=24 "$exe" -o "$work/brand.manifest" 2>/dev/null
 cmp -s "$work/tavrin.manifest" "$work/brand.manifest" || fail "the manifest is not tavrin's"
 
-# The same tree and options give the same bytes.
+# The same tree, options and icon (here by another path) give the same bytes.
 mv "$exe" "$work/first.exe"
 rm -rf "$tree/build/brand/ExampleApp"
 brand --name ExampleApp --icon "$work/app.ico" --version 2.0.01.0 --product 'Example "App"' \
