@@ -13,6 +13,7 @@
 #include "platform/process_record.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
+#include "version/java_version.h"
 #include "process/process_executor.h"
 #include "runtime/java_discovery.h"
 #include "settings/settings.h"
@@ -119,6 +120,17 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
                                                         a_settings.maxJavaVersion->minor)
                                      : L"(absent)";
     lines.push_back(L"  jar-file-name: " + text(a_settings.jarPath));
+    const auto entries = [](const std::vector<std::wstring>& a_entries) {
+        std::wstring joined;
+        for (const std::wstring& entry : a_entries) {
+            joined += (joined.empty() ? L"" : L";") + entry;
+        }
+        return joined.empty() ? std::wstring(L"(absent)") : joined;
+    };
+    lines.push_back(L"  main-class: " + text(a_settings.mainClass));
+    lines.push_back(L"  class-path: " + entries(a_settings.classPath));
+    lines.push_back(L"  module: " + text(a_settings.module));
+    lines.push_back(L"  module-path: " + entries(a_settings.modulePath));
     lines.push_back(L"  min-java-version: " + text(a_settings.minJavaVersionText));
     lines.push_back(L"  max-java-version: " + maximum);
     lines.push_back(L"  java-location: " + text(a_settings.javaLocation) +
@@ -290,6 +302,30 @@ std::optional<int> applySingleRunRule(const SettingsFile& a_settings, NamedMutex
     return std::nullopt;
 }
 
+// The launch line; when it would be too long for Windows, with the class or
+// module path in an argument file, which runtimes from Java 9 on read.
+std::wstring fittingCommandLine(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
+                                const std::vector<std::wstring>& a_arguments, StartLog& a_log) {
+    const std::wstring line = launchCommandLine(a_java.javaCommand, a_settings, a_arguments);
+    if (line.size() <= longestCommandLine || !hasPathOption(a_settings)) {
+        return line;
+    }
+    if (javaFeatureVersion(a_java.version) < 9) {
+        a_log.line(L"the launch line is too long for Windows, and a runtime before Java 9 (or of "
+                   L"an unknown version) reads no argument file");
+        return line;
+    }
+    const std::wstring text = argumentFileText(a_settings);
+    const std::wstring file = writeArgumentFile(text);
+    if (file.empty()) {
+        a_log.line(L"the launch line is too long for Windows, and no argument file could be "
+                   L"written into the temporary folder");
+        return line;
+    }
+    a_log.line(L"argument file " + file + L": " + text);
+    return launchCommandLine(a_java.javaCommand, a_settings, a_arguments, file);
+}
+
 // A settings file that could not be rewritten ends a successful start with
 // an exit code of its own.
 int exitCodeOf(SaveResult a_saved) {
@@ -369,8 +405,10 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (!java.javaFound) {
             return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
-        const std::wstring commandLine = launchCommandLine(
-            java.javaCommand, settings, settings.passArguments ? a_launcherArguments : noArguments);
+        const std::wstring commandLine =
+            fittingCommandLine(java, settings, settings.passArguments ? a_launcherArguments
+                                                                      : noArguments,
+                               log);
         log.line(L"launch: " + commandLine);
         const ProcessResult launched =
             launchApplication(host, commandLine, settings.waitForExit, a_kind, record);

@@ -97,6 +97,18 @@ bool fileExists(const std::wstring& a_path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool folderExists(const std::wstring& a_path) {
+    const DWORD attributes = GetFileAttributesW(a_path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring fullPath(const std::wstring& a_path) {
+    const std::wstring full = textFromSystem([&a_path](wchar_t* a_buffer, unsigned long a_size) {
+        return GetFullPathNameW(a_path.c_str(), a_size, a_buffer, nullptr);
+    });
+    return full.empty() ? a_path : full;
+}
+
 std::wstring withTrailingBackslash(const std::wstring& a_folder) {
     return !a_folder.empty() && a_folder.back() == L'\\' ? a_folder : a_folder + L'\\';
 }

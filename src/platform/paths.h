@@ -29,6 +29,13 @@ bool isUsableFileName(const std::wstring& a_name);
 // True when a_path names an existing file that is not a directory.
 bool fileExists(const std::wstring& a_path);
 
+// True when a_path names an existing folder.
+bool folderExists(const std::wstring& a_path);
+
+// a_path made full (GetFullPathNameW): relative to the current directory,
+// "." and ".." resolved; a_path itself when the system cannot.
+std::wstring fullPath(const std::wstring& a_path);
+
 // a_folder ending in one backslash: the one it has, or one added.
 std::wstring withTrailingBackslash(const std::wstring& a_folder);
 

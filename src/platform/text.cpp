@@ -49,6 +49,20 @@ std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
     return decode(CP_UTF8, a_bytes, a_length);
 }
 
+bool encodeAnsi(const std::wstring& a_text, std::string& a_bytes) {
+    const int length = static_cast<int>(a_text.size());
+    a_bytes.clear();
+    if (length == 0) {
+        return true;
+    }
+    BOOL lossy = FALSE;
+    a_bytes.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_ACP, 0, a_text.data(), length, nullptr, 0, nullptr, &lossy)));
+    WideCharToMultiByte(CP_ACP, 0, a_text.data(), length, a_bytes.data(),
+                        static_cast<int>(a_bytes.size()), nullptr, &lossy);
+    return !a_bytes.empty() && !lossy;
+}
+
 bool isUtf8(const std::string& a_bytes) {
     return a_bytes.empty() ||
            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, a_bytes.data(),

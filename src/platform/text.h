@@ -29,6 +29,10 @@ std::wstring fromAnsi(const std::string& a_bytes);
 std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length);
 std::string encodeUtf8(const std::wstring& a_text);
 
+// a_text in the system's ANSI code page; false when a character has no
+// place in it.
+bool encodeAnsi(const std::wstring& a_text, std::string& a_bytes);
+
 // Whether a_bytes are UTF-8 throughout (a UTF-16 file, say, is not).
 bool isUtf8(const std::string& a_bytes);
 

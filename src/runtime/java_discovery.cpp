@@ -184,6 +184,7 @@ private:
     Fit judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
         JavaVersion version;
         m_fromReleaseFile = false;
+        m_version = JavaVersion();
         if (m_request.readJavaRelease) {
             std::wstring releaseFile;
             if (readReleasedVersion(a_candidate, releaseFile, version)) {
@@ -227,7 +228,8 @@ private:
         return verdict(version, a_how);
     }
 
-    Fit verdict(const JavaVersion& a_version, std::wstring& a_how) const {
+    Fit verdict(const JavaVersion& a_version, std::wstring& a_how) {
+        m_version = a_version;
         if (suits(a_version)) {
             a_how += L"; verdict: accepted";
             return Fit::suitable;
@@ -337,17 +339,25 @@ private:
     }
 
     JavaSearchResult found(const JavaCandidate& a_candidate) const {
-        return JavaSearchResult{true, a_candidate.remembered, a_candidate.command,
-                                a_candidate.applicationsOwn, m_fromReleaseFile};
+        return JavaSearchResult{true,
+                                a_candidate.remembered,
+                                a_candidate.command,
+                                a_candidate.applicationsOwn,
+                                m_fromReleaseFile,
+                                m_version};
     }
     static JavaSearchResult stopped(const JavaCandidate& a_candidate) {
-        return JavaSearchResult{false, a_candidate.remembered, a_candidate.command};
+        JavaSearchResult result;
+        result.javaExecutable = a_candidate.remembered;
+        result.javaCommand = a_candidate.command;
+        return result;
     }
 
     const JavaSearchRequest& m_request;
     LauncherHost& m_host;
     JavaCandidate m_candidate;
     bool m_fromReleaseFile = false; // m_candidate's verdict came from its release file
+    JavaVersion m_version;          // m_candidate's, when known
     bool m_applicationsOwnTried = false;
     bool m_installedRuntimesTried = false;
     std::vector<std::wstring> m_checked;

@@ -43,6 +43,9 @@ struct JavaSearchResult {
     bool applicationsOwn = false;
     // Accepted by its release file, without having been started.
     bool fromReleaseFile = false;
+    // Its version, from its report or release file; major -1 when unknown
+    // (the user chose Ignore on a report without one).
+    JavaVersion version;
 };
 
 // Finds a Java runtime whose version suits the request, trying in order:

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -33,6 +34,10 @@ constexpr const char* userSettings = "user-settings";
 constexpr const char* singleRunActivate = "single-run-activate";
 constexpr const char* javaDownloadUrl = "java-download-url";
 constexpr const char* logFile = "log-file";
+constexpr const char* mainClass = "main-class";
+constexpr const char* classPath = "class-path";
+constexpr const char* module = "module";
+constexpr const char* modulePath = "module-path";
 } // namespace keys
 
 // A double quote cannot be in a Windows file name: such a JAR is missing.
@@ -68,6 +73,97 @@ std::optional<std::wstring> optionalValue(const SettingsFile& a_settings, const 
         value.reset();
     }
     return value;
+}
+
+// An entry of class-path or module-path whose path does not exist: the
+// missing-JAR box with that path.
+bool reportMissing(const std::wstring& a_path, LauncherHost& a_host, const MessageTexts& a_texts) {
+    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_path), messages::jarMissingCaption,
+                       messages::plainBox);
+    return false;
+}
+
+// One entry as a full path (variables expanded, relative to the launcher's
+// folder unless it has a colon); with a_wildcards, "*" or one ending in \*
+// is Java's wildcard, every JAR of its folder, which the JVM expands.
+bool readEntry(const std::wstring& a_entry, bool a_wildcards, LauncherHost& a_host,
+               const MessageTexts& a_texts, std::vector<std::wstring>& a_entries) {
+    const std::wstring expanded = expandEnvironmentVariables(a_entry);
+    const bool wildcard =
+        a_wildcards && (expanded == L"*" || (expanded.size() >= 2 && expanded.back() == L'*' &&
+                                             (expanded[expanded.size() - 2] == L'\\' ||
+                                              expanded[expanded.size() - 2] == L'/')));
+    if (!wildcard) {
+        const std::wstring path = fullPath(configuredFilePath(expanded));
+        if (path.find(L'"') != std::wstring::npos ||
+            (!fileExists(path) && !folderExists(path))) {
+            return reportMissing(path, a_host, a_texts);
+        }
+        a_entries.push_back(path);
+        return true;
+    }
+    std::wstring folder = fullPath(configuredFilePath(expanded.substr(0, expanded.size() - 1)));
+    if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
+        folder.pop_back(); // C:\App\lib, but C:\ stays
+    }
+    if (folder.find(L'"') != std::wstring::npos || !folderExists(folder)) {
+        return reportMissing(folder, a_host, a_texts);
+    }
+    a_entries.push_back(withTrailingBackslash(folder) + L"*");
+    return true;
+}
+
+// class-path or module-path: entries separated by ";", blanks around each
+// ignored, empty ones skipped; every one must exist, the first that does not
+// is shown.
+bool readEntries(const std::wstring& a_value, bool a_wildcards, LauncherHost& a_host,
+                 const MessageTexts& a_texts, std::vector<std::wstring>& a_entries) {
+    std::size_t begin = 0;
+    while (begin <= a_value.size()) {
+        const std::size_t end = std::min(a_value.find(L';', begin), a_value.size());
+        const std::wstring entry = trimmed(a_value.substr(begin, end - begin), L" \t");
+        if (!entry.empty() && !readEntry(entry, a_wildcards, a_host, a_texts, a_entries)) {
+            return false;
+        }
+        begin = end + 1;
+    }
+    return true;
+}
+
+// module=name or module=name/main.Class.
+bool isModuleValue(const std::wstring& a_value) {
+    const std::size_t slash = a_value.find(L'/');
+    return isQualifiedJavaName(a_value.substr(0, slash)) &&
+           (slash == std::wstring::npos || isQualifiedJavaName(a_value.substr(slash + 1)));
+}
+
+// Exactly one way to start the application, and the keys that belong to it.
+bool readStart(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
+               LauncherSettings& a_read) {
+    const bool jar = a_settings.value(keys::jarFileName).has_value();
+    const std::optional<std::wstring> mainClass = optionalValue(a_settings, keys::mainClass);
+    const std::optional<std::wstring> classPath = optionalValue(a_settings, keys::classPath);
+    const std::optional<std::wstring> module = optionalValue(a_settings, keys::module);
+    const std::optional<std::wstring> modulePath = optionalValue(a_settings, keys::modulePath);
+    const int ways = (jar ? 1 : 0) + (mainClass ? 1 : 0) + (module ? 1 : 0);
+    if (ways != 1 || classPath.has_value() != mainClass.has_value() ||
+        (modulePath && !module)) {
+        return false;
+    }
+    if (jar) {
+        return readJarPath(a_settings, a_host, a_texts, a_read.jarPath);
+    }
+    if (mainClass) {
+        a_read.start = LauncherSettings::Start::mainClass;
+        a_read.mainClass = *mainClass;
+        const bool entries = readEntries(*classPath, true, a_host, a_texts, a_read.classPath);
+        return entries && isQualifiedJavaName(*mainClass);
+    }
+    a_read.start = LauncherSettings::Start::module;
+    a_read.module = *module;
+    const bool entries =
+        !modulePath || readEntries(*modulePath, false, a_host, a_texts, a_read.modulePath);
+    return entries && isModuleValue(*module);
 }
 
 // Optional; when given, a version not below the minimum.
@@ -311,8 +407,12 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     // Every key is read even after a failure, so a missing JAR shows its own
     // message before the invalid-settings one.
     LauncherSettings read;
-    bool valid = readJarPath(a_settings, a_host, a_texts, read.jarPath);
+    bool valid = readStart(a_settings, a_host, a_texts, read);
     valid = readMinJavaVersion(a_settings, read) && valid;
+    // Modules came with Java 9.
+    valid = (read.start != LauncherSettings::Start::module ||
+             javaFeatureVersion(read.minJavaVersion) >= 9) &&
+            valid;
     valid = readMaxJavaVersion(a_settings, read) && valid;
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
     readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
@@ -334,6 +434,45 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
                            messages::plainBox);
     }
     return read;
+}
+
+namespace {
+
+bool isJavaLetter(wchar_t a_character) {
+    if (a_character < 0x80) {
+        return (a_character >= L'a' && a_character <= L'z') ||
+               (a_character >= L'A' && a_character <= L'Z') || a_character == L'_' ||
+               a_character == L'$';
+    }
+    if (a_character >= 0xD800 && a_character <= 0xDFFF) {
+        return true; // a letter beyond the first plane, taken as one
+    }
+    WORD type = 0;
+    return GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_ALPHA) != 0;
+}
+
+bool isJavaDigit(wchar_t a_character) {
+    if (a_character < 0x80) {
+        return a_character >= L'0' && a_character <= L'9';
+    }
+    WORD type = 0;
+    return GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_DIGIT) != 0;
+}
+
+} // namespace
+
+bool isQualifiedJavaName(const std::wstring& a_name) {
+    bool identifierStart = true;
+    for (wchar_t character : a_name) {
+        if (character == L'.' && !identifierStart) {
+            identifierStart = true;
+        } else if (isJavaLetter(character) || (!identifierStart && isJavaDigit(character))) {
+            identifierStart = false;
+        } else {
+            return false;
+        }
+    }
+    return !identifierStart;
 }
 
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {

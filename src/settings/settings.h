@@ -13,7 +13,15 @@ class MessageTexts;
 // The values of the [tavrin] section of tavrin.ini.
 struct LauncherSettings {
     std::wstring singleRunMutexName;
+    // How the application starts: exactly one of jar-file-name, main-class
+    // (with class-path) and module (with module-path, when given).
+    enum class Start { jar, mainClass, module };
+    Start start = Start::jar;
     std::wstring jarPath;
+    std::wstring mainClass;
+    std::vector<std::wstring> classPath; // full paths; Java's wildcard ends in \*
+    std::wstring module;                 // a module, or module/main class
+    std::vector<std::wstring> modulePath; // full paths
     std::wstring minJavaVersionText;
     JavaVersion minJavaVersion;
     std::optional<JavaVersion> maxJavaVersion;
@@ -77,6 +85,10 @@ bool readSingleRunActivate(const SettingsFile& a_settings);
 // twice takes the value of its last line.
 LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host,
                                       const MessageTexts& a_texts);
+
+// Java identifiers joined by dots (com.example.app.Main): letters (non-ASCII
+// ones too), digits, _ and $, no identifier starting with a digit.
+bool isQualifiedJavaName(const std::wstring& a_name);
 
 // "0" and "1", blanks around them ignored; anything else gives the default.
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default);

@@ -197,3 +197,7 @@ int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right)
     return std::lexicographical_compare(right.begin(), right.end(), left.begin(), left.end()) ? 1
                                                                                               : 0;
 }
+
+int javaFeatureVersion(const JavaVersion& a_version) {
+    return a_version.major == 1 ? a_version.minor : a_version.major;
+}

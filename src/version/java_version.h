@@ -18,6 +18,10 @@ struct JavaVersion {
 // failure (-1 for the others).
 bool parseJavaVersion(const std::wstring& a_text, JavaVersion& a_version);
 
+// The feature release a version names: 8 for 1.8, 17 for 17.0; -1 when
+// unknown.
+int javaFeatureVersion(const JavaVersion& a_version);
+
 // -1, 0 or +1 as a_left orders before, with or after a_right.
 int compareJavaVersions(const JavaVersion& a_left, const JavaVersion& a_right);
 

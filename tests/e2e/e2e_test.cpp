@@ -1081,3 +1081,142 @@ TEST(ConsoleLauncher, EndingTheLauncherEndsTheApplicationOnly) {
 }
 
 } // namespace
+
+namespace {
+
+// --- Applications that are more than one JAR ---
+
+// Settings that start a_changes' way instead of with lib\app.jar.
+std::string settingsWithoutJar(const Keys& a_changes) {
+    std::string text = settingsWith(a_changes);
+    const std::string jar = "jar-file-name=lib\\app.jar\r\n";
+    return text.erase(text.find(jar), jar.size());
+}
+
+const std::wstring java17Report = L"openjdk version \"17.0.9\" 2023-10-17\n";
+
+// What the runtime receives: -cp and the entries as full paths, in the
+// order written, the main class, then the start and passed arguments.
+TEST(ClassPath, AMainClassWithAWildcardAFolderAndAnAbsoluteEntry) {
+    TypicalApplication typical;
+    makeDirectories(typical.app.path(L"config"));
+    const ScratchFolder elsewhere;
+    writeFileBytes(elsewhere / L"extra.jar", "PK");
+    typical.app.environment[L"TAVRIN_EXTRA"] = elsewhere.path();
+    typical.app.writeSettings(
+        settingsWithoutJar({{"main-class", "com.example.app.Main"},
+                            {"class-path", " lib\\* ; config;;%TAVRIN_EXTRA%\\extra.jar"},
+                            {"start-arguments", "two words"},
+                            {"pass-arguments", "1"}}));
+    typical.app.arguments = {L"C:\\Users\\Ana\\plan 2026.xml"};
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{
+                  L"java.exe", L"-cp",
+                  typical.app.path(L"lib\\*;") + typical.app.path(L"config;") +
+                      (elsewhere / L"extra.jar"),
+                  L"com.example.app.Main", L"two words", L"C:\\Users\\Ana\\plan 2026.xml"}));
+}
+
+TEST(ClassPath, AModuleWithAndWithoutAModulePath) {
+    const struct {
+        const char* name;
+        Keys keys;
+        std::vector<std::wstring> arguments; // after java.exe; {app} is the folder
+    } cases[] = {
+        {"a module path",
+         {{"module", "com.example.app/com.example.app.Main"}, {"module-path", "mods;lib\\app.jar"}},
+         {L"--module-path", L"{app}mods;{app}lib\\app.jar", L"--module",
+          L"com.example.app/com.example.app.Main"}},
+        {"a module linked into the runtime",
+         {{"module", "com.example.app"}},
+         {L"--module", L"com.example.app"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TypicalApplication typical;
+        makeDirectories(typical.app.path(L"mods"));
+        Keys keys = c.keys;
+        keys.push_back({"min-java-version", "11"});
+        typical.app.writeSettings(settingsWithoutJar(keys));
+        typical.app.environment[L"FAKE_JAVA_REPORT"] = java17Report;
+        EXPECT_EQ(typical.app.run().exitCode, 0);
+        const std::vector<JavaRecord> runs = typical.app.javaRuns();
+        ASSERT_EQ(runs.size(), 2u);
+        std::vector<std::wstring> expected{L"java.exe"};
+        for (std::wstring argument : c.arguments) {
+            for (std::size_t at = argument.find(L"{app}"); at != std::wstring::npos;
+                 at = argument.find(L"{app}")) {
+                argument.replace(at, 5, typical.app.folder());
+            }
+            expected.push_back(argument);
+        }
+        EXPECT_EQ(runs[1].arguments, expected);
+    }
+}
+
+// A missing entry is a missing JAR: its box, the invalid box, -4, no start.
+TEST(ClassPath, AMissingEntryIsAMissingJar) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWithoutJar(
+        {{"main-class", "com.example.Main"}, {"class-path", "lib\\app.jar;lib\\gone\\*"}}));
+    const RunResult result = typical.app.run({press(IDOK), press(IDOK)});
+    EXPECT_EQ(result.exitCode, -4);
+    expectDialogs(result.dialogs, {jarMissingBox(typical.app.path(L"lib\\gone")), invalidBox()});
+    EXPECT_TRUE(typical.app.javaRuns().empty());
+}
+
+// Several hundred JARs in a deep folder pass what Windows takes on one line:
+// Java 17 gets them through one argument file; Java 8 reads none: -6.
+TEST(ClassPath, ALineTooLongGoesThroughAnArgumentFileFromJava9On) {
+    TypicalApplication typical;
+    const std::wstring deep = L"lib\\vendor\\com.example.platform\\distribution\\modules\\shared";
+    makeDirectories(typical.app.path(deep));
+    std::string classPath;
+    for (int i = 0; i < 400; ++i) {
+        const std::wstring jar =
+            deep + L"\\dependency-with-a-long-name-" + std::to_wstring(i) + L".jar";
+        writeFileBytes(typical.app.path(jar), "PK");
+        classPath += (classPath.empty() ? "" : ";") + utf8(jar);
+    }
+    typical.app.writeSettings(
+        settingsWithoutJar({{"main-class", "com.example.Main"}, {"class-path", classPath}}));
+    typical.app.environment[L"FAKE_JAVA_REPORT"] = java17Report;
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs[1].arguments.size(), 3u);
+    EXPECT_EQ(runs[1].arguments[2], L"com.example.Main");
+    const std::wstring file = runs[1].arguments[1].substr(1);
+    EXPECT_EQ(runs[1].arguments[1].front(), L'@');
+    const std::string text = readFileBytes(file);
+    std::wstring first = typical.app.path(deep + L"\\dependency-with-a-long-name-0.jar;");
+    for (std::size_t at = first.find(L'\\'); at != std::wstring::npos;
+         at = first.find(L'\\', at + 2)) {
+        first.insert(at, 1, L'\\');
+    }
+    EXPECT_EQ(text.rfind("-cp\r\n\"" + utf8(first), 0), 0u) << text.substr(0, 300);
+
+    typical.app.environment.erase(L"FAKE_JAVA_REPORT"); // Java 8
+    EXPECT_EQ(typical.app.run().exitCode, -6);
+    EXPECT_EQ(typical.app.javaRuns().size(), 3u) << "only the version check ran";
+    DeleteFileW(file.c_str());
+}
+
+TEST(ClassPath, TheConsoleLauncherEndsWithTheApplicationsExitCode) {
+    TypicalApplication typical;
+    typical.app.useConsoleLauncher();
+    typical.app.writeSettings(
+        settingsWithoutJar({{"main-class", "com.example.Tool"}, {"class-path", "lib\\*"}}));
+    typical.app.environment[L"FAKE_JAVA_EXIT"] = L"3";
+    const ConsoleRun run = runConsole(typical.app, "");
+    EXPECT_EQ(run.exitCode, 3u);
+    EXPECT_NE(run.output.find("fake java ran [-cp] [" + utf8(typical.app.path(L"lib\\*")) +
+                              "] [com.example.Tool]"),
+              std::string::npos)
+        << run.output;
+}
+
+} // namespace

@@ -230,7 +230,8 @@ int wmain(int argc, wchar_t** argv) {
                     "1.8.0_321-b07)\r\n");
         return 0;
     }
-    if (hasArgument(argc, argv, L"-jar")) {
+    {
+        // Any other start runs the application: -jar, -cp, --module, @file.
         std::string output = "fake java ran";
         for (int i = 1; i < argc; ++i) {
             output += " [" + utf8(argv[i]) + "]";
@@ -259,6 +260,4 @@ int wmain(int argc, wchar_t** argv) {
         }
         return std::atoi(setting(settings, "FAKE_JAVA_EXIT").c_str());
     }
-    write(STD_ERROR_HANDLE, "fake java: neither -version nor -jar\n");
-    return 1;
 }

@@ -99,6 +99,12 @@ std::string replaced(std::string a_keys, const std::string& a_from, const std::s
     return a_keys;
 }
 
+const std::string noJar = replaced(validKeys, "jar-file-name=lib\\app.jar\r\n", "");
+
+std::string mainClassKeys(const std::string& a_mainClass, const std::string& a_classPath) {
+    return section(noJar + "main-class=" + a_mainClass + "\r\nclass-path=" + a_classPath + "\r\n");
+}
+
 TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
     const KeyCase cases[] = {
         {"capital section name", "[TAVRIN]\r\n" + validKeys, true, {}},
@@ -280,6 +286,54 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          false,
          {invalidBox()}},
         {"optional keys absent", section(validKeys), true, {}},
+        {"main-class with class-path", mainClassKeys("com.example.app.Main", "lib"), true, {}},
+        {"main-class without class-path",
+         section(noJar + "main-class=com.example.Main\r\n"),
+         false,
+         {invalidBox()}},
+        {"class-path without main-class",
+         section(validKeys + "class-path=lib\r\n"),
+         false,
+         {invalidBox()}},
+        {"main-class beside jar-file-name",
+         section(validKeys + "main-class=a.Main\r\nclass-path=lib\r\n"),
+         false,
+         {invalidBox()}},
+        {"main-class with a blank",
+         mainClassKeys("com.example app.Main", "lib"),
+         false,
+         {invalidBox()}},
+        {"main-class with ..", mainClassKeys("com..Main", "lib"), false, {invalidBox()}},
+        {"main-class with a leading digit",
+         mainClassKeys("com.1app.Main", "lib"),
+         false,
+         {invalidBox()}},
+        {"module alone, for Java 9",
+         section(replaced(noJar, "=1.6", "=9") + "module=com.example.app\r\n"),
+         true,
+         {}},
+        {"module with its main class and a module path",
+         section(replaced(noJar, "=1.6", "=11") +
+                 "module=com.example.app/com.example.app.Main\r\nmodule-path=lib\r\n"),
+         true,
+         {}},
+        {"module for Java 1.8",
+         section(replaced(noJar, "=1.6", "=1.8") + "module=com.example.app\r\n"),
+         false,
+         {invalidBox()}},
+        {"module with a slash and no class",
+         section(replaced(noJar, "=1.6", "=17") + "module=com.example.app/\r\n"),
+         false,
+         {invalidBox()}},
+        {"module beside main-class",
+         section(replaced(noJar, "=1.6", "=17") +
+                 "module=com.example.app\r\nmain-class=a.Main\r\nclass-path=lib\r\n"),
+         false,
+         {invalidBox()}},
+        {"module-path without module",
+         section(validKeys + "module-path=lib\r\n"),
+         false,
+         {invalidBox()}},
         {"empty section", "[tavrin]\r\n", false, {invalidBox()}},
     };
     for (const KeyCase& c : cases) {
@@ -356,6 +410,78 @@ TEST_F(Settings, JarPathAbsoluteRelativeEmptyOrMissing) {
             c.exists ? std::vector<std::wstring>{}
                      : std::vector<std::wstring>{jarMissingBox(c.expectedPath), invalidBox()};
         EXPECT_EQ(host.log, expectedBoxes);
+    }
+}
+
+// class-path entries: blanks around them and empty ones dropped, variables
+// expanded, relative to the launcher's folder unless they have a colon, made
+// full; Java's wildcard keeps its folder's full path; every entry exists,
+// the first missing one is shown (for a wildcard, its folder).
+TEST_F(Settings, ClassPathEntries) {
+    const std::wstring folder = moduleRelativePath(L"");
+    makeDirectories(moduleRelativePath(L"lib\\sub"));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_LIB", scratch.path().c_str());
+    writeFileBytes(scratch / L"extra.jar", "PK");
+    struct Case {
+        std::string value;
+        std::vector<std::wstring> entries;
+        std::wstring missing; // the path shown, when an entry is missing
+    } const cases[] = {
+        {" lib\\* ; ;lib\\app.jar;;", {folder + L"lib\\*", folder + L"lib\\app.jar"}, L""},
+        {"*;lib/*", {folder + L"*", folder + L"lib\\*"}, L""},
+        {"lib\\sub\\..\\app.jar", {folder + L"lib\\app.jar"}, L""},
+        {"%TAVRIN_TEST_LIB%\\extra.jar;lib\\sub",
+         {scratch / L"extra.jar", folder + L"lib\\sub"},
+         L""},
+        {"lib\\app.jar;lib\\none.jar;lib\\other.jar", {}, folder + L"lib\\none.jar"},
+        {"nothing\\*", {}, folder + L"nothing"},
+        {"Z:\\no\\such\\*", {}, L"Z:\\no\\such"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        host.log.clear();
+        const LauncherSettings settings = read(mainClassKeys("com.example.Main", c.value));
+        EXPECT_EQ(settings.settingsValid, c.missing.empty());
+        if (c.missing.empty()) {
+            EXPECT_EQ(settings.classPath, c.entries);
+            EXPECT_TRUE(host.log.empty());
+        } else {
+            EXPECT_EQ(host.log,
+                      (std::vector<std::wstring>{jarMissingBox(c.missing), invalidBox()}));
+        }
+    }
+    // A module path knows no wildcard: "lib\*" is a file that is not there.
+    host.log.clear();
+    const LauncherSettings module =
+        read(section(replaced(noJar, "=1.6", "=11") + "module=a.b\r\nmodule-path=lib\\*;lib\r\n"));
+    EXPECT_FALSE(module.settingsValid);
+    EXPECT_EQ(host.log,
+              (std::vector<std::wstring>{jarMissingBox(folder + L"lib\\*"), invalidBox()}));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_LIB", nullptr);
+}
+
+TEST(IsQualifiedJavaName, IdentifiersJoinedByDots) {
+    const struct {
+        std::wstring name;
+        bool valid;
+    } cases[] = {
+        {L"Main", true},
+        {L"com.example.app.Main", true},
+        {L"$x._y.a1", true},
+        {L"\u00e9t\u00e9.\u00dcber", true},
+        {L"\u65e5\u672c.App", true},
+        {L"", false},
+        {L".a", false},
+        {L"a.", false},
+        {L"a..b", false},
+        {L"1a", false},
+        {L"a.1b", false},
+        {L"a b", false},
+        {L"a-b", false},
+        {L"a/b", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isQualifiedJavaName(c.name), c.valid) << utf8(c.name);
     }
 }
 
