@@ -1205,6 +1205,44 @@ TEST(ClassPath, ALineTooLongGoesThroughAnArgumentFileFromJava9On) {
     DeleteFileW(file.c_str());
 }
 
+// The machine's real JVM, through the bridge: a main class finds its
+// dependency in another JAR of lib\*, and a module runs from a module path.
+TEST(ClassPath, TheRealJavaRuntimeStartsAMainClassAndAModule) {
+    const struct {
+        const char* name;
+        Keys keys;
+        std::string printed;
+    } cases[] = {
+        {"a main class",
+         {{"main-class", "com.example.app.Main"},
+          {"class-path", "lib\\*"},
+          {"start-arguments", "one"}},
+         "Main class com.example.app.Main: greeting from the dependency\nArguments: one\n"},
+        {"a module",
+         {{"module", "com.example.hello/com.example.hello.Hello"},
+          {"module-path", "mods"},
+          {"min-java-version", "9"}},
+         "Module com.example.hello says hello\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Application app;
+        makeDirectories(app.path(L"lib"));
+        makeDirectories(app.path(L"mods"));
+        for (const wchar_t* file : {L"lib\\app.jar", L"lib\\dep.jar", L"mods\\hello.jar"}) {
+            copyFileOrFail(javaApplications() + L"\\" + file, app.path(file));
+        }
+        app.searchPath({bridgeFolder()});
+        app.writeSettings(settingsWithoutJar(c.keys));
+        const RunResult result = app.run();
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_TRUE(result.dialogs.empty());
+        const std::string output = readFileBytes(app.path(L"java.jar.run.output.file"));
+        EXPECT_NE(output.find(c.printed), std::string::npos)
+            << output << readFileBytes(app.path(L"java.jar.run.error.file"));
+    }
+}
+
 TEST(ClassPath, TheConsoleLauncherEndsWithTheApplicationsExitCode) {
     TypicalApplication typical;
     typical.app.useConsoleLauncher();

@@ -114,6 +114,9 @@ std::wstring bridgeFolder() {
 std::wstring demoJar() {
     return fromEnvironment("TAVRIN_E2E_DEMO_JAR");
 }
+std::wstring javaApplications() {
+    return fromEnvironment("TAVRIN_E2E_JAVA_APPS");
+}
 std::wstring linkedSettingsFolder() {
     return fromEnvironment("TAVRIN_E2E_LINKED_SETTINGS");
 }

@@ -56,6 +56,9 @@ std::wstring consoleLauncherExecutable();
 std::wstring fakeJavaExecutable();
 std::wstring bridgeFolder(); // the placeholder java.exe of the real-runtime bridge
 std::wstring demoJar();
+// lib\app.jar and lib\dep.jar (a main class and its dependency) and
+// mods\hello.jar (the module com.example.hello), built for the real JVM.
+std::wstring javaApplications();
 // A folder with shared.ini and App\tavrin.ini, a symbolic link to ..\shared.ini.
 std::wstring linkedSettingsFolder();
 std::wstring windowsPath(const std::string& a_unixPath);
