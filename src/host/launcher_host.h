@@ -42,6 +42,20 @@ public:
     // when minimised; false when the process has none.
     virtual bool activateWindowOf(DWORD a_processId) = 0;
 
+    // The application in the launcher's own process: makes the redirection
+    // files of a_streamsBaseName (a file name, beside the launcher or in the
+    // temporary folder) this process's standard streams, unless it is empty,
+    // then loads the Java launcher's library beside a_javaExecutable. Empty
+    // when it is ready; otherwise why not.
+    virtual std::wstring loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                          const std::wstring& a_streamsBaseName) = 0;
+
+    // Runs the application through the loaded library with a_arguments (the
+    // first the java.exe path); its exit code, unless the process ends
+    // inside with the code of System.exit.
+    virtual int runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                                const std::wstring& a_programName, bool a_javaw) = 0;
+
 protected:
     LauncherHost() = default;
     LauncherHost(const LauncherHost&) = default;

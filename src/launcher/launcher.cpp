@@ -13,10 +13,10 @@
 #include "platform/process_record.h"
 #include "platform/text.h"
 #include "platform/unique_handle.h"
-#include "version/java_version.h"
 #include "process/process_executor.h"
 #include "runtime/java_discovery.h"
 #include "settings/settings.h"
+#include "version/java_version.h"
 
 namespace {
 
@@ -143,6 +143,7 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
     lines.push_back(L"  pass-arguments: " + flag(a_settings.passArguments));
     lines.push_back(L"  find-installed-java: " + flag(a_settings.findInstalledJava));
     lines.push_back(L"  read-java-release: " + flag(a_settings.readJavaRelease));
+    lines.push_back(L"  in-process: " + flag(a_settings.inProcess));
     lines.push_back(L"  user-settings: " + text(a_settings.userSettingsFolder));
     lines.push_back(L"  java-download-url: " + text(a_settings.javaDownloadUrl));
     lines.push_back(L"  log-file: " + text(a_logFile));
@@ -182,6 +183,14 @@ public:
     }
     void handOverForeground(DWORD a_processId, bool a_launcherWaits) override {
         m_host.handOverForeground(a_processId, a_launcherWaits);
+    }
+    std::wstring loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                  const std::wstring& a_streamsBaseName) override {
+        return m_host.loadJavaLauncher(a_javaExecutable, a_streamsBaseName);
+    }
+    int runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                        const std::wstring& a_programName, bool a_javaw) override {
+        return m_host.runJavaLauncher(a_arguments, a_programName, a_javaw);
     }
     bool activateWindowOf(DWORD a_processId) override {
         const bool activated = m_host.activateWindowOf(a_processId);
@@ -328,6 +337,41 @@ std::wstring fittingCommandLine(const JavaSearchResult& a_java, const LauncherSe
 
 // A settings file that could not be rewritten ends a successful start with
 // an exit code of its own.
+int exitCodeOf(SaveResult a_saved);
+
+// The application in the launcher's own process. What follows a successful
+// start happens first, since the application may end the process: the
+// runtime is remembered, a second start can find the application (this
+// process), and the log is written. The exit code is the application's.
+int runInLaunchersProcess(LauncherHost& a_host, const std::wstring& a_commandLine,
+                          const JavaSearchResult& a_java, const LauncherSettings& a_settings,
+                          const std::wstring& a_settingsPath, ProcessRecord& a_record,
+                          LauncherKind a_kind, StartLog& a_log) {
+    const int saved = exitCodeOf(saveJavaLocation(a_settingsPath, a_settings, a_java.javaExecutable,
+                                                  a_java.applicationsOwn));
+    a_record.set(GetCurrentProcess());
+    std::vector<std::wstring> arguments{a_java.executable};
+    for (std::wstring& argument : argumentsAfterProgram(a_commandLine.c_str())) {
+        arguments.push_back(std::move(argument));
+    }
+    const std::wstring launcher = executablePath();
+    const std::size_t nameBegin = launcher.rfind(L'\\') + 1;
+    const std::size_t nameEnd = launcher.rfind(L'.');
+    const std::wstring name = launcher.substr(
+        nameBegin, nameEnd != std::wstring::npos && nameEnd > nameBegin ? nameEnd - nameBegin
+                                                                        : std::wstring::npos);
+    a_log.line(L"the application runs in the launcher's process, " + name);
+    a_log.end(saved, saved == exit_codes::normalEnd
+                         ? L"the application was started in the launcher's process; the launcher "
+                           L"ends with its exit code"
+                         : L"the application was started in the launcher's process, but "
+                           L"tavrin.ini could not be rewritten; the launcher ends with the "
+                           L"application's exit code");
+    return a_host.runJavaLauncher(arguments, name, a_kind == LauncherKind::windowed);
+}
+
+// A settings file that could not be rewritten ends a successful start with
+// an exit code of its own.
 int exitCodeOf(SaveResult a_saved) {
     switch (a_saved) {
     case SaveResult::notWritable:
@@ -405,11 +449,18 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (!java.javaFound) {
             return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
-        const std::wstring commandLine =
-            fittingCommandLine(java, settings, settings.passArguments ? a_launcherArguments
-                                                                      : noArguments,
-                               log);
+        const std::wstring commandLine = fittingCommandLine(
+            java, settings, settings.passArguments ? a_launcherArguments : noArguments, log);
         log.line(L"launch: " + commandLine);
+        if (settings.inProcess) {
+            const std::wstring whyNot = host.loadJavaLauncher(
+                java.executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
+            if (whyNot.empty()) {
+                return runInLaunchersProcess(host, commandLine, java, settings, settingsPath,
+                                             record, a_kind, log);
+            }
+            log.line(L"in-process: " + whyNot + L"; the application is started as a process");
+        }
         const ProcessResult launched =
             launchApplication(host, commandLine, settings.waitForExit, a_kind, record);
         // A runtime known only by its release file may not start at all.

@@ -2,6 +2,7 @@
 
 #include "platform/console.h"
 #include "platform/folder_dialog.h"
+#include "platform/paths.h"
 #include "platform/system_library.h"
 #include "platform/window_system.h"
 #include "process/process_executor.h"
@@ -46,6 +47,24 @@ void SystemHost::handOverForeground(DWORD a_processId, bool a_launcherWaits) {
 
 bool SystemHost::activateWindowOf(DWORD a_processId) {
     return bringWindowForward(a_processId);
+}
+
+std::wstring SystemHost::loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                          const std::wstring& a_streamsBaseName) {
+    // Before the library loads: the runtime's C library takes its standard
+    // streams from the process's standard handles as it starts.
+    if (!a_streamsBaseName.empty() &&
+        !useRedirectionFilesAsOwnStreams(moduleRelativePath(a_streamsBaseName)) &&
+        !useRedirectionFilesAsOwnStreams(temporaryFolder() + a_streamsBaseName)) {
+        return L"the redirection files " + a_streamsBaseName +
+               L".* could be created neither beside the launcher nor in the temporary folder";
+    }
+    return m_javaLauncher.load(a_javaExecutable);
+}
+
+int SystemHost::runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                                const std::wstring& a_programName, bool a_javaw) {
+    return m_javaLauncher.launch(a_arguments, a_programName, a_javaw);
 }
 
 int ConsoleHost::showMessage(const std::wstring& a_text, const wchar_t*, UINT) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/launcher_host.h"
+#include "launcher/java_launcher_library.h"
 
 // The real wiring: message boxes, the shell's folder dialog and browser,
 // the registry's runtimes and executeProcess.
@@ -13,6 +14,13 @@ public:
     ProcessResult runProcess(const ProcessRequest& a_request) override;
     void handOverForeground(DWORD a_processId, bool a_launcherWaits) override;
     bool activateWindowOf(DWORD a_processId) override;
+    std::wstring loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                  const std::wstring& a_streamsBaseName) override;
+    int runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                        const std::wstring& a_programName, bool a_javaw) override;
+
+private:
+    JavaLauncherLibrary m_javaLauncher;
 };
 
 // The console launcher's wiring: each message is a line on standard error,

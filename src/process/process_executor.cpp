@@ -243,3 +243,15 @@ ProcessResult executeProcess(const ProcessRequest& a_request) {
     }
     return result;
 }
+
+bool useRedirectionFilesAsOwnStreams(const std::wstring& a_baseName) {
+    RedirectionFiles files = openRedirectionFiles(a_baseName, true);
+    if (!files.allOpen()) {
+        return false;
+    }
+    // From here on the process's standard handles own them.
+    SetStdHandle(STD_OUTPUT_HANDLE, files.output.release());
+    SetStdHandle(STD_ERROR_HANDLE, files.error.release());
+    SetStdHandle(STD_INPUT_HANDLE, files.input.release());
+    return true;
+}

@@ -54,3 +54,9 @@ struct ProcessResult {
 // terminated with exit code 0xFFFFFFFF. The files stay on disk until the next call with that base
 // name.
 ProcessResult executeProcess(const ProcessRequest& a_request);
+
+// Makes the redirection files of a_baseName, as a child would get them, this
+// process's own standard output, error and input, for a program that runs
+// inside it; they stay open until the process ends. False when they cannot
+// be created; nothing changes then.
+bool useRedirectionFilesAsOwnStreams(const std::wstring& a_baseName);

@@ -254,15 +254,18 @@ private:
         return L"the search path";
     }
 
+    static std::wstring executableOf(const JavaCandidate& a_candidate) {
+        return a_candidate.executable.empty() ? programOnSearchPath(L"java.exe")
+                                              : trimmed(a_candidate.executable, L"\"");
+    }
+
     // The version in the release file of the candidate's home, without
     // starting it. The java command is the java.exe the system would start.
     // A home without its java.exe is no runtime, whatever its release file
     // says: its version check then finds that it does not start.
     static bool readReleasedVersion(const JavaCandidate& a_candidate, std::wstring& a_releaseFile,
                                     JavaVersion& a_version) {
-        const std::wstring executable = a_candidate.executable.empty()
-                                            ? programOnSearchPath(L"java.exe")
-                                            : trimmed(a_candidate.executable, L"\"");
+        const std::wstring executable = executableOf(a_candidate);
         if (executable.empty() || !fileExists(executable)) {
             return false;
         }
@@ -344,7 +347,8 @@ private:
                                 a_candidate.command,
                                 a_candidate.applicationsOwn,
                                 m_fromReleaseFile,
-                                m_version};
+                                m_version,
+                                executableOf(a_candidate)};
     }
     static JavaSearchResult stopped(const JavaCandidate& a_candidate) {
         JavaSearchResult result;

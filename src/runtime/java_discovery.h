@@ -46,6 +46,9 @@ struct JavaSearchResult {
     // Its version, from its report or release file; major -1 when unknown
     // (the user chose Ignore on a report without one).
     JavaVersion version;
+    // Its java.exe's full path: for the java command, the one Windows would
+    // start; empty when there is none.
+    std::wstring executable;
 };
 
 // Finds a Java runtime whose version suits the request, trying in order:

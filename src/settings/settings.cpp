@@ -34,6 +34,7 @@ constexpr const char* userSettings = "user-settings";
 constexpr const char* singleRunActivate = "single-run-activate";
 constexpr const char* javaDownloadUrl = "java-download-url";
 constexpr const char* logFile = "log-file";
+constexpr const char* inProcess = "in-process";
 constexpr const char* mainClass = "main-class";
 constexpr const char* classPath = "class-path";
 constexpr const char* module = "module";
@@ -95,8 +96,7 @@ bool readEntry(const std::wstring& a_entry, bool a_wildcards, LauncherHost& a_ho
                                               expanded[expanded.size() - 2] == L'/')));
     if (!wildcard) {
         const std::wstring path = fullPath(configuredFilePath(expanded));
-        if (path.find(L'"') != std::wstring::npos ||
-            (!fileExists(path) && !folderExists(path))) {
+        if (path.find(L'"') != std::wstring::npos || (!fileExists(path) && !folderExists(path))) {
             return reportMissing(path, a_host, a_texts);
         }
         a_entries.push_back(path);
@@ -146,8 +146,7 @@ bool readStart(const SettingsFile& a_settings, LauncherHost& a_host, const Messa
     const std::optional<std::wstring> module = optionalValue(a_settings, keys::module);
     const std::optional<std::wstring> modulePath = optionalValue(a_settings, keys::modulePath);
     const int ways = (jar ? 1 : 0) + (mainClass ? 1 : 0) + (module ? 1 : 0);
-    if (ways != 1 || classPath.has_value() != mainClass.has_value() ||
-        (modulePath && !module)) {
+    if (ways != 1 || classPath.has_value() != mainClass.has_value() || (modulePath && !module)) {
         return false;
     }
     if (jar) {
@@ -427,6 +426,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHo
     readSwitch(a_settings, keys::passArguments, read.passArguments);
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
+    readSwitch(a_settings, keys::inProcess, read.inProcess);
     valid = readDownloadUrl(a_settings, read.javaDownloadUrl) && valid;
     read.settingsValid = valid;
     if (!valid) {

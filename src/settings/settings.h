@@ -19,8 +19,8 @@ struct LauncherSettings {
     Start start = Start::jar;
     std::wstring jarPath;
     std::wstring mainClass;
-    std::vector<std::wstring> classPath; // full paths; Java's wildcard ends in \*
-    std::wstring module;                 // a module, or module/main class
+    std::vector<std::wstring> classPath;  // full paths; Java's wildcard ends in \*
+    std::wstring module;                  // a module, or module/main class
     std::vector<std::wstring> modulePath; // full paths
     std::wstring minJavaVersionText;
     JavaVersion minJavaVersion;
@@ -37,6 +37,7 @@ struct LauncherSettings {
     bool passArguments = false;
     bool findInstalledJava = true;
     bool readJavaRelease = false;
+    bool inProcess = false;       // the JVM in the launcher's own process
     std::wstring javaDownloadUrl; // one http:// or https:// address
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.

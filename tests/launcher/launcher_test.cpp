@@ -607,6 +607,83 @@ TEST_F(RunLauncher, ARuntimeKnownByItsReleaseFileThatDoesNotStartIsPassedOver) {
     EXPECT_NE(readFileBytes(settingsPath).find("java-location=java\r\n"), std::string::npos);
 }
 
+// in-process=1: the application runs in the launcher's own process through
+// the runtime's jli.dll, with the arguments java.exe would get. What follows
+// a successful start is done first: the runtime is remembered and the
+// application (this process) can be found by a second start. A library that
+// does not load: a process start, as without the switch.
+TEST_F(RunLauncher, InProcessTheApplicationRunsInTheLaunchersProcess) {
+    makeDirectories(moduleRelativePath(L"lib\\jre\\bin"));
+    const std::wstring java = moduleRelativePath(L"lib\\jre\\bin\\java.exe");
+    writeFileBytes(java, "MZ");
+    // The application holds the rule while this process runs: a name each.
+    int casesRun = 0;
+    const auto mutexName = [&casesRun] {
+        return L"tavrin-test-in-process-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(casesRun);
+    };
+    const std::wstring launcher = thisExecutablePath();
+    const std::wstring name =
+        launcher.substr(launcher.rfind(L'\\') + 1, launcher.size() - launcher.rfind(L'\\') - 5);
+    const std::wstring run =
+        L"run in process " + java + L" | -Xmx1g | -jar | " + jarPath + L" | a b, " + name;
+    const struct {
+        const char* name;
+        LauncherKind kind;
+        std::wstring loaded; // the load's answer
+        int exitCode;
+        std::vector<std::wstring> afterCheck;
+    } cases[] = {
+        {"windowed",
+         LauncherKind::windowed,
+         L"",
+         7,
+         {L"load jli " + java + L" (streams java.jar.run)", run + L", javaw"}},
+        {"console",
+         LauncherKind::console,
+         L"",
+         7,
+         {L"load jli " + java + L" (streams )", run + L", java"}},
+        {"no library: a process",
+         LauncherKind::windowed,
+         L"no jli.dll",
+         0,
+         {L"load jli " + java + L" (streams java.jar.run)",
+          L"run " + java + L" -Xmx1g -jar  \"" + jarPath + L"\"  \"a b\" ", L"foreground 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ++casesRun;
+        writeSettings(settingsWith("in-process=1\r\njava-location=lib\\jre\\bin\r\n"
+                                   "java-options=-Xmx1g\r\nstart-arguments=a b\r\n"
+                                   "single-run-mutex=" +
+                                   utf8(mutexName()) + "\r\nsingle-run-activate=1\r\n"));
+        host = ScriptedHost();
+        host.javaLauncherLoads = {c.loaded};
+        host.inProcessExitCode = 7;
+        std::string settingsAtRun;
+        DWORD recordedAtRun = 0;
+        host.beforeRunInProcess = [&] {
+            settingsAtRun = readFileBytes(settingsPath);
+            recordedAtRun = ProcessRecord::read(mutexName() + L".tavrin-application");
+        };
+        std::vector<Answer> runs{java16};
+        if (!c.loaded.empty()) {
+            runs.push_back(started);
+        }
+        host.processAnswers.assign(runs.begin(), runs.end());
+        EXPECT_EQ(runLauncher(host, mutex, {}, c.kind), c.exitCode);
+        mutex.release();
+        EXPECT_EQ(std::vector<std::wstring>(host.log.begin() + 1, host.log.end()), c.afterCheck);
+        if (c.loaded.empty()) {
+            EXPECT_NE(settingsAtRun.find("java-location=lib\\jre\\bin\\java.exe\r\n"),
+                      std::string::npos)
+                << "not remembered before the application took over";
+            EXPECT_EQ(recordedAtRun, GetCurrentProcessId());
+        }
+    }
+}
+
 class SingleInstance : public RunLauncher {
 protected:
     const std::wstring mutexName =

@@ -72,3 +72,28 @@ bool ScriptedHost::activateWindowOf(DWORD a_processId) {
     }
     return false;
 }
+
+std::wstring ScriptedHost::loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                            const std::wstring& a_streamsBaseName) {
+    log.push_back(L"load jli " + a_javaExecutable + L" (streams " + a_streamsBaseName + L")");
+    if (javaLauncherLoads.empty()) {
+        ADD_FAILURE() << "no answer scripted for loading the Java launcher's library";
+        return L"not scripted";
+    }
+    const std::wstring answer = javaLauncherLoads.front();
+    javaLauncherLoads.pop_front();
+    return answer;
+}
+
+int ScriptedHost::runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                                  const std::wstring& a_programName, bool a_javaw) {
+    if (beforeRunInProcess) {
+        beforeRunInProcess();
+    }
+    std::wstring line = L"run in process ";
+    for (std::size_t i = 0; i < a_arguments.size(); ++i) {
+        line += (i == 0 ? L"" : L" | ") + a_arguments[i];
+    }
+    log.push_back(line + L", " + a_programName + (a_javaw ? L", javaw" : L", java"));
+    return inProcessExitCode;
+}

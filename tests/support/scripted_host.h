@@ -3,6 +3,7 @@
 #include "host/launcher_host.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,4 +62,15 @@ public:
     void handOverForeground(DWORD a_processId, bool a_launcherWaits) override;
     bool activateWindowOf(DWORD a_processId) override;
     std::vector<DWORD> windowProcesses;
+    // Logged as "load jli EXECUTABLE (streams BASE)" and "run in process
+    // ARGUMENT | ARGUMENT..., NAME, javaw|java"; a load answers with the
+    // next of javaLauncherLoads (empty: loaded), a run with
+    // inProcessExitCode, after calling beforeRunInProcess when set.
+    std::wstring loadJavaLauncher(const std::wstring& a_javaExecutable,
+                                  const std::wstring& a_streamsBaseName) override;
+    int runJavaLauncher(const std::vector<std::wstring>& a_arguments,
+                        const std::wstring& a_programName, bool a_javaw) override;
+    std::deque<std::wstring> javaLauncherLoads;
+    int inProcessExitCode = 0;
+    std::function<void()> beforeRunInProcess;
 };
