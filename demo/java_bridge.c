@@ -12,6 +12,8 @@
  *
  * The JVM is /usr/bin/java, or the program that JAVA_BRIDGE_JVM names.
  */
+#include "unix_arguments.h"
+
 #include <windows.h>
 
 #include <spawn.h>
@@ -21,9 +23,6 @@
 #include <unistd.h>
 
 extern char** environ;
-
-/* Exported by Wine's kernel32. */
-extern char* CDECL wine_get_unix_file_name(LPCWSTR dos);
 
 struct pump {
     int unix_fd;
@@ -57,85 +56,6 @@ static DWORD WINAPI copy_to_unix(void* arg) {
     }
     close(p->unix_fd);
     return 0;
-}
-
-static int is_windows_path(const WCHAR* arg) {
-    return ((arg[0] >= 'A' && arg[0] <= 'Z') || (arg[0] >= 'a' && arg[0] <= 'z')) &&
-           arg[1] == ':' && (arg[2] == '\\' || arg[2] == '/');
-}
-
-/* WCHAR is UTF-16 here; the C library's wide functions are not for it. */
-static const WCHAR* find_semicolon(const WCHAR* text) {
-    for (; *text != 0; ++text) {
-        if (*text == ';') {
-            return text;
-        }
-    }
-    return NULL;
-}
-
-static char* utf8(const WCHAR* arg, int length) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, arg, length, NULL, 0, NULL, NULL);
-    char* text = calloc(size + 1, 1);
-    WideCharToMultiByte(CP_UTF8, 0, arg, length, text, size, NULL, NULL);
-    return text;
-}
-
-/* One Windows path as a Unix one; Java's wildcard DIR\* stays a wildcard. */
-static char* unix_path(const WCHAR* arg) {
-    size_t length = (size_t)lstrlenW(arg);
-    int wildcard = length >= 2 && arg[length - 1] == '*' && arg[length - 2] == '\\';
-    WCHAR* path = calloc(length + 1, sizeof *path);
-    memcpy(path, arg, (wildcard ? length - 2 : length) * sizeof *path);
-    char* name = wine_get_unix_file_name(path);
-    free(path);
-    if (name == NULL) {
-        return utf8(arg, -1);
-    }
-    /* Wine answers C:\... with .../dosdevices/c:/..., and the JVM would
-     * split such a class path at its colon. */
-    char* resolved = realpath(name, NULL);
-    if (resolved != NULL) {
-        name = resolved;
-    }
-    if (wildcard) {
-        char* with_star = malloc(strlen(name) + 3);
-        strcpy(with_star, name);
-        strcat(with_star, "/*");
-        return with_star;
-    }
-    return name;
-}
-
-static char* unix_argument(const WCHAR* arg) {
-    if (!is_windows_path(arg)) {
-        return utf8(arg, -1);
-    }
-    if (find_semicolon(arg) == NULL) {
-        return unix_path(arg);
-    }
-    /* A path list: each entry converted, joined by ":". */
-    size_t capacity = 1;
-    char* joined = calloc(capacity, 1);
-    const WCHAR* entry = arg;
-    for (;;) {
-        const WCHAR* end = find_semicolon(entry);
-        size_t length = end != NULL ? (size_t)(end - entry) : (size_t)lstrlenW(entry);
-        WCHAR* piece = calloc(length + 1, sizeof *piece);
-        memcpy(piece, entry, length * sizeof *piece);
-        char* converted = is_windows_path(piece) ? unix_path(piece) : utf8(piece, -1);
-        free(piece);
-        capacity += strlen(converted) + 1;
-        joined = realloc(joined, capacity);
-        if (*joined != '\0') {
-            strcat(joined, ":");
-        }
-        strcat(joined, converted);
-        if (end == NULL) {
-            return joined;
-        }
-        entry = end + 1;
-    }
 }
 
 int wmain(int argc, WCHAR** argv) {

@@ -38,6 +38,10 @@ int JavaLauncherLibrary::launch(const std::vector<std::wstring>& a_arguments,
     argv.push_back(nullptr);
     std::string name;
     encodeAnsi(a_programName, name);
+    // From here on the library stays loaded until the process ends, as
+    // java.exe keeps it: the runtime it starts may leave threads and exit
+    // handlers in it after JLI_Launch returns.
+    m_library.release();
     return m_launch(static_cast<int>(a_arguments.size()), argv.data(), 0, nullptr, 0, nullptr, "",
                     "", name.c_str(), name.c_str(), 0, 1, a_javaw ? 1 : 0, 0);
 }

@@ -1258,3 +1258,88 @@ TEST(ClassPath, TheConsoleLauncherEndsWithTheApplicationsExitCode) {
 }
 
 } // namespace
+
+namespace {
+
+// --- The application in the launcher's own process ---
+
+// An application folder whose runtime is the bridge's home (its java.exe,
+// jli.dll and release file), with lib\inprocess.jar.
+void prepareInProcess(Application& app, const Keys& a_keys = {}) {
+    makeDirectories(app.path(L"lib"));
+    copyFileOrFail(javaApplications() + L"\\lib\\inprocess.jar", app.path(L"lib\\inprocess.jar"));
+    Keys keys{{"jar-file-name", "lib\\inprocess.jar"},
+              {"min-java-version", "9"},
+              {"java-location", utf8(bridgeFolder())},
+              {"read-java-release", "1"},
+              {"in-process", "1"},
+              {"pass-arguments", "1"}};
+    keys.insert(keys.end(), a_keys.begin(), a_keys.end());
+    app.writeSettings(settingsWith(keys));
+}
+
+// The machine's JVM runs inside tavrin.exe: the application's command is
+// Wine's own program, not bin/java; it gets its arguments, its output lands
+// in the redirection files, its System.exit code is the launcher's, and
+// java-location was remembered before it took over.
+TEST(InProcess, TheApplicationRunsInTheLaunchersProcess) {
+    Application app;
+    prepareInProcess(app);
+    app.arguments = {L"two words", L"exit=5"};
+    const RunResult result = app.run();
+    EXPECT_EQ(result.exitCode, 5);
+    EXPECT_TRUE(result.dialogs.empty());
+    const std::string output = readFileBytes(app.path(L"java.jar.run.output.file"));
+    EXPECT_NE(output.find("command: "), std::string::npos)
+        << output << readFileBytes(app.path(L"java.jar.run.error.file"));
+    EXPECT_NE(output.find("wine"), std::string::npos) << output;
+    EXPECT_EQ(output.find("/bin/java"), std::string::npos) << output;
+    EXPECT_NE(output.find("arguments: two words|exit=5\n"), std::string::npos) << output;
+    EXPECT_NE(app.settings().find("java-location=" + utf8(bridgeFolder()) + "\\java.exe\r\n"),
+              std::string::npos)
+        << app.settings();
+}
+
+// The single-run rule lasts as long as the application runs: its process is
+// the launcher's, which holds the mutex.
+TEST(InProcess, ASecondStartWhileItRunsIsRefused) {
+    const std::string mutexName = "TavrinInProcess." + std::to_string(GetCurrentProcessId());
+    Application app;
+    prepareInProcess(app, {{"single-run-mutex", mutexName}});
+    app.arguments = {L"sleep=4000"};
+    ChildProcess first = app.start();
+    const std::wstring output = app.path(L"java.jar.run.output.file");
+    for (int i = 0; i < 1000 && (!pathExists(output) || readFileBytes(output).empty()); ++i) {
+        Sleep(20);
+    }
+    ASSERT_TRUE(pathExists(output) && !readFileBytes(output).empty()) << "the application ran";
+    const RunResult second = app.run({press(IDOK)});
+    EXPECT_EQ(second.exitCode, 0);
+    expectDialogs(second.dialogs, {waitBox()});
+    // The JVM's own threads are not Wine's: the application ends by itself.
+    EXPECT_EQ(app.drive(first, {}).exitCode, 0);
+}
+
+TEST(InProcess, TheConsoleLauncherGivesItsStreamsAndTakesItsExitCode) {
+    Application app;
+    prepareInProcess(app);
+    app.useConsoleLauncher();
+    app.arguments = {L"exit=4"};
+    const ConsoleRun run = runConsole(app, "");
+    EXPECT_EQ(run.exitCode, 4u);
+    EXPECT_NE(run.output.find("arguments: exit=4\n"), std::string::npos) << run.output << run.error;
+    EXPECT_NE(run.output.find("wine"), std::string::npos) << run.output;
+}
+
+// A runtime without jli.dll beside its java.exe: a process, as without the
+// switch.
+TEST(InProcess, ARuntimeWithoutItsLibraryStartsAsAProcess) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith({{"in-process", "1"}}));
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments[1], L"-jar");
+}
+
+} // namespace

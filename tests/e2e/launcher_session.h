@@ -57,7 +57,8 @@ std::wstring fakeJavaExecutable();
 std::wstring bridgeFolder(); // the placeholder java.exe of the real-runtime bridge
 std::wstring demoJar();
 // lib\app.jar and lib\dep.jar (a main class and its dependency) and
-// mods\hello.jar (the module com.example.hello), built for the real JVM.
+// mods\hello.jar (the module com.example.hello) and lib\inprocess.jar
+// (InProcessApp), built for the real JVM.
 std::wstring javaApplications();
 // A folder with shared.ini and App\tavrin.ini, a symbolic link to ..\shared.ini.
 std::wstring linkedSettingsFolder();
