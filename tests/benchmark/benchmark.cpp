@@ -12,6 +12,8 @@
 //     find-installed-java, and pass-arguments with an argument passed on
 // (f) tavrin.exe with read-java-release=1 and the real JVM, against this
 //     program starting only the application's JVM, in (c)'s rounds
+// (g) (f) with in-process=1: the JVM in the launcher's own process, through
+//     the bridge's jli.dll, in the same rounds
 // Then one launcher that waits a few seconds for its application, while the
 // file MARKER exists (so that its memory can be read from outside), and
 // whether anything in the application folders is left open. Prints Markdown.
@@ -212,6 +214,8 @@ int wmain(int argc, wchar_t** argv) {
     const Setup real = applicationFolder(scratch, L"real app", launcher, demoJar);
     const Setup released =
         applicationFolder(scratch, L"release app", launcher, demoJar, "read-java-release=1\r\n");
+    const Setup inProcess = applicationFolder(scratch, L"in-process app", launcher, demoJar,
+                                              "read-java-release=1\r\nin-process=1\r\n");
     Setup newKeys = applicationFolder(scratch, L"new keys app", launcher, L"",
                                       "java-options=-Xmx64m -Dhome=\"%TEMP%\\x y\"\r\n"
                                       "max-java-version=99\r\nfind-installed-java=1\r\n"
@@ -231,8 +235,10 @@ int wmain(int argc, wchar_t** argv) {
     useSearchPath(bridge);
     const std::vector<Timing> realTimes = measure(
         runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); },
-               [&] { return runLauncher(released); }, [&] { return launchDirectly(released); }});
-    const Timing &ca = realTimes[0], &cb = realTimes[1], &fa = realTimes[2], &fb = realTimes[3];
+               [&] { return runLauncher(released); }, [&] { return launchDirectly(released); },
+               [&] { return runLauncher(inProcess); }});
+    const Timing &ca = realTimes[0], &cb = realTimes[1], &fa = realTimes[2], &fb = realTimes[3],
+                 &g = realTimes[4];
     useSearchPath(standInFolder);
     const Footprint memory = footprint(standIn, marker);
 
@@ -249,6 +255,7 @@ int wmain(int argc, wchar_t** argv) {
     printTiming("(e) tavrin.exe, stand-in runtime, every optional key set", e);
     printTiming("(f) tavrin.exe, real JVM, read-java-release=1", fa);
     printTiming("(f) the application's JVM alone, started directly", fb);
+    printTiming("(g) tavrin.exe, real JVM, read-java-release=1, in-process=1", g);
     std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
     std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
     std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
@@ -258,12 +265,17 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("| (f) launcher with read-java-release=1 / the JVM alone, medians | %.2f | at "
                 "most 1.15 |\n",
                 fa.median / fb.median);
+    std::printf("| (g) in process / (f) out of process, medians | %.2f | |\n",
+                g.median / fa.median);
+    std::printf("| (g) in process / the JVM alone, medians | %.2f | 1.00: nothing beyond the "
+                "JVM |\n",
+                g.median / fb.median);
     std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
                 mebibytes(memory.peakWorkingSet).c_str());
     std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
                 mebibytes(memory.peakPrivate).c_str());
     std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
-    for (const Setup* other : {&real, &released, static_cast<const Setup*>(&newKeys)}) {
+    for (const Setup* other : {&real, &released, &inProcess, static_cast<const Setup*>(&newKeys)}) {
         const std::vector<std::wstring> more = filesLeftOpen(other->folder);
         open.insert(open.end(), more.begin(), more.end());
     }
