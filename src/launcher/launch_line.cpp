@@ -16,22 +16,14 @@ std::wstring applicationArgument(const std::wstring& a_argument) {
     return L" " + quotedArgument(a_argument) + L" ";
 }
 
-// Entries joined as Java's paths are, by ";".
-std::wstring joined(const std::vector<std::wstring>& a_entries) {
-    std::wstring text;
-    for (const std::wstring& entry : a_entries) {
-        text += (text.empty() ? L"" : L";") + entry;
-    }
-    return text;
-}
-
 const wchar_t* pathOptionName(const LauncherSettings& a_settings) {
     return a_settings.start == LauncherSettings::Start::mainClass ? L"-cp" : L"--module-path";
 }
 
 std::wstring pathOptionValue(const LauncherSettings& a_settings) {
-    return joined(a_settings.start == LauncherSettings::Start::mainClass ? a_settings.classPath
-                                                                         : a_settings.modulePath);
+    return joinedPath(a_settings.start == LauncherSettings::Start::mainClass
+                          ? a_settings.classPath
+                          : a_settings.modulePath);
 }
 
 // The path option on the line itself, or the argument file that holds it.
@@ -84,6 +76,14 @@ std::wstring launchCommandLine(const std::wstring& a_javaCommand,
         line += applicationArgument(argument);
     }
     return line;
+}
+
+std::wstring joinedPath(const std::vector<std::wstring>& a_entries) {
+    std::wstring text;
+    for (const std::wstring& entry : a_entries) {
+        text += (text.empty() ? L"" : L";") + entry;
+    }
+    return text;
 }
 
 bool hasPathOption(const LauncherSettings& a_settings) {

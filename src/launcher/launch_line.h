@@ -17,6 +17,9 @@ std::wstring launchCommandLine(const std::wstring& a_javaCommand,
                                const std::vector<std::wstring>& a_applicationArguments,
                                const std::wstring& a_argumentFile = L"");
 
+// Class-path or module-path entries joined as Java's paths are, by ";".
+std::wstring joinedPath(const std::vector<std::wstring>& a_entries);
+
 // Whether the start has a path option (-cp or --module-path) that an
 // argument file can carry.
 bool hasPathOption(const LauncherSettings& a_settings);

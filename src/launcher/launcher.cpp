@@ -120,12 +120,8 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
                                                         a_settings.maxJavaVersion->minor)
                                      : L"(absent)";
     lines.push_back(L"  jar-file-name: " + text(a_settings.jarPath));
-    const auto entries = [](const std::vector<std::wstring>& a_entries) {
-        std::wstring joined;
-        for (const std::wstring& entry : a_entries) {
-            joined += (joined.empty() ? L"" : L";") + entry;
-        }
-        return joined.empty() ? std::wstring(L"(absent)") : joined;
+    const auto entries = [&text](const std::vector<std::wstring>& a_entries) {
+        return text(joinedPath(a_entries));
     };
     lines.push_back(L"  main-class: " + text(a_settings.mainClass));
     lines.push_back(L"  class-path: " + entries(a_settings.classPath));
