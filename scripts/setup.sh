@@ -13,6 +13,7 @@ set -eu
 # icoutils                      wrestool and icotool read the executable's resources
 # osslsigncode, openssl         signing the launcher
 # openjdk-17-jdk-headless       a real Java runtime and javac for the demo
+# wixl, msitools, python3       Windows installers (scripts/package.sh)
 packages="
   cmake ninja-build
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
@@ -23,6 +24,7 @@ packages="
   icoutils
   osslsigncode openssl
   openjdk-17-jdk-headless
+  wixl msitools python3
 "
 
 if [ "$(id -u)" -ne 0 ]; then
