@@ -20,6 +20,8 @@ fail() {
   exit 2
 }
 
+. scripts/input_checks.sh
+
 usage() {
   echo "usage: scripts/brand.sh --name NAME [--console] [--icon FILE.ico] [--version A.B.C.D]" >&2
   echo "         [--product TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]" >&2
@@ -58,25 +60,10 @@ product=${product:-$name}
 description=${description:-$product}
 
 # --- The name: a file name Windows accepts, shown as it is. ---
-case $name in
-  *[\<\>:\"/\\\|?*]*) fail "--name '$name': Windows file names cannot hold < > : \" / \\ | ? *" ;;
-  *[.\ ]) fail "--name '$name': Windows file names cannot end in a dot or a blank" ;;
-esac
-base=$(printf '%s' "$name" | sed 's/\..*//' | tr 'a-z' 'A-Z')
-case $base in
-  CON | PRN | AUX | NUL | COM[1-9] | LPT[1-9] | COM¹ | COM² | COM³ | LPT¹ | LPT² | LPT³)
-    fail "--name '$name': $base is a device name on Windows" ;;
-esac
+check_file_name --name "$name"
 case $(printf '%s' "$name" | tr 'A-Z' 'a-z') in
   *.exe) fail "--name '$name': give the name without .exe (it is added)" ;;
 esac
-# Bidirectional controls make Explorer show the name in another order
-# ("Report<U+202E>fdp.exe" shows as "Reportexe.pdf"): U+061C, U+200E, U+200F,
-# U+202A to U+202E and U+2066 to U+2069, as UTF-8 bytes.
-if printf '%s' "$name" |
-  LC_ALL=C grep -Eq "$(printf '\330\234|\342\200[\216\217\252-\256]|\342\201[\246-\251]')"; then
-  fail "--name '$name' holds a bidirectional control character, which shows the name in another order"
-fi
 [ "$(printf '%s' "$name" | wc -c)" -le 200 ] || fail "--name is longer than 200 bytes"
 # dist/tavrin.exe and dist/tavrinc.exe are the project's own launchers; a
 # brand never replaces them.
@@ -87,21 +74,6 @@ esac
 
 # --- Texts: UTF-8 without control characters. The build escapes double
 # quotes and backslashes for the resource compiler; UTF-8 it takes as it is. ---
-check_text() {
-  if ! printf '%s' "$2" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
-    fail "$1 is not UTF-8 text"
-  fi
-  if [ "$(printf '%s' "$2" | LC_ALL=C tr -d '\000-\037\177' | wc -c)" -ne \
-    "$(printf '%s' "$2" | wc -c)" ]; then
-    fail "$1 holds a line break, tab or other control character"
-  fi
-  # The C1 controls (U+0080 to U+009F, U+0085 a line break among them) and
-  # the line and paragraph separators U+2028 and U+2029, as UTF-8 bytes.
-  if printf '%s' "$2" | LC_ALL=C grep -Eq "$(printf '\302[\200-\237]|\342\200[\250\251]')"; then
-    fail "$1 holds a line break, tab or other control character"
-  fi
-}
-check_text --name "$name"
 check_text --product "$product"
 check_text --company "$company"
 check_text --description "$description"

@@ -23,6 +23,8 @@ fail() {
   exit 2
 }
 
+. scripts/input_checks.sh
+
 usage() {
   echo "usage: scripts/package.sh --app-dir DIR --name NAME --version A.B.C [--product TEXT]" >&2
   echo "         [--company TEXT] [--per-machine] [--desktop-shortcut]" >&2
@@ -79,23 +81,10 @@ done
 product=${product:-$name}
 company=${company:-$product}
 
-# --- Texts: UTF-8 without control characters. ---
-check_text() {
-  printf '%s' "$2" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 || fail "$1 is not UTF-8 text"
-  if [ "$(printf '%s' "$2" | LC_ALL=C tr -d '\000-\037\177' | wc -c)" -ne \
-    "$(printf '%s' "$2" | wc -c)" ]; then
-    fail "$1 holds a line break, tab or other control character"
-  fi
-}
-check_text --name "$name"
-check_text --product "$product"
+# --- Names and texts. ---
+check_file_name --name "$name"
+check_file_name --product "$product" # the install folder's name
 check_text --company "$company"
-case $name in
-  *[\<\>:\"/\\\|?*]* | *[.\ ] | "") fail "--name '$name' is not a file name Windows allows" ;;
-esac
-case $product in
-  *[\<\>:\"/\\\|?*]* | *[.\ ]) fail "--product '$product' cannot be a folder name on Windows" ;;
-esac
 
 # --- The folder. ---
 [ -d "$app_dir" ] && [ -r "$app_dir" ] && [ -x "$app_dir" ] ||

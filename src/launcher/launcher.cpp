@@ -233,6 +233,9 @@ public:
         if (m_kind == LauncherKind::windowed) {
             m_host.handOverForeground(a_processId, m_wait);
         }
+        if (!m_record.created()) {
+            return; // no single-run-activate: nobody looks for the application
+        }
         // The record lasts as long as the application runs; without a
         // handle to it, there is nothing to find: no matter.
         const UniqueHandle process(OpenProcess(
@@ -333,20 +336,30 @@ std::wstring fittingCommandLine(const JavaSearchResult& a_java, const LauncherSe
 
 // A settings file that could not be rewritten ends a successful start with
 // an exit code of its own.
-int exitCodeOf(SaveResult a_saved);
+int exitCodeOf(SaveResult a_saved) {
+    switch (a_saved) {
+    case SaveResult::notWritable:
+        return exit_codes::settingsNotWritable;
+    case SaveResult::notSaved:
+        return exit_codes::settingsNotSaved;
+    case SaveResult::saved:
+        break;
+    }
+    return exit_codes::normalEnd;
+}
 
 // The application in the launcher's own process. What follows a successful
 // start happens first, since the application may end the process: the
 // runtime is remembered, a second start can find the application (this
 // process), and the log is written. The exit code is the application's.
 int runInLaunchersProcess(LauncherHost& a_host, const std::wstring& a_commandLine,
-                          const JavaSearchResult& a_java, const LauncherSettings& a_settings,
-                          const std::wstring& a_settingsPath, ProcessRecord& a_record,
-                          LauncherKind a_kind, StartLog& a_log) {
+                          const std::wstring& a_executable, const JavaSearchResult& a_java,
+                          const LauncherSettings& a_settings, const std::wstring& a_settingsPath,
+                          ProcessRecord& a_record, LauncherKind a_kind, StartLog& a_log) {
     const int saved = exitCodeOf(saveJavaLocation(a_settingsPath, a_settings, a_java.javaExecutable,
                                                   a_java.applicationsOwn));
     a_record.set(GetCurrentProcess());
-    std::vector<std::wstring> arguments{a_java.executable};
+    std::vector<std::wstring> arguments{a_executable};
     for (std::wstring& argument : argumentsAfterProgram(a_commandLine.c_str())) {
         arguments.push_back(std::move(argument));
     }
@@ -364,20 +377,6 @@ int runInLaunchersProcess(LauncherHost& a_host, const std::wstring& a_commandLin
                            L"tavrin.ini could not be rewritten; the launcher ends with the "
                            L"application's exit code");
     return a_host.runJavaLauncher(arguments, name, a_kind == LauncherKind::windowed);
-}
-
-// A settings file that could not be rewritten ends a successful start with
-// an exit code of its own.
-int exitCodeOf(SaveResult a_saved) {
-    switch (a_saved) {
-    case SaveResult::notWritable:
-        return exit_codes::settingsNotWritable;
-    case SaveResult::notSaved:
-        return exit_codes::settingsNotSaved;
-    case SaveResult::saved:
-        break;
-    }
-    return exit_codes::normalEnd;
 }
 
 } // namespace
@@ -449,11 +448,12 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
             java, settings, settings.passArguments ? a_launcherArguments : noArguments, log);
         log.line(L"launch: " + commandLine);
         if (settings.inProcess) {
+            const std::wstring executable = runtimeExecutable(java);
             const std::wstring whyNot = host.loadJavaLauncher(
-                java.executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
+                executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
             if (whyNot.empty()) {
-                return runInLaunchersProcess(host, commandLine, java, settings, settingsPath,
-                                             record, a_kind, log);
+                return runInLaunchersProcess(host, commandLine, executable, java, settings,
+                                             settingsPath, record, a_kind, log);
             }
             log.line(L"in-process: " + whyNot + L"; the application is started as a process");
         }

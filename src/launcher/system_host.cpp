@@ -1,8 +1,8 @@
 #include "launcher/system_host.h"
 
+#include "host/redirected_run.h"
 #include "platform/console.h"
 #include "platform/folder_dialog.h"
-#include "platform/paths.h"
 #include "platform/system_library.h"
 #include "platform/window_system.h"
 #include "process/process_executor.h"
@@ -53,9 +53,7 @@ std::wstring SystemHost::loadJavaLauncher(const std::wstring& a_javaExecutable,
                                           const std::wstring& a_streamsBaseName) {
     // Before the library loads: the runtime's C library takes its standard
     // streams from the process's standard handles as it starts.
-    if (!a_streamsBaseName.empty() &&
-        !useRedirectionFilesAsOwnStreams(moduleRelativePath(a_streamsBaseName)) &&
-        !useRedirectionFilesAsOwnStreams(temporaryFolder() + a_streamsBaseName)) {
+    if (!a_streamsBaseName.empty() && !redirectOwnStreams(a_streamsBaseName)) {
         return L"the redirection files " + a_streamsBaseName +
                L".* could be created neither beside the launcher nor in the temporary folder";
     }

@@ -47,8 +47,10 @@ void ProcessRecord::set(HANDLE a_process) {
     }
     InterlockedExchange64(&view.get()->startTime, static_cast<LONG64>(processStartTime(a_process)));
     InterlockedExchange(&view.get()->processId, static_cast<LONG>(GetProcessId(a_process)));
-    // Without it, the record ends with the launcher: no matter.
-    giveHandleTo(a_process, m_mapping.get());
+    if (GetProcessId(a_process) != GetCurrentProcessId()) {
+        // Without it, the record ends with the launcher: no matter.
+        giveHandleTo(a_process, m_mapping.get());
+    }
 }
 
 DWORD ProcessRecord::read(const std::wstring& a_name) {

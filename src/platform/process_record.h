@@ -11,16 +11,18 @@
 // time, which together tell it apart from a later process that got the same
 // id. The block exists while any process holds a handle to it; none is
 // inheritable, so the process it names keeps it by being given one
-// (giveTo), and programs that process starts do not.
+// (giveHandleTo), and programs that process starts do not.
 class ProcessRecord {
 public:
     // Creates the block (naming no process until set); false when the name
     // cannot be used.
     bool create(const std::wstring& a_name);
+    bool created() const { return static_cast<bool>(m_mapping); }
 
     // Records a_process (a handle with query rights), and gives it a handle
-    // to the block, so that the record lasts as long as it runs. Nothing
-    // happens when the block was not created.
+    // to the block, so that the record lasts as long as it runs (this
+    // process, the application itself, keeps its own). Nothing happens when
+    // the block was not created.
     void set(HANDLE a_process);
 
     // The id of the process recorded under a_name, when that very process

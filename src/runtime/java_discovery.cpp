@@ -44,6 +44,12 @@ ProcessRequest versionCheckRequest(const std::wstring& a_versionCommand) {
 // What the user decided after being told.
 enum class Decision { accept, retry, stop };
 
+// A runtime's java.exe: the one it names, or, for the java command, the one
+// Windows would start.
+std::wstring resolvedExecutable(const std::wstring& a_known) {
+    return a_known.empty() ? programOnSearchPath(L"java.exe") : a_known;
+}
+
 } // namespace
 
 class JavaSearch::Search {
@@ -254,18 +260,13 @@ private:
         return L"the search path";
     }
 
-    static std::wstring executableOf(const JavaCandidate& a_candidate) {
-        return a_candidate.executable.empty() ? programOnSearchPath(L"java.exe")
-                                              : trimmed(a_candidate.executable, L"\"");
-    }
-
     // The version in the release file of the candidate's home, without
     // starting it. The java command is the java.exe the system would start.
     // A home without its java.exe is no runtime, whatever its release file
     // says: its version check then finds that it does not start.
     static bool readReleasedVersion(const JavaCandidate& a_candidate, std::wstring& a_releaseFile,
                                     JavaVersion& a_version) {
-        const std::wstring executable = executableOf(a_candidate);
+        const std::wstring executable = resolvedExecutable(trimmed(a_candidate.executable, L"\""));
         if (executable.empty() || !fileExists(executable)) {
             return false;
         }
@@ -348,7 +349,7 @@ private:
                                 a_candidate.applicationsOwn,
                                 m_fromReleaseFile,
                                 m_version,
-                                executableOf(a_candidate)};
+                                trimmed(a_candidate.executable, L"\"")};
     }
     static JavaSearchResult stopped(const JavaCandidate& a_candidate) {
         JavaSearchResult result;
@@ -378,6 +379,10 @@ JavaSearchResult JavaSearch::run() {
 
 JavaSearchResult JavaSearch::resumeAfterFailedStart() {
     return m_search->resumeAfterFailedStart();
+}
+
+std::wstring runtimeExecutable(const JavaSearchResult& a_result) {
+    return resolvedExecutable(a_result.executable);
 }
 
 JavaSearchResult findJavaRuntime(const JavaSearchRequest& a_request, LauncherHost& a_host) {

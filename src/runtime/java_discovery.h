@@ -46,10 +46,15 @@ struct JavaSearchResult {
     // Its version, from its report or release file; major -1 when unknown
     // (the user chose Ignore on a report without one).
     JavaVersion version;
-    // Its java.exe's full path: for the java command, the one Windows would
-    // start; empty when there is none.
+    // Its java.exe's full path when it names one; empty for the java
+    // command (see runtimeExecutable).
     std::wstring executable;
 };
+
+// The accepted runtime's java.exe: for the java command, the one Windows
+// would start (a search of its folders, done only when asked); empty when
+// there is none.
+std::wstring runtimeExecutable(const JavaSearchResult& a_result);
 
 // Finds a Java runtime whose version suits the request, trying in order:
 //   1. the configured java-location, or the java command on the search path;

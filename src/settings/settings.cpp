@@ -41,6 +41,14 @@ constexpr const char* module = "module";
 constexpr const char* modulePath = "module-path";
 } // namespace keys
 
+// A JAR, or an entry of class-path or module-path, whose path does not
+// exist: the missing-JAR box with that path.
+bool reportMissing(const std::wstring& a_path, LauncherHost& a_host, const MessageTexts& a_texts) {
+    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_path), messages::jarMissingCaption,
+                       messages::plainBox);
+    return false;
+}
+
 // A double quote cannot be in a Windows file name: such a JAR is missing.
 bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
                  std::wstring& a_jarPath) {
@@ -52,9 +60,7 @@ bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, const Mes
     if (a_jarPath.find(L'"') == std::wstring::npos && fileExists(a_jarPath)) {
         return true;
     }
-    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_jarPath),
-                       messages::jarMissingCaption, messages::plainBox);
-    return false;
+    return reportMissing(a_jarPath, a_host, a_texts);
 }
 
 bool readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
@@ -74,14 +80,6 @@ std::optional<std::wstring> optionalValue(const SettingsFile& a_settings, const 
         value.reset();
     }
     return value;
-}
-
-// An entry of class-path or module-path whose path does not exist: the
-// missing-JAR box with that path.
-bool reportMissing(const std::wstring& a_path, LauncherHost& a_host, const MessageTexts& a_texts) {
-    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_path), messages::jarMissingCaption,
-                       messages::plainBox);
-    return false;
 }
 
 // One entry as a full path (variables expanded, relative to the launcher's
@@ -302,20 +300,27 @@ SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_byte
     return SaveResult::notWritable;
 }
 
-// a_key of the file at a_path set to a_value, in the file as it is now, so
-// that what others wrote into it meanwhile stays; not written when the value
-// is already there. A file that cannot be read cannot be rewritten.
+// a_key set to a_value in a_bytes, the file at a_path as it is now, so that
+// what others wrote into it meanwhile stays; not written when the value is
+// already there.
+SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes, const char* a_key,
+                       const std::wstring& a_value) {
+    const std::optional<std::string> changed =
+        SettingsFile(std::move(a_bytes)).withValue(a_key, a_value);
+    if (!changed) {
+        return SaveResult::saved; // already so: most starts write nothing
+    }
+    return replaceSettings(a_path, *changed);
+}
+
+// The same, read at this moment; a file that cannot be read cannot be
+// rewritten.
 SaveResult saveValue(const std::wstring& a_path, const char* a_key, const std::wstring& a_value) {
     std::string bytes;
     if (!readWholeFile(a_path, bytes)) {
         return SaveResult::notWritable;
     }
-    const std::optional<std::string> changed =
-        SettingsFile(std::move(bytes)).withValue(a_key, a_value);
-    if (!changed) {
-        return SaveResult::saved; // already so: most starts write nothing
-    }
-    return replaceSettings(a_path, *changed);
+    return saveValueIn(a_path, std::move(bytes), a_key, a_value);
 }
 
 // The user's file with java-location set: made with its folder when there is
@@ -333,7 +338,7 @@ SaveResult saveInUserSettings(const LauncherSettings& a_settings,
     } else if (!isUtf8(bytes)) {
         return SaveResult::notWritable; // never appended to in another encoding
     } else if (SettingsFile(bytes).hasSection()) {
-        return saveValue(path, keys::javaLocation, a_javaLocation);
+        return saveValueIn(path, std::move(bytes), keys::javaLocation, a_javaLocation);
     }
     const bool endsLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
     bytes += std::string(endsLine ? "" : "\r\n") + "[tavrin]\r\n" + keys::javaLocation + "=" +

@@ -21,7 +21,7 @@ fail() {
 
 tree=$work/tree
 mkdir -p "$tree/scripts" "$tree/dist"
-cp "$source_dir/scripts/package.sh" "$tree/scripts/"
+cp "$source_dir/scripts/package.sh" "$source_dir/scripts/input_checks.sh" "$tree/scripts/"
 package() { "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/package.err"; }
 
 # The author's folder: the launcher, tavrin.ini, a JAR, and a bundled runtime

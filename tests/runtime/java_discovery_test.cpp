@@ -873,33 +873,6 @@ TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
     SetEnvironmentVariableW(L"PATH", pathLength > 0 && pathLength < 4096 ? path : nullptr);
 }
 
-// A java-location of the user's that cannot be used gives way to the
-// application's own, before anything else; what was found says whose it is.
-TEST(FindJavaRuntime, TheApplicationsOwnRuntimeAfterTheUsersFails) {
-    JavaSearchRequest users = request(L"11", L"runtime\\bin\\java.exe");
-    users.javaLocationFromUser = true;
-    users.applicationJavaLocation = L"C:\\App\\jre\\bin";
-    ScriptedHost host;
-    host.processAnswers = {notStarted, reportOnError("17.0.9")};
-    const JavaSearchResult found = findJavaRuntime(users, host);
-    EXPECT_EQ(host.log, (std::vector<std::wstring>{
-                            run(moduleRelativePath(L"runtime\\bin\\java.exe") + L" -version "),
-                            run(L"C:\\App\\jre\\bin\\java -version ")}));
-    EXPECT_TRUE(found.javaFound);
-    EXPECT_TRUE(found.applicationsOwn);
-    EXPECT_EQ(found.javaExecutable, L"C:\\App\\jre\\bin\\java.exe");
-
-    // The application's own location, when it is the one searched first.
-    JavaSearchRequest own = request(L"11", L"C:\\App\\jre\\bin");
-    host = ScriptedHost();
-    host.processAnswers = {reportOnError("17.0.9")};
-    EXPECT_TRUE(findJavaRuntime(own, host).applicationsOwn);
-    // The java command is nobody's own.
-    host = ScriptedHost();
-    host.processAnswers = {reportOnError("17.0.9")};
-    EXPECT_FALSE(findJavaRuntime(request(L"11"), host).applicationsOwn);
-}
-
 // The console launcher asks nothing: the download address follows the
 // message on a line of its own.
 TEST(FindJavaRuntime, TheConsoleShowsTheDownloadAddress) {
