@@ -10,9 +10,3 @@ class LauncherHost;
 // one under Program Files), runs it once more with the same file names in the
 // user's temporary folder.
 ProcessResult runRedirected(LauncherHost& a_host, ProcessRequest a_request);
-
-// For an application in this process: the redirection files named
-// a_fileName, in the same places (beside the executable, else in the
-// temporary folder), made this process's standard streams. False when they
-// can be created in neither.
-bool redirectOwnStreams(const std::wstring& a_fileName);

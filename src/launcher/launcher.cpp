@@ -2,8 +2,10 @@
 
 #include "host/launcher_host.h"
 #include "host/redirected_run.h"
+#include "launch/argument_file.h"
+#include "launch/in_process.h"
+#include "launch/launch_line.h"
 #include "launcher/exit_codes.h"
-#include "launcher/launch_line.h"
 #include "messages/message_texts.h"
 #include "messages/messages.h"
 #include "messages/start_log.h"
@@ -15,8 +17,20 @@
 #include "platform/unique_handle.h"
 #include "process/process_executor.h"
 #include "runtime/java_discovery.h"
+#include "settings/java_location.h"
 #include "settings/settings.h"
 #include "version/java_version.h"
+
+// Where the launcher that started the application keeps its process id: in
+// the user's session, also for a Global\ mutex (a shared block there needs a
+// privilege standard users lack, and another session's window cannot be
+// brought forward anyway).
+std::wstring processRecordName(const std::wstring& a_mutexName) {
+    const wchar_t* const global = L"Global\\";
+    const std::wstring name =
+        a_mutexName.compare(0, 7, global) == 0 ? L"Local\\" + a_mutexName.substr(7) : a_mutexName;
+    return name + L".tavrin-application";
+}
 
 namespace {
 
@@ -29,11 +43,6 @@ struct SingleRunRule {
     std::wstring mutexName;
     bool activate = false;
 };
-
-// Where the launcher that started the application keeps its process id.
-std::wstring processRecordName(const std::wstring& a_mutexName) {
-    return a_mutexName + L".tavrin-application";
-}
 
 // With single-run-activate, the running application's window comes forward
 // when it has one; otherwise the "Wait" message.
@@ -254,10 +263,6 @@ private:
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
                                 bool a_wait, LauncherKind a_kind, ProcessRecord& a_record) {
-    // The system would not start it whole.
-    if (a_commandLine.size() > longestCommandLine) {
-        return ProcessResult{processStartFailed, "", "", 0, 0};
-    }
     ApplicationStarted started(a_host, a_kind, a_wait, a_record);
     if (a_kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
@@ -310,28 +315,55 @@ std::optional<int> applySingleRunRule(const SettingsFile& a_settings, NamedMutex
     return std::nullopt;
 }
 
+// The launch line for a process, or why there is none.
+struct FittingLaunch {
+    std::optional<LaunchLine> line;
+    std::wstring whyNot;
+};
+
+FittingLaunch noLaunch(const std::wstring& a_why) {
+    return FittingLaunch{std::nullopt, a_why};
+}
+
 // The launch line; when it would be too long for Windows, with the class or
-// module path in an argument file, which runtimes from Java 9 on read.
-std::wstring fittingCommandLine(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
-                                const std::vector<std::wstring>& a_arguments, StartLog& a_log) {
-    const std::wstring line = launchCommandLine(a_java.javaCommand, a_settings, a_arguments);
-    if (line.size() <= longestCommandLine || !hasPathOption(a_settings)) {
-        return line;
+// module path in an argument file, which runtimes from Java 9 on read. The
+// file is written only when the line then fits, and only where the ANSI code
+// page can name it (java.exe takes its path in that code page).
+FittingLaunch fittingLaunch(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
+                            const std::vector<std::wstring>& a_arguments, StartLog& a_log) {
+    LaunchLine line(a_java.javaCommand, a_settings, a_arguments);
+    const std::size_t length = line.commandLine().size();
+    if (length <= longestCommandLine) {
+        return FittingLaunch{std::move(line), L""};
+    }
+    const std::wstring tooLong = formatWideString(L"the launch line is too long for Windows (%lu "
+                                                  L"characters)",
+                                                  static_cast<unsigned long>(length));
+    if (!hasPathOption(a_settings)) {
+        return noLaunch(tooLong);
     }
     if (javaFeatureVersion(a_java.version) < 9) {
-        a_log.line(L"the launch line is too long for Windows, and a runtime before Java 9 (or of "
-                   L"an unknown version) reads no argument file");
-        return line;
+        return noLaunch(tooLong + L", and a runtime before Java 9 (or of an unknown version) "
+                                  L"reads no argument file");
     }
-    const std::wstring text = argumentFileText(a_settings);
-    const std::wstring file = writeArgumentFile(text);
-    if (file.empty()) {
-        a_log.line(L"the launch line is too long for Windows, and no argument file could be "
-                   L"written into the temporary folder");
-        return line;
+    const std::optional<std::string> bytes = argumentFileBytes(a_settings);
+    const std::wstring file = bytes ? argumentFilePath(*bytes) : std::wstring();
+    std::string ansiName;
+    if (!bytes || file.empty() || !encodeAnsi(file, ansiName)) {
+        return noLaunch(tooLong +
+                        L", and its argument file cannot be named in the ANSI code "
+                        L"page: " +
+                        (bytes ? file : pathOptionValue(a_settings)));
     }
-    a_log.line(L"argument file " + file + L": " + text);
-    return launchCommandLine(a_java.javaCommand, a_settings, a_arguments, file);
+    LaunchLine withFile(a_java.javaCommand, a_settings, a_arguments, file);
+    if (withFile.commandLine().size() > longestCommandLine) {
+        return noLaunch(tooLong + L", with an argument file too: the start and passed arguments");
+    }
+    if (!writeArgumentFile(file, *bytes)) {
+        return noLaunch(tooLong + L", and its argument file cannot be written: " + file);
+    }
+    a_log.line(L"argument file " + file + L": " + fromAnsi(*bytes));
+    return FittingLaunch{std::move(withFile), L""};
 }
 
 // A settings file that could not be rewritten ends a successful start with
@@ -343,43 +375,106 @@ int exitCodeOf(SaveResult a_saved) {
     case SaveResult::notSaved:
         return exit_codes::settingsNotSaved;
     case SaveResult::saved:
+    case SaveResult::unchanged:
         break;
     }
     return exit_codes::normalEnd;
 }
 
-// The application in the launcher's own process. What follows a successful
-// start happens first, since the application may end the process: the
-// runtime is remembered, a second start can find the application (this
-// process), and the log is written. The exit code is the application's.
-int runInLaunchersProcess(LauncherHost& a_host, const std::wstring& a_commandLine,
-                          const std::wstring& a_executable, const JavaSearchResult& a_java,
-                          const LauncherSettings& a_settings, const std::wstring& a_settingsPath,
-                          ProcessRecord& a_record, LauncherKind a_kind, StartLog& a_log) {
-    const int saved = exitCodeOf(saveJavaLocation(a_settingsPath, a_settings, a_java.javaExecutable,
-                                                  a_java.applicationsOwn));
+// The application in the launcher's own process, with the arguments
+// themselves (no command line limits them). What follows a successful start
+// happens first, since the application may end the process: the runtime is
+// remembered, a second start can find the application (this process), and
+// the log is written. The exit code is the application's.
+int runInLaunchersProcess(LauncherHost& a_host, const std::vector<std::wstring>& a_arguments,
+                          const JavaSearchResult& a_java, const LauncherSettings& a_settings,
+                          const std::wstring& a_settingsPath, ProcessRecord& a_record,
+                          LauncherKind a_kind, StartLog& a_log) {
+    const SaveResult saved =
+        saveJavaLocation(a_settingsPath, a_settings, a_java.javaExecutable, a_java.applicationsOwn);
     a_record.set(GetCurrentProcess());
-    std::vector<std::wstring> arguments{a_executable};
-    for (std::wstring& argument : argumentsAfterProgram(a_commandLine.c_str())) {
-        arguments.push_back(std::move(argument));
-    }
-    const std::wstring launcher = executablePath();
-    const std::size_t nameBegin = launcher.rfind(L'\\') + 1;
-    const std::size_t nameEnd = launcher.rfind(L'.');
-    const std::wstring name = launcher.substr(
-        nameBegin, nameEnd != std::wstring::npos && nameEnd > nameBegin ? nameEnd - nameBegin
-                                                                        : std::wstring::npos);
+    const std::wstring name = inProcessProgramName();
     a_log.line(L"the application runs in the launcher's process, " + name);
-    a_log.end(saved, saved == exit_codes::normalEnd
-                         ? L"the application was started in the launcher's process; the launcher "
-                           L"ends with its exit code"
-                         : L"the application was started in the launcher's process, but "
-                           L"tavrin.ini could not be rewritten; the launcher ends with the "
-                           L"application's exit code");
-    return a_host.runJavaLauncher(arguments, name, a_kind == LauncherKind::windowed);
+    a_log.endHandedOver(exitCodeOf(saved) == exit_codes::normalEnd
+                            ? L"the application was started in the launcher's process; the "
+                              L"launcher ends with its exit code"
+                            : L"the application was started in the launcher's process, but "
+                              L"tavrin.ini could not be rewritten; the launcher ends with the "
+                              L"application's exit code");
+    return a_host.runJavaLauncher(a_arguments, name, a_kind == LauncherKind::windowed);
+}
+
+// The in-process start, when the runtime's library can take it; none when
+// the application is to start as a process, and the log says why.
+std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
+                                  const LauncherSettings& a_settings,
+                                  const std::vector<std::wstring>& a_arguments,
+                                  const std::wstring& a_settingsPath, ProcessRecord& a_record,
+                                  LauncherKind a_kind, StartLog& a_log) {
+    const std::wstring executable = runtimeExecutable(a_java);
+    const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments);
+    const std::vector<std::wstring> arguments = inProcessArguments(executable, launch);
+    a_log.line(L"launch: " + launch.commandLine());
+    // java.exe, which takes its command line as UTF-16, is the runtime's own
+    // way with such an argument.
+    const std::wstring outside = argumentOutsideAnsi(arguments);
+    if (!outside.empty()) {
+        a_log.line(L"in-process: the argument " + outside +
+                   L" has characters the ANSI code page lacks; the application is started as "
+                   L"a process");
+        return std::nullopt;
+    }
+    const std::wstring whyNot = a_host.loadJavaLauncher(
+        executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
+    if (!whyNot.empty()) {
+        a_log.line(L"in-process: " + whyNot + L"; the application is started as a process");
+        return std::nullopt;
+    }
+    return runInLaunchersProcess(a_host, arguments, a_java, a_settings, a_settingsPath, a_record,
+                                 a_kind, a_log);
+}
+
+// A start that cannot happen: the author's text, when given; the console
+// launcher otherwise says why, as the log does.
+int endLaunchFailed(LauncherHost& a_host, const MessageTexts& a_texts, LauncherKind a_kind,
+                    const std::wstring& a_why, StartLog& a_log) {
+    if (a_texts.given(MessageKey::launchFailed)) {
+        a_host.showMessage(a_texts.text(MessageKey::launchFailed), messages::errorCaption,
+                           messages::plainBox);
+    } else if (a_kind == LauncherKind::console) {
+        a_host.showMessage(formatWideString(messages::launchFailedConsole, a_why.c_str()),
+                           messages::errorCaption, messages::plainBox);
+    }
+    const std::wstring reason = L"the application could not be started: " + a_why;
+    return a_log.end(exit_codes::launchFailed, reason.c_str());
+}
+
+// Why a process did not start, for the log.
+std::wstring whyNotStarted(const ProcessResult& a_launched) {
+    if (a_launched.code == ProcessCode::noRedirectionFiles) {
+        return L"no redirection files can be made, beside the launcher or in the temporary "
+               L"folder";
+    }
+    return L"java.exe did not start (" + systemErrorText(a_launched.systemError) + L")";
 }
 
 } // namespace
+
+void showSettingsProblems(LauncherHost& a_host, const std::vector<SettingsProblem>& a_problems,
+                          const MessageTexts& a_texts, StartLog& a_log) {
+    for (const SettingsProblem& problem : a_problems) {
+        a_log.line(L"settings: " + problem.why);
+    }
+    for (const SettingsProblem& problem : a_problems) {
+        if (!problem.missingPath.empty()) {
+            a_host.showMessage(a_texts.text(MessageKey::jarNotFound, problem.missingPath),
+                               messages::jarMissingCaption, messages::plainBox);
+            break;
+        }
+    }
+    a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
+                       messages::plainBox);
+}
 
 int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind) {
@@ -405,7 +500,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     log.decide(logFile);
     MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);
     fillPlaceholders(*settingsFile, texts);
-    if (!findSettingsSection(*settingsFile, host, texts)) {
+    if (!settingsFile->hasSection()) {
+        host.showMessage(texts.text(MessageKey::iniInvalid), messages::errorCaption,
+                         messages::plainBox);
         return log.end(exit_codes::settingsSectionMissing, L"tavrin.ini has no [tavrin] section");
     }
 
@@ -420,14 +517,12 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         record.create(processRecordName(rule.mutexName)); // without it, no activation: no matter
     }
 
-    // The settings as read go into the log before the boxes reading them shows.
-    const std::size_t settingsLinesAt = log.position();
-    LauncherSettings settings = readLauncherSettings(*settingsFile, host, texts);
-    settings.singleRunMutexName = rule.mutexName;
-    if (log.enabled()) {
-        log.insertLines(settingsLinesAt, settingsLines(settings, logFile));
+    LauncherSettings settings = readLauncherSettings(*settingsFile);
+    for (const std::wstring& line : settingsLines(settings, logFile)) {
+        log.line(line);
     }
-    if (!settings.settingsValid) {
+    if (!settings.problems.empty()) {
+        showSettingsProblems(host, settings.problems, texts, log);
         return log.end(exit_codes::settingsInvalid,
                        L"the settings are invalid or the JAR is missing");
     }
@@ -440,36 +535,32 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     request.log = &log;
     JavaSearch search(request, host);
     const std::vector<std::wstring> noArguments;
+    const std::vector<std::wstring>& arguments =
+        settings.passArguments ? a_launcherArguments : noArguments;
     for (JavaSearchResult java = search.run();; java = search.resumeAfterFailedStart()) {
         if (!java.javaFound) {
             return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
-        const std::wstring commandLine = fittingCommandLine(
-            java, settings, settings.passArguments ? a_launcherArguments : noArguments, log);
-        log.line(L"launch: " + commandLine);
         if (settings.inProcess) {
-            const std::wstring executable = runtimeExecutable(java);
-            const std::wstring whyNot = host.loadJavaLauncher(
-                executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
-            if (whyNot.empty()) {
-                return runInLaunchersProcess(host, commandLine, executable, java, settings,
-                                             settingsPath, record, a_kind, log);
+            if (const std::optional<int> exitCode = startInProcess(
+                    host, java, settings, arguments, settingsPath, record, a_kind, log)) {
+                return *exitCode;
             }
-            log.line(L"in-process: " + whyNot + L"; the application is started as a process");
         }
-        const ProcessResult launched =
-            launchApplication(host, commandLine, settings.waitForExit, a_kind, record);
+        const FittingLaunch launch = fittingLaunch(java, settings, arguments, log);
+        if (!launch.line) {
+            return endLaunchFailed(host, texts, a_kind, launch.whyNot, log);
+        }
+        log.line(L"launch: " + launch.line->commandLine());
+        const ProcessResult launched = launchApplication(host, launch.line->commandLine(),
+                                                         settings.waitForExit, a_kind, record);
         // A runtime known only by its release file may not start at all.
-        if (launched.code == processStartFailed && java.fromReleaseFile) {
+        if (launched.code == ProcessCode::notStarted && java.fromReleaseFile) {
             log.line(L"  the runtime did not start: the search goes on");
             continue;
         }
-        if (launched.code != processSucceeded) {
-            if (texts.given(MessageKey::launchFailed)) {
-                host.showMessage(texts.text(MessageKey::launchFailed), messages::errorCaption,
-                                 messages::plainBox);
-            }
-            return log.end(exit_codes::launchFailed, L"the application could not be started");
+        if (launched.code != ProcessCode::succeeded) {
+            return endLaunchFailed(host, texts, a_kind, whyNotStarted(launched), log);
         }
         const int saved = exitCodeOf(
             saveJavaLocation(settingsPath, settings, java.javaExecutable, java.applicationsOwn));

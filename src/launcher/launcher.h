@@ -6,7 +6,10 @@
 #include <vector>
 
 class LauncherHost;
+class MessageTexts;
+class StartLog;
 struct LauncherSettings;
+struct SettingsProblem;
 
 // tavrin.exe, for windowed applications, and tavrinc.exe, for command-line
 // ones: the console launcher tells its messages on standard error and asks
@@ -23,3 +26,13 @@ enum class LauncherKind { windowed, console };
 int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments,
                 LauncherKind a_kind = LauncherKind::windowed);
+
+// The shared block in which the launcher that started the application keeps
+// its process for single-run-activate: the mutex's name and
+// ".tavrin-application", in the user's session (Local\ for Global\).
+std::wstring processRecordName(const std::wstring& a_mutexName);
+
+// The settings' problems, in the log and to the user: the box of the first
+// missing file, then the invalid-settings one.
+void showSettingsProblems(LauncherHost& a_host, const std::vector<SettingsProblem>& a_problems,
+                          const MessageTexts& a_texts, StartLog& a_log);

@@ -1,6 +1,5 @@
 #include "launcher/system_host.h"
 
-#include "host/redirected_run.h"
 #include "platform/console.h"
 #include "platform/folder_dialog.h"
 #include "platform/system_library.h"
@@ -51,18 +50,12 @@ bool SystemHost::activateWindowOf(DWORD a_processId) {
 
 std::wstring SystemHost::loadJavaLauncher(const std::wstring& a_javaExecutable,
                                           const std::wstring& a_streamsBaseName) {
-    // Before the library loads: the runtime's C library takes its standard
-    // streams from the process's standard handles as it starts.
-    if (!a_streamsBaseName.empty() && !redirectOwnStreams(a_streamsBaseName)) {
-        return L"the redirection files " + a_streamsBaseName +
-               L".* could be created neither beside the launcher nor in the temporary folder";
-    }
-    return m_javaLauncher.load(a_javaExecutable);
+    return m_inProcess.prepare(a_javaExecutable, a_streamsBaseName);
 }
 
 int SystemHost::runJavaLauncher(const std::vector<std::wstring>& a_arguments,
                                 const std::wstring& a_programName, bool a_javaw) {
-    return m_javaLauncher.launch(a_arguments, a_programName, a_javaw);
+    return m_inProcess.run(a_arguments, a_programName, a_javaw);
 }
 
 int ConsoleHost::showMessage(const std::wstring& a_text, const wchar_t*, UINT) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "host/launcher_host.h"
-#include "launcher/java_launcher_library.h"
+#include "launch/in_process.h"
 
 // The real wiring: message boxes, the shell's folder dialog and browser,
 // the registry's runtimes and executeProcess.
@@ -20,7 +20,7 @@ public:
                         const std::wstring& a_programName, bool a_javaw) override;
 
 private:
-    JavaLauncherLibrary m_javaLauncher;
+    InProcessStart m_inProcess;
 };
 
 // The console launcher's wiring: each message is a line on standard error,

@@ -45,6 +45,10 @@ constexpr UINT javaVersionUnsuitableAskBox = MB_ABORTRETRYIGNORE;
 constexpr const wchar_t* downloadQuestion = L"Do you want to open the Java download page?";
 constexpr UINT downloadQuestionBox = MB_YESNO;
 
+// The console launcher's word on a start that could not happen, where the
+// windowed one is silent. %s: why, as the log has it.
+constexpr const wchar_t* launchFailedConsole = L"The application could not be started: %s.";
+
 // The title inside the folder dialog.
 constexpr const wchar_t* javaFolderDialogTitle = L"Please browse for 'java.exe' location: ";
 

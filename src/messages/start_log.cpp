@@ -53,8 +53,17 @@ void StartLog::insertLines(std::size_t a_position, const std::vector<std::wstrin
 }
 
 int StartLog::end(int a_exitCode, const wchar_t* a_reason) {
+    write(formatWideString(L"end: exit code %d: ", a_exitCode) + a_reason);
+    return a_exitCode;
+}
+
+void StartLog::endHandedOver(const wchar_t* a_reason) {
+    write(std::wstring(L"end: exit code: the application's: ") + a_reason);
+}
+
+void StartLog::write(const std::wstring& a_end) {
     if (m_state != State::open) {
-        return a_exitCode;
+        return;
     }
     const SYSTEMTIME& at = m_startTime;
     const std::wstring text =
@@ -62,7 +71,7 @@ int StartLog::end(int a_exitCode, const wchar_t* a_reason) {
                          at.wDay, at.wHour, at.wMinute, at.wSecond, at.wMilliseconds) +
         formatWideString(L"launcher: %s, process %lu\r\n", executablePath().c_str(),
                          GetCurrentProcessId()) +
-        m_lines + formatWideString(L"end: exit code %d: %s\r\n", a_exitCode, a_reason) +
+        m_lines + a_end + L"\r\n" +
         formatWideString(L"total: %llu ms\r\n\r\n", GetTickCount64() - m_startTicks);
     const std::string bytes = encodeUtf8(text);
     // Appended in one write, which the system keeps whole.
@@ -74,5 +83,4 @@ int StartLog::end(int a_exitCode, const wchar_t* a_reason) {
         // A log that cannot be written changes nothing of the start.
         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
-    return a_exitCode;
 }

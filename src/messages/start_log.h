@@ -38,7 +38,12 @@ public:
     // words) and the total time; returns a_exitCode.
     int end(int a_exitCode, const wchar_t* a_reason);
 
+    // The same, for a start that hands the process over to the application,
+    // whose exit code the launcher's will be: no number is known yet.
+    void endHandedOver(const wchar_t* a_reason);
+
 private:
+    void write(const std::wstring& a_end);
     static std::wstring entry(const std::wstring& a_text);
 
     enum class State { undecided, open, none };

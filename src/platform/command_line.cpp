@@ -57,7 +57,7 @@ const wchar_t* readArgument(const wchar_t* a_line, std::wstring& a_argument, boo
 
 // The arguments from a_next on; a_openQuote tells whether the last one ended
 // inside quotes.
-std::vector<std::wstring> splitArguments(const wchar_t* a_next, bool& a_openQuote) {
+std::vector<std::wstring> argumentsFrom(const wchar_t* a_next, bool& a_openQuote) {
     std::vector<std::wstring> arguments;
     a_openQuote = false;
     for (;;) {
@@ -76,13 +76,18 @@ std::vector<std::wstring> splitArguments(const wchar_t* a_next, bool& a_openQuot
 
 bool quotesArePaired(const std::wstring& a_arguments) {
     bool openQuote = false;
-    splitArguments(a_arguments.c_str(), openQuote);
+    argumentsFrom(a_arguments.c_str(), openQuote);
     return !openQuote;
 }
 
 std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine) {
     bool unused = false;
-    return splitArguments(skipProgram(a_commandLine), unused);
+    return argumentsFrom(skipProgram(a_commandLine), unused);
+}
+
+std::vector<std::wstring> splitArguments(const std::wstring& a_arguments) {
+    bool unused = false;
+    return argumentsFrom(a_arguments.c_str(), unused);
 }
 
 std::wstring quotedArgument(const std::wstring& a_argument) {

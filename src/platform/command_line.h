@@ -30,3 +30,6 @@ bool quotesArePaired(const std::wstring& a_arguments);
 // The arguments of a_commandLine after the program, as CommandLineToArgvW
 // gives them.
 std::vector<std::wstring> argumentsAfterProgram(const wchar_t* a_commandLine);
+
+// a_arguments (no program first) split by the same rules.
+std::vector<std::wstring> splitArguments(const std::wstring& a_arguments);

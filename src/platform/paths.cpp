@@ -11,17 +11,6 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-std::wstring executableFolder() {
-    std::wstring path = executablePath();
-    const std::size_t lastBackslash = path.rfind(L'\\');
-    path.erase(lastBackslash == std::wstring::npos ? 0 : lastBackslash + 1);
-    return path;
-}
-
-} // namespace
-
 // The call cuts the path silently when the buffer is full, so the buffer
 // grows until the whole path fits: installs deep in long paths work.
 std::wstring executablePath() {
@@ -32,7 +21,7 @@ std::wstring executablePath() {
 
 std::wstring moduleRelativePath(const std::wstring& a_name) {
     // The executable does not move while it runs.
-    static const std::wstring folder = executableFolder();
+    static const std::wstring folder = folderOf(executablePath());
     return folder + a_name;
 }
 
@@ -107,6 +96,19 @@ std::wstring fullPath(const std::wstring& a_path) {
         return GetFullPathNameW(a_path.c_str(), a_size, a_buffer, nullptr);
     });
     return full.empty() ? a_path : full;
+}
+
+std::wstring folderOf(const std::wstring& a_path) {
+    return a_path.substr(0, a_path.rfind(L'\\') + 1); // npos + 1: nothing
+}
+
+std::wstring fileNameOf(const std::wstring& a_path) {
+    return a_path.substr(a_path.rfind(L'\\') + 1);
+}
+
+std::wstring withoutExtension(const std::wstring& a_name) {
+    const std::size_t dot = a_name.rfind(L'.');
+    return dot == std::wstring::npos || dot == 0 ? a_name : a_name.substr(0, dot);
 }
 
 std::wstring withTrailingBackslash(const std::wstring& a_folder) {

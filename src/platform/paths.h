@@ -36,6 +36,16 @@ bool folderExists(const std::wstring& a_path);
 // "." and ".." resolved; a_path itself when the system cannot.
 std::wstring fullPath(const std::wstring& a_path);
 
+// The path vocabulary. a_path's folder with its trailing backslash
+// (C:\jdk\bin\ of C:\jdk\bin\java.exe); empty when it has no backslash.
+std::wstring folderOf(const std::wstring& a_path);
+
+// What follows a_path's last backslash: java.exe of C:\jdk\bin\java.exe.
+std::wstring fileNameOf(const std::wstring& a_path);
+
+// a_name without its extension: tavrin of tavrin.exe (a leading dot stays).
+std::wstring withoutExtension(const std::wstring& a_name);
+
 // a_folder ending in one backslash: the one it has, or one added.
 std::wstring withTrailingBackslash(const std::wstring& a_folder);
 

@@ -50,17 +50,44 @@ std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length) {
 }
 
 bool encodeAnsi(const std::wstring& a_text, std::string& a_bytes) {
+    return encodeInCodePage(CP_ACP, a_text, a_bytes);
+}
+
+bool encodeInCodePage(unsigned a_codePage, const std::wstring& a_text, std::string& a_bytes) {
     const int length = static_cast<int>(a_text.size());
     a_bytes.clear();
     if (length == 0) {
         return true;
     }
+    // No best fit: a character without a place of its own takes the default
+    // character, which the flag reports.
+    constexpr DWORD flags = WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
-    a_bytes.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(CP_ACP, 0, a_text.data(), length, nullptr, 0, nullptr, &lossy)));
-    WideCharToMultiByte(CP_ACP, 0, a_text.data(), length, a_bytes.data(),
+    a_bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(
+        a_codePage, flags, a_text.data(), length, nullptr, 0, nullptr, &lossy)));
+    WideCharToMultiByte(a_codePage, flags, a_text.data(), length, a_bytes.data(),
                         static_cast<int>(a_bytes.size()), nullptr, &lossy);
     return !a_bytes.empty() && !lossy;
+}
+
+std::vector<std::wstring> splitAt(const std::wstring& a_text, wchar_t a_separator) {
+    std::vector<std::wstring> parts;
+    for (std::size_t begin = 0;;) {
+        const std::size_t end = a_text.find(a_separator, begin);
+        parts.push_back(a_text.substr(begin, end == std::wstring::npos ? end : end - begin));
+        if (end == std::wstring::npos) {
+            return parts;
+        }
+        begin = end + 1;
+    }
+}
+
+std::wstring hexDigits(unsigned long long a_value) {
+    std::wstring digits(16, L'0');
+    for (int i = 15; i >= 0; --i, a_value >>= 4) {
+        digits[static_cast<std::size_t>(i)] = L"0123456789abcdef"[a_value & 0xF];
+    }
+    return digits;
 }
 
 bool isUtf8(const std::string& a_bytes) {
@@ -93,4 +120,18 @@ std::wstring formatWideString(const wchar_t* a_wcsFormat, ...) {
     const std::size_t length =
         written < 0 ? formatBuffer.size() : static_cast<std::size_t>(written);
     return std::wstring(formatBuffer.data(), length);
+}
+
+std::wstring systemErrorText(unsigned long a_error) {
+    wchar_t* text = nullptr;
+    // The system allocates the text, freed with LocalFree.
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, a_error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length != 0 ? std::wstring(text, length) : std::wstring();
+    if (text != nullptr) {
+        LocalFree(text);
+    }
+    message = trimmed(message, L" \r\n.");
+    return formatWideString(L"error %lu", a_error) + (message.empty() ? L"" : L": " + message);
 }

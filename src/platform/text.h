@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // Text helpers. The launcher keeps its own text as wide strings (UTF-16).
@@ -29,12 +30,36 @@ std::wstring fromAnsi(const std::string& a_bytes);
 std::wstring decodeUtf8(const char* a_bytes, std::size_t a_length);
 std::string encodeUtf8(const std::wstring& a_text);
 
-// a_text in the system's ANSI code page; false when a character has no
-// place in it.
+// a_text in the system's ANSI code page, or in a_codePage; false when a
+// character has no place in it. Never a look-alike: without its own place,
+// "Ł" is refused, not written as "L".
 bool encodeAnsi(const std::wstring& a_text, std::string& a_bytes);
+bool encodeInCodePage(unsigned a_codePage, const std::wstring& a_text, std::string& a_bytes);
+
+// a_text cut at every a_separator: "a;;b" gives "a", "" and "b", and an empty
+// text one empty part.
+std::vector<std::wstring> splitAt(const std::wstring& a_text, wchar_t a_separator);
+
+// 64-bit FNV-1a of a_length code units, each taken whole: a short name for a
+// content (bytes) or for a name (UTF-16 units).
+template <typename Unit> unsigned long long fnv1aHash(const Unit* a_units, std::size_t a_length) {
+    unsigned long long hash = 0xcbf29ce484222325ULL;
+    for (std::size_t i = 0; i < a_length; ++i) {
+        using Unsigned =
+            typename std::conditional<sizeof(Unit) == 1, unsigned char, unsigned short>::type;
+        hash = (hash ^ static_cast<Unsigned>(a_units[i])) * 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// The hash's 16 hexadecimal digits, in lower case.
+std::wstring hexDigits(unsigned long long a_value);
 
 // Whether a_bytes are UTF-8 throughout (a UTF-16 file, say, is not).
 bool isUtf8(const std::string& a_bytes);
+
+// A system error for the log: "error 2: " and the system's own text of it.
+std::wstring systemErrorText(unsigned long a_error);
 
 // printf-style formatting in which "%s" takes a wide string. The result is at
 // most formatBufferCharacters long; longer texts are cut.

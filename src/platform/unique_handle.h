@@ -65,3 +65,20 @@ using UniqueFile = UniqueResource<FileHandleTraits>;
 inline UniqueFile adoptFileHandle(HANDLE a_handle) noexcept {
     return UniqueFile(a_handle == nullptr ? INVALID_HANDLE_VALUE : a_handle);
 }
+
+// A started process: both handles of PROCESS_INFORMATION, closed together.
+class UniqueProcess {
+public:
+    UniqueProcess() noexcept = default;
+    explicit UniqueProcess(const PROCESS_INFORMATION& a_started) noexcept
+        : m_process(a_started.hProcess), m_thread(a_started.hThread), m_id(a_started.dwProcessId) {}
+
+    HANDLE process() const noexcept { return m_process.get(); }
+    HANDLE thread() const noexcept { return m_thread.get(); }
+    DWORD id() const noexcept { return m_id; }
+
+private:
+    UniqueHandle m_process;
+    UniqueHandle m_thread;
+    DWORD m_id = 0;
+};

@@ -2,12 +2,14 @@
 
 #include "platform/named_mutex.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/unique_handle.h"
 
 #include <share.h>
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -33,33 +35,78 @@ struct RedirectionFiles {
     }
 };
 
-UniqueFile openRedirectionFile(const std::wstring& a_name, bool a_emptyIfKept) {
-    if (fileExists(a_name)) {
-        // Ignored when it fails: a file that an earlier child still holds is
-        // reopened below.
-        DeleteFileW(a_name.c_str());
-    }
-    // Inheritable, so the child receives it as a standard handle; read and
-    // write sharing, so the child and the later reader can open it too.
+constexpr int redirectionSets = 16;
+constexpr const wchar_t* suffixes[] = {L".output.file", L".error.file", L".input.file"};
+
+// Inheritable, so the child receives it as a standard handle; read and write
+// sharing, so the child and the later reader can open it too.
+UniqueFile createRedirectionFile(const std::wstring& a_name, DWORD a_disposition) {
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    UniqueFile file(CreateFileW(a_name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file && a_emptyIfKept && GetLastError() == ERROR_ALREADY_EXISTS) {
-        // The old file could not be deleted: an ended child's handles can
-        // outlive it for a moment. Emptied, so that none of the earlier run's
-        // bytes are read back as this run's output; a failure leaves them.
-        SetEndOfFile(file.get());
-    }
-    return file;
+    return UniqueFile(CreateFileW(a_name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, a_disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-RedirectionFiles openRedirectionFiles(const std::wstring& a_baseName, bool a_emptyIfKept) {
-    RedirectionFiles files;
-    files.output = openRedirectionFile(a_baseName + L".output.file", a_emptyIfKept);
-    files.error = openRedirectionFile(a_baseName + L".error.file", a_emptyIfKept);
-    files.input = openRedirectionFile(a_baseName + L".input.file", a_emptyIfKept);
-    return files;
+// For a run whose output is read back: the files of a_baseName, emptied.
+// Runs of one base name take turns (see lockCapture), so a file that cannot
+// be deleted is held only by an ended child whose handles outlive it for a
+// moment: it is emptied, so that none of the earlier run's bytes are read
+// back as this run's output (a failure leaves them).
+RedirectionFiles openCollectedFiles(const std::wstring& a_baseName) {
+    RedirectionFiles opened;
+    UniqueFile* targets[] = {&opened.output, &opened.error, &opened.input};
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring name = a_baseName + suffixes[i];
+        if (fileExists(name)) {
+            DeleteFileW(name.c_str()); // ignored when it fails: emptied below
+        }
+        *targets[i] = createRedirectionFile(name, OPEN_ALWAYS);
+        if (*targets[i] && GetLastError() == ERROR_ALREADY_EXISTS) {
+            SetEndOfFile(targets[i]->get());
+        }
+    }
+    return opened;
+}
+
+// How one set of files for a run that is not read back came out.
+enum class FreshSet { opened, held, failed };
+
+// One set of files made anew. A file that cannot be deleted, or that
+// appears meanwhile, is held by a child that still runs, and is never
+// emptied or overwritten.
+FreshSet openFreshSet(const std::wstring& a_baseName, RedirectionFiles& a_files) {
+    UniqueFile* targets[] = {&a_files.output, &a_files.error, &a_files.input};
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring name = a_baseName + suffixes[i];
+        if (fileExists(name) && !DeleteFileW(name.c_str())) {
+            return FreshSet::held;
+        }
+        *targets[i] = createRedirectionFile(name, CREATE_NEW);
+        if (!*targets[i]) {
+            return GetLastError() == ERROR_FILE_EXISTS ? FreshSet::held : FreshSet::failed;
+        }
+    }
+    return FreshSet::opened;
+}
+
+// For a run whose output nobody reads back: the first set of files no
+// running child holds, a_baseName's own first. None when the folder takes
+// no file, or every set is held.
+RedirectionFiles openFreeFiles(const std::wstring& a_baseName) {
+    for (int set = 1; set <= redirectionSets; ++set) {
+        const std::wstring base =
+            set == 1 ? a_baseName : a_baseName + formatWideString(L".%d", set);
+        RedirectionFiles files;
+        const FreshSet opened = openFreshSet(base, files);
+        if (opened == FreshSet::opened) {
+            return files;
+        }
+        files.close();
+        if (opened == FreshSet::failed) {
+            break; // a folder that takes no file has no free set further on
+        }
+    }
+    return RedirectionFiles();
 }
 
 // Paths differ in letter case only: the same files. Hashed, as object names
@@ -69,16 +116,8 @@ std::wstring captureLockName(const std::wstring& a_baseName) {
     LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, a_baseName.c_str(),
                  static_cast<int>(a_baseName.size()), lowered.data(),
                  static_cast<int>(lowered.size()));
-    unsigned long long hash = 14695981039346656037ULL; // FNV-1a
-    for (wchar_t unit : lowered) {
-        hash = (hash ^ static_cast<unsigned long long>(unit)) * 1099511628211ULL;
-    }
-    wchar_t digits[17];
-    for (int i = 15; i >= 0; --i, hash >>= 4) {
-        digits[i] = L"0123456789abcdef"[hash & 0xF];
-    }
-    digits[16] = L'\0';
-    return std::wstring(L"Local\\tavrin.capture.") + digits;
+    // Launchers of every version share the name.
+    return L"Local\\tavrin.capture." + hexDigits(fnv1aHash(lowered.data(), lowered.size()));
 }
 
 // While one call collects a child's output through the files of a base
@@ -147,16 +186,78 @@ struct StandardHandles {
     HANDLE error;
 };
 
+// The list of handles a child inherits (PROC_THREAD_ATTRIBUTE_HANDLE_LIST):
+// exactly its standard handles, so that no other inheritable handle of this
+// process (a pipe of the script that started it, say) outlives it in the
+// child. Where the system has no such list, the child inherits as without.
+class InheritedHandles {
+public:
+    // The three are distinct handles (files, or copies of the launcher's
+    // own streams); a stream the launcher lacks is left out.
+    explicit InheritedHandles(const StandardHandles& a_handles) {
+        for (HANDLE handle : {a_handles.input, a_handles.output, a_handles.error}) {
+            if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+                m_handles[m_count++] = handle;
+            }
+        }
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size); // fails, giving the size
+        m_buffer.resize(size);
+        const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_buffer.data());
+        if (m_count == 0 || size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            return;
+        }
+        m_list = list;
+        if (!UpdateProcThreadAttribute(m_list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, m_handles,
+                                       m_count * sizeof(HANDLE), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(m_list);
+            m_list = nullptr;
+        }
+    }
+    ~InheritedHandles() {
+        if (m_list != nullptr) {
+            DeleteProcThreadAttributeList(m_list);
+        }
+    }
+    InheritedHandles(const InheritedHandles&) = delete;
+    InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+    // Whether the child inherits anything.
+    bool any() const { return m_count != 0; }
+    LPPROC_THREAD_ATTRIBUTE_LIST list() const { return m_list; }
+
+private:
+    HANDLE m_handles[3] = {};
+    std::size_t m_count = 0;
+    std::vector<char> m_buffer;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+};
+
+// CreateProcessW for a_request with a_handles, in the executable's folder,
+// with the handles' list when a_listed and the system has one.
+bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handles, DWORD a_flags,
+                bool a_listed, PROCESS_INFORMATION& a_started) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags =
+        STARTF_USESTDHANDLES | (a_request.startupFeedback ? STARTF_FORCEONFEEDBACK : 0);
+    startup.StartupInfo.hStdInput = a_handles.input;
+    startup.StartupInfo.hStdOutput = a_handles.output;
+    startup.StartupInfo.hStdError = a_handles.error;
+    const InheritedHandles inherited(a_handles);
+    startup.lpAttributeList = a_listed ? inherited.list() : nullptr;
+    const DWORD flags =
+        a_flags | (startup.lpAttributeList != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
+    const std::wstring workingDirectory = moduleRelativePath(L"");
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherited.any(), flags,
+                          nullptr, workingDirectory.c_str(), &startup.StartupInfo,
+                          &a_started) != FALSE;
+}
+
 // Starts the child and, when asked, waits for it; the result's code, its
 // process id and, once it has ended, its exit code.
 ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a_handles) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags =
-        STARTF_USESTDHANDLES | (a_request.startupFeedback ? STARTF_FORCEONFEEDBACK : 0);
-    startup.hStdInput = a_handles.input;
-    startup.hStdOutput = a_handles.output;
-    startup.hStdError = a_handles.error;
     // Without a job the child simply outlives the launcher, as it would
     // when the system refuses it one.
     const UniqueHandle job =
@@ -165,41 +266,43 @@ ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a
     // launcher's streams shares its console too.
     const DWORD flags =
         (a_request.inheritStreams ? 0 : CREATE_NO_WINDOW) | (job ? CREATE_SUSPENDED : 0);
-    std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
-    const std::wstring workingDirectory = moduleRelativePath(L"");
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION started{};
     ProcessResult result;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                        workingDirectory.c_str(), &startup, &process)) {
-        result.code = processStartFailed;
+    // Windows 7's console handles cannot be listed: the child then inherits
+    // as without a list.
+    if (!startChild(a_request, a_handles, flags, true, started) &&
+        (GetLastError() != ERROR_INVALID_PARAMETER ||
+         !startChild(a_request, a_handles, flags, false, started))) {
+        result.code = ProcessCode::notStarted;
+        result.systemError = GetLastError();
         return result;
     }
-    const UniqueHandle child(process.hProcess);
-    const UniqueHandle childThread(process.hThread);
-    result.processId = process.dwProcessId;
+    const UniqueProcess child(started);
+    result.processId = child.id();
     if (job) {
         // Refused where the launcher is itself in a job that allows no other
         // (Windows 7): the child then runs without one.
-        AssignProcessToJobObject(job.get(), child.get());
-        if (ResumeThread(childThread.get()) == static_cast<DWORD>(-1)) {
-            TerminateProcess(child.get(), terminatedExitCode); // it never ran
-            result.code = processStartFailed;
+        AssignProcessToJobObject(job.get(), child.process());
+        if (ResumeThread(child.thread()) == static_cast<DWORD>(-1)) {
+            result.systemError = GetLastError();
+            TerminateProcess(child.process(), terminatedExitCode); // it never ran
+            result.code = ProcessCode::notStarted;
             return result;
         }
     }
     if (a_request.observer != nullptr) {
-        a_request.observer->started(process.dwProcessId);
+        a_request.observer->started(child.id());
     }
     if (!a_request.wait) {
         return result;
     }
-    if (WaitForSingleObject(child.get(), a_request.timeoutMs) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(child.process(), a_request.timeoutMs) == WAIT_TIMEOUT) {
         // Not waited for again: the read-back takes what is on disk by then.
-        TerminateProcess(child.get(), terminatedExitCode); // result ignored
-        result.code = processTimedOut;
+        TerminateProcess(child.process(), terminatedExitCode); // result ignored
+        result.code = ProcessCode::timedOut;
         return result;
     }
-    GetExitCodeProcess(child.get(), &result.exitCode); // 0 stays when it fails
+    GetExitCodeProcess(child.process(), &result.exitCode); // 0 stays when it fails
     return result;
 }
 
@@ -223,29 +326,30 @@ ProcessResult executeProcess(const ProcessRequest& a_request) {
         lockCapture(lock, a_request.baseName, a_request.timeoutMs);
     }
     ProcessResult result;
-    RedirectionFiles files = openRedirectionFiles(a_request.baseName, collecting);
+    RedirectionFiles files =
+        collecting ? openCollectedFiles(a_request.baseName) : openFreeFiles(a_request.baseName);
     if (!files.allOpen()) {
         files.close();
-        result.code = redirectionFileFailed;
+        result.code = ProcessCode::noRedirectionFiles;
         return result;
     }
     result = runChild(a_request,
                       StandardHandles{files.input.get(), files.output.get(), files.error.get()});
     // Closed before reading back, so an ended child's output is all on disk.
     files.close();
-    if (result.code == processStartFailed || !collecting) {
+    if (result.code == ProcessCode::notStarted || !collecting) {
         return result;
     }
     const bool errorRead = appendFileText(a_request.baseName + L".error.file", result.error);
     const bool outputRead = appendFileText(a_request.baseName + L".output.file", result.output);
     if (!errorRead || !outputRead) {
-        result.code = readBackFailed;
+        result.code = ProcessCode::notReadBack;
     }
     return result;
 }
 
 bool useRedirectionFilesAsOwnStreams(const std::wstring& a_baseName) {
-    RedirectionFiles files = openRedirectionFiles(a_baseName, true);
+    RedirectionFiles files = openFreeFiles(a_baseName);
     if (!files.allOpen()) {
         return false;
     }

@@ -4,12 +4,14 @@
 
 #include <string>
 
-// Results of executeProcess.
-constexpr int processSucceeded = 0;
-constexpr int redirectionFileFailed = -1; // no child was started
-constexpr int processStartFailed = -2;    // e.g. the program was not found
-constexpr int processTimedOut = -3;       // the child was terminated
-constexpr int readBackFailed = -4;        // an output file could not be reopened
+// How a run of executeProcess went.
+enum class ProcessCode {
+    succeeded,
+    noRedirectionFiles, // no child was started
+    notStarted,         // e.g. the program was not found (see systemError)
+    timedOut,           // the child was terminated
+    notReadBack,        // an output file could not be reopened
+};
 
 // Told the child's process id as soon as it runs, before any waiting.
 class StartObserver {
@@ -23,7 +25,10 @@ protected:
 struct ProcessRequest {
     std::wstring commandLine;
     // The redirection files are this path followed by ".output.file",
-    // ".error.file" and ".input.file" (the last one empty).
+    // ".error.file" and ".input.file" (the last one empty). Files that a
+    // child still running holds are never emptied or overwritten: a child
+    // whose output is not collected then gets the first free set of
+    // "<baseName>.2", "<baseName>.3" ... "<baseName>.16".
     std::wstring baseName;
     bool collect = false; // read the output files back (only when waiting)
     bool wait = false;
@@ -41,22 +46,25 @@ struct ProcessRequest {
 };
 
 struct ProcessResult {
-    int code = processSucceeded;
+    ProcessCode code = ProcessCode::succeeded;
     std::string output; // what the child wrote, read back in text mode
     std::string error;
-    DWORD exitCode = 0;  // the child's, when it was waited for to its end
-    DWORD processId = 0; // the child's, once started
+    DWORD exitCode = 0;    // the child's, when it was waited for to its end
+    DWORD processId = 0;   // the child's, once started
+    DWORD systemError = 0; // GetLastError of a start that failed
 };
 
 // Runs the request's command line as a child whose standard output, error and
 // input are the redirection files (or this process's own), in the
-// executable's folder as working directory. A waited-for child that overruns its time-out is
-// terminated with exit code 0xFFFFFFFF. The files stay on disk until the next call with that base
-// name.
+// executable's folder as working directory. The child inherits exactly those
+// three handles. A waited-for child that overruns its time-out is terminated
+// with exit code 0xFFFFFFFF. The files stay on disk until the next call with
+// that base name.
 ProcessResult executeProcess(const ProcessRequest& a_request);
 
-// Makes the redirection files of a_baseName, as a child would get them, this
-// process's own standard output, error and input, for a program that runs
-// inside it; they stay open until the process ends. False when they cannot
-// be created; nothing changes then.
+// Makes the redirection files of a_baseName, as a child whose output is not
+// collected would get them (the first free set), this process's own standard
+// output, error and input, for a program that runs inside it; they stay open
+// until the process ends. False when they cannot be created; nothing changes
+// then.
 bool useRedirectionFilesAsOwnStreams(const std::wstring& a_baseName);

@@ -3,6 +3,7 @@
 #include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -40,8 +41,11 @@ JavaCandidate configuredCandidate(const std::wstring& a_javaLocation) {
     const std::size_t executable = resolved.find(executableName);
     if (executable != std::wstring::npos) {
         const std::wstring command = javaProgramWithOptions(resolved);
+        // Without the quote that may open the program: the same runtime found
+        // again elsewhere is the same path, and checked once.
         return JavaCandidate{JavaCandidate::Source::configured, command + versionSwitch, command,
-                             a_javaLocation, resolved.substr(0, executable + executableNameLength)};
+                             a_javaLocation,
+                             trimmed(resolved.substr(0, executable + executableNameLength), L"\"")};
     }
     const std::wstring folder = withTrailingBackslash(resolved);
     return JavaCandidate{

@@ -11,7 +11,7 @@ struct JavaCandidate {
     std::wstring versionCommand;  // asks it for its version
     std::wstring command;         // the head of the launch line
     std::wstring remembered;      // what java-location is set to
-    std::wstring executable;      // its path, when known: checked at most once
+    std::wstring executable;      // its path, unquoted, when known: checked at most once
     bool applicationsOwn = false; // named by the application's java-location
 };
 

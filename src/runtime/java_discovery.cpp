@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -52,60 +53,89 @@ std::wstring resolvedExecutable(const std::wstring& a_known) {
 
 } // namespace
 
+// The verdict on one candidate, which travels with it: whether it suits,
+// and its version and where that came from, when known.
+struct Verdict {
+    Fit fit = Fit::didNotStart;
+    JavaVersion version;
+    bool fromReleaseFile = false;
+};
+
+Verdict verdictOf(Fit a_fit, const JavaVersion& a_version = JavaVersion()) {
+    Verdict verdict;
+    verdict.fit = a_fit;
+    verdict.version = a_version;
+    return verdict;
+}
+
+struct Checked {
+    JavaCandidate candidate;
+    Verdict verdict;
+};
+
 class JavaSearch::Search {
 public:
     Search(const JavaSearchRequest& a_request, LauncherHost& a_host)
         : m_request(a_request), m_host(a_host) {}
 
-    JavaSearchResult run() {
-        m_candidate = namesSearchPath(m_request.javaLocation)
-                          ? searchPathCandidate(L"java.exe")
-                          : configuredCandidate(m_request.javaLocation);
-        // A runtime the application names itself (the java command is none).
-        m_candidate.applicationsOwn =
-            !m_request.javaLocationFromUser && !namesSearchPath(m_request.javaLocation);
-        return searchFrom(check(m_candidate));
+    JavaSearchResult run() { return searchFrom(check(firstCandidate())); }
+
+    // The runtime last accepted could not be started: as after a version
+    // check that did not start.
+    JavaSearchResult resumeAfterFailedStart() {
+        Checked failed = m_accepted;
+        failed.verdict = Verdict();
+        return searchFrom(std::move(failed));
     }
 
-    JavaSearchResult resumeAfterFailedStart() { return searchFrom(Fit::didNotStart); }
-
 private:
-    // The search, from the verdict on m_candidate on.
-    JavaSearchResult searchFrom(Fit a_fit) {
-        for (Fit fit = a_fit;; fit = check(m_candidate)) {
-            if (fit != Fit::suitable && applicationsOwnIsNext()) {
-                m_candidate = configuredCandidate(m_request.applicationJavaLocation);
-                m_candidate.applicationsOwn = true;
+    // 1. The configured java-location, or the java command.
+    JavaCandidate firstCandidate() const {
+        JavaCandidate candidate = namesSearchPath(m_request.javaLocation)
+                                      ? searchPathCandidate(L"java.exe")
+                                      : configuredCandidate(m_request.javaLocation);
+        // A runtime the application names itself (the java command is none).
+        candidate.applicationsOwn =
+            !m_request.javaLocationFromUser && !namesSearchPath(m_request.javaLocation);
+        return candidate;
+    }
+
+    // The list of the header, from the verdict on a_current on: each pass
+    // judges the next candidate the list gives.
+    JavaSearchResult searchFrom(Checked a_current) {
+        for (Checked current = std::move(a_current);;) {
+            // 1. When the user's java-location fails, the application's own.
+            if (current.verdict.fit != Fit::suitable && applicationsOwnIsNext()) {
+                current = check(applicationsOwnCandidate());
                 continue;
             }
-            if (fit == Fit::suitable) {
-                return found(m_candidate);
+            if (current.verdict.fit == Fit::suitable) {
+                return found(current);
             }
-            if (fit == Fit::timedOut && texts().given(MessageKey::javaTimeout)) {
-                m_host.showMessage(texts().text(MessageKey::javaTimeout), messages::errorCaption,
-                                   messages::plainBox);
+            if (endsSilently(current.verdict.fit)) {
+                return stopped(current);
             }
-            if (fit == Fit::timedOut || fit == Fit::silentEnd) {
-                return stopped(m_candidate);
-            }
-            if (fit != Fit::didNotStart || !isConfigured(m_candidate)) {
-                if (std::optional<JavaCandidate> installed = suitableInstalledRuntime()) {
-                    m_candidate = std::move(*installed);
-                    return found(m_candidate);
+            // 2. A configured runtime that does not start: the java command,
+            // before anything else.
+            if (!configuredDidNotStart(current)) {
+                // 3. The installed runtimes, once, silently.
+                if (std::optional<Checked> installed = suitableInstalledRuntime()) {
+                    return found(*installed);
                 }
-                const Decision decision = tellUser(fit);
+                // 4. What the user decides.
+                const Decision decision = tellUser(current.verdict.fit);
                 if (decision == Decision::accept) {
-                    return found(m_candidate);
+                    return found(current);
                 }
                 if (decision == Decision::stop) {
-                    return stopped(m_candidate);
+                    return stopped(current);
                 }
             }
-            std::optional<JavaCandidate> next = nextCandidate(m_candidate);
+            std::optional<JavaCandidate> next = nextCandidate(current.candidate);
             if (!next) {
-                return stopped(m_candidate);
+                return stopped(current);
             }
-            m_candidate = std::move(*next);
+            current = check(std::move(*next));
         }
     }
 
@@ -121,8 +151,29 @@ private:
         return true;
     }
 
+    JavaCandidate applicationsOwnCandidate() const {
+        JavaCandidate candidate = configuredCandidate(m_request.applicationJavaLocation);
+        candidate.applicationsOwn = true;
+        return candidate;
+    }
+
+    // A runtime that did not answer in time, or whose report could not be
+    // captured, ends the search without a word (unless the author gave one
+    // for the time-out).
+    bool endsSilently(Fit a_fit) {
+        if (a_fit == Fit::timedOut && texts().given(MessageKey::javaTimeout)) {
+            m_host.showMessage(texts().text(MessageKey::javaTimeout), messages::errorCaption,
+                               messages::plainBox);
+        }
+        return a_fit == Fit::timedOut || a_fit == Fit::silentEnd;
+    }
+
     static bool isConfigured(const JavaCandidate& a_candidate) {
         return a_candidate.source == JavaCandidate::Source::configured;
+    }
+
+    static bool configuredDidNotStart(const Checked& a_checked) {
+        return a_checked.verdict.fit == Fit::didNotStart && isConfigured(a_checked.candidate);
     }
 
     // After a configured runtime, the java command; after that, a folder the
@@ -144,7 +195,7 @@ private:
 
     // Once per start: the first installed runtime that suits, checked
     // silently, skipping those already checked.
-    std::optional<JavaCandidate> suitableInstalledRuntime() {
+    std::optional<Checked> suitableInstalledRuntime() {
         if (m_installedRuntimesTried || !m_request.findInstalledJava) {
             return std::nullopt;
         }
@@ -153,10 +204,10 @@ private:
             if (alreadyChecked(executable)) {
                 continue;
             }
-            JavaCandidate candidate =
-                executableCandidate(JavaCandidate::Source::installed, executable);
-            if (check(candidate) == Fit::suitable) {
-                return candidate;
+            Checked checked =
+                check(executableCandidate(JavaCandidate::Source::installed, executable));
+            if (checked.verdict.fit == Fit::suitable) {
+                return checked;
             }
         }
         return std::nullopt;
@@ -173,30 +224,29 @@ private:
 
     // The one way a candidate is judged: its version check, then its version
     // against the request.
-    Fit check(const JavaCandidate& a_candidate) {
+    Checked check(JavaCandidate a_candidate) {
         if (!a_candidate.executable.empty()) {
             m_checked.push_back(a_candidate.executable);
         }
         std::wstring how; // for the log
-        const Fit fit = judge(a_candidate, how);
+        Verdict verdict = judge(a_candidate, how);
         if (logging()) {
             m_request.log->line(L"runtime (" + sourceName(a_candidate.source) + L"): " + how);
         }
-        return fit;
+        return Checked{std::move(a_candidate), verdict};
     }
 
     bool logging() const { return m_request.log != nullptr && m_request.log->enabled(); }
 
-    Fit judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
+    Verdict judge(const JavaCandidate& a_candidate, std::wstring& a_how) {
         JavaVersion version;
-        m_fromReleaseFile = false;
-        m_version = JavaVersion();
         if (m_request.readJavaRelease) {
             std::wstring releaseFile;
             if (readReleasedVersion(a_candidate, releaseFile, version)) {
                 a_how = L"release file " + releaseFile;
-                m_fromReleaseFile = true;
-                return verdict(version, a_how);
+                Verdict verdict = versionVerdict(version, a_how);
+                verdict.fromReleaseFile = true;
+                return verdict;
             }
         }
         const ULONGLONG started = GetTickCount64();
@@ -212,38 +262,39 @@ private:
                                  static_cast<long>(report.exitCode)) +
                 text.substr(0, text.find_first_of(L"\r\n"));
         }
-        if (report.code == processStartFailed) {
+        switch (report.code) {
+        case ProcessCode::notStarted:
             a_how += L"; verdict: did not start";
-            return Fit::didNotStart;
-        }
-        if (report.code == processTimedOut) {
+            return verdictOf(Fit::didNotStart);
+        case ProcessCode::timedOut:
             a_how += L"; verdict: timed out";
-            return Fit::timedOut;
-        }
-        if (report.code != processSucceeded) {
+            return verdictOf(Fit::timedOut);
+        case ProcessCode::succeeded:
+            break;
+        case ProcessCode::noRedirectionFiles:
+        case ProcessCode::notReadBack:
             a_how += L"; verdict: its report could not be captured";
-            return Fit::silentEnd;
+            return verdictOf(Fit::silentEnd);
         }
         std::wstring versionText;
         if (!extractVersionText(report.output.empty() ? report.error : report.output,
                                 versionText) ||
             !readJavaVersion(versionText, version)) {
             a_how += L"; verdict: unreadable";
-            return Fit::unreadable;
+            return verdictOf(Fit::unreadable);
         }
-        return verdict(version, a_how);
+        return versionVerdict(version, a_how);
     }
 
-    Fit verdict(const JavaVersion& a_version, std::wstring& a_how) {
-        m_version = a_version;
+    Verdict versionVerdict(const JavaVersion& a_version, std::wstring& a_how) const {
         if (suits(a_version)) {
             a_how += L"; verdict: accepted";
-            return Fit::suitable;
+            return verdictOf(Fit::suitable, a_version);
         }
         a_how += compareJavaVersions(a_version, m_request.minJavaVersion) < 0
                      ? L"; verdict: too old"
                      : L"; verdict: too new";
-        return Fit::unsuitable;
+        return verdictOf(Fit::unsuitable, a_version);
     }
 
     static std::wstring sourceName(JavaCandidate::Source a_source) {
@@ -260,26 +311,25 @@ private:
         return L"the search path";
     }
 
-    // The version in the release file of the candidate's home, without
-    // starting it. The java command is the java.exe the system would start.
-    // A home without its java.exe is no runtime, whatever its release file
-    // says: its version check then finds that it does not start.
+    // The version in the release file of the candidate's home (the folder
+    // above the one holding java.exe), without starting it. The java command
+    // is the java.exe the system would start. A home without its java.exe is
+    // no runtime, whatever its release file says: its version check then
+    // finds that it does not start.
     static bool readReleasedVersion(const JavaCandidate& a_candidate, std::wstring& a_releaseFile,
                                     JavaVersion& a_version) {
-        const std::wstring executable = resolvedExecutable(trimmed(a_candidate.executable, L"\""));
+        const std::wstring executable = resolvedExecutable(a_candidate.executable);
         if (executable.empty() || !fileExists(executable)) {
             return false;
         }
-        const std::size_t folderEnd = executable.rfind(L'\\');
-        const std::size_t homeEnd = folderEnd == std::wstring::npos || folderEnd == 0
-                                        ? std::wstring::npos
-                                        : executable.rfind(L'\\', folderEnd - 1);
-        std::string release;
-        std::wstring versionText;
-        if (homeEnd == std::wstring::npos) {
+        const std::wstring folder = folderOf(executable);
+        const std::wstring home = folderOf(folder.substr(0, folder.size() - 1));
+        if (home.empty()) {
             return false;
         }
-        a_releaseFile = executable.substr(0, homeEnd + 1) + L"release";
+        std::string release;
+        std::wstring versionText;
+        a_releaseFile = home + L"release";
         return readWholeFile(a_releaseFile, release) && releaseVersionText(release, versionText) &&
                readJavaVersion(versionText, a_version);
     }
@@ -342,27 +392,28 @@ private:
         }
     }
 
-    JavaSearchResult found(const JavaCandidate& a_candidate) const {
+    // The accepted runtime, with the version its own verdict found.
+    JavaSearchResult found(const Checked& a_checked) {
+        m_accepted = a_checked;
+        const JavaCandidate& candidate = a_checked.candidate;
         return JavaSearchResult{true,
-                                a_candidate.remembered,
-                                a_candidate.command,
-                                a_candidate.applicationsOwn,
-                                m_fromReleaseFile,
-                                m_version,
-                                trimmed(a_candidate.executable, L"\"")};
+                                candidate.remembered,
+                                candidate.command,
+                                candidate.applicationsOwn,
+                                a_checked.verdict.fromReleaseFile,
+                                a_checked.verdict.version,
+                                candidate.executable};
     }
-    static JavaSearchResult stopped(const JavaCandidate& a_candidate) {
+    static JavaSearchResult stopped(const Checked& a_checked) {
         JavaSearchResult result;
-        result.javaExecutable = a_candidate.remembered;
-        result.javaCommand = a_candidate.command;
+        result.javaExecutable = a_checked.candidate.remembered;
+        result.javaCommand = a_checked.candidate.command;
         return result;
     }
 
     const JavaSearchRequest& m_request;
     LauncherHost& m_host;
-    JavaCandidate m_candidate;
-    bool m_fromReleaseFile = false; // m_candidate's verdict came from its release file
-    JavaVersion m_version;          // m_candidate's, when known
+    Checked m_accepted; // the runtime last found
     bool m_applicationsOwnTried = false;
     bool m_installedRuntimesTried = false;
     std::vector<std::wstring> m_checked;

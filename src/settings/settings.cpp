@@ -1,8 +1,6 @@
 #include "settings/settings.h"
 
-#include "host/launcher_host.h"
 #include "messages/message_texts.h"
-#include "messages/messages.h"
 #include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -41,35 +39,37 @@ constexpr const char* module = "module";
 constexpr const char* modulePath = "module-path";
 } // namespace keys
 
+// A problem, "key: why", in the order found.
+void invalid(LauncherSettings& a_read, const std::wstring& a_why) {
+    a_read.problems.push_back(SettingsProblem{a_why, L""});
+}
+
 // A JAR, or an entry of class-path or module-path, whose path does not
-// exist: the missing-JAR box with that path.
-bool reportMissing(const std::wstring& a_path, LauncherHost& a_host, const MessageTexts& a_texts) {
-    a_host.showMessage(a_texts.text(MessageKey::jarNotFound, a_path), messages::jarMissingCaption,
-                       messages::plainBox);
-    return false;
+// exist: the missing-JAR box shows that path.
+void missing(LauncherSettings& a_read, const wchar_t* a_key, const std::wstring& a_path) {
+    a_read.problems.push_back(
+        SettingsProblem{std::wstring(a_key) + L": no such file or folder: " + a_path, a_path});
 }
 
 // A double quote cannot be in a Windows file name: such a JAR is missing.
-bool readJarPath(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
-                 std::wstring& a_jarPath) {
+void readJarPath(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> value = a_settings.value(keys::jarFileName);
-    if (!value) {
-        return false;
+    a_read.jarPath = configuredFilePath(*value);
+    if (a_read.jarPath.find(L'"') != std::wstring::npos || !fileExists(a_read.jarPath)) {
+        missing(a_read, L"jar-file-name", a_read.jarPath);
     }
-    a_jarPath = configuredFilePath(*value);
-    if (a_jarPath.find(L'"') == std::wstring::npos && fileExists(a_jarPath)) {
-        return true;
-    }
-    return reportMissing(a_jarPath, a_host, a_texts);
 }
 
-bool readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
+void readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> value = a_settings.value(keys::minJavaVersion);
     if (!value) {
-        return false;
+        invalid(a_read, L"min-java-version: missing, and required");
+        return;
     }
     a_read.minJavaVersionText = *value;
-    return readSettingsVersion(*value, a_read.minJavaVersion);
+    if (!readSettingsVersion(*value, a_read.minJavaVersion)) {
+        invalid(a_read, L"min-java-version: not a version: " + *value);
+    }
 }
 
 // An optional key's value: an empty one counts as absent, as an author
@@ -82,50 +82,56 @@ std::optional<std::wstring> optionalValue(const SettingsFile& a_settings, const 
     return value;
 }
 
-// One entry as a full path (variables expanded, relative to the launcher's
-// folder unless it has a colon); with a_wildcards, "*" or one ending in \*
-// is Java's wildcard, every JAR of its folder, which the JVM expands.
-bool readEntry(const std::wstring& a_entry, bool a_wildcards, LauncherHost& a_host,
-               const MessageTexts& a_texts, std::vector<std::wstring>& a_entries) {
-    const std::wstring expanded = expandEnvironmentVariables(a_entry);
-    const bool wildcard =
-        a_wildcards && (expanded == L"*" || (expanded.size() >= 2 && expanded.back() == L'*' &&
-                                             (expanded[expanded.size() - 2] == L'\\' ||
-                                              expanded[expanded.size() - 2] == L'/')));
-    if (!wildcard) {
-        const std::wstring path = fullPath(configuredFilePath(expanded));
+// "*" or an entry ending in \* (or /*): Java's wildcard, every JAR of its
+// folder, which the JVM expands.
+bool isWildcard(const std::wstring& a_entry) {
+    return a_entry == L"*" ||
+           (a_entry.size() >= 2 && a_entry.back() == L'*' &&
+            (a_entry[a_entry.size() - 2] == L'\\' || a_entry[a_entry.size() - 2] == L'/'));
+}
+
+// One entry (variables expanded) as a full path, relative to the launcher's
+// folder unless it has a colon or is a UNC path; false when it does not
+// exist (for a wildcard, its folder), a problem of a_key then.
+bool readEntry(const std::wstring& a_entry, const wchar_t* a_key, bool a_wildcards,
+               LauncherSettings& a_read, std::vector<std::wstring>& a_entries) {
+    if (!isWildcard(a_entry)) {
+        const std::wstring path = fullPath(configuredFilePath(a_entry));
         if (path.find(L'"') != std::wstring::npos || (!fileExists(path) && !folderExists(path))) {
-            return reportMissing(path, a_host, a_texts);
+            missing(a_read, a_key, path);
+            return false;
         }
         a_entries.push_back(path);
         return true;
     }
-    std::wstring folder = fullPath(configuredFilePath(expanded.substr(0, expanded.size() - 1)));
+    if (!a_wildcards) {
+        invalid(a_read, L"module-path: folders and JARs, no wildcard: " + a_entry);
+        return false;
+    }
+    std::wstring folder = fullPath(configuredFilePath(a_entry.substr(0, a_entry.size() - 1)));
     if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
         folder.pop_back(); // C:\App\lib, but C:\ stays
     }
     if (folder.find(L'"') != std::wstring::npos || !folderExists(folder)) {
-        return reportMissing(folder, a_host, a_texts);
+        missing(a_read, a_key, folder);
+        return false;
     }
     a_entries.push_back(withTrailingBackslash(folder) + L"*");
     return true;
 }
 
-// class-path or module-path: entries separated by ";", blanks around each
-// ignored, empty ones skipped; every one must exist, the first that does not
-// is shown.
-bool readEntries(const std::wstring& a_value, bool a_wildcards, LauncherHost& a_host,
-                 const MessageTexts& a_texts, std::vector<std::wstring>& a_entries) {
-    std::size_t begin = 0;
-    while (begin <= a_value.size()) {
-        const std::size_t end = std::min(a_value.find(L';', begin), a_value.size());
-        const std::wstring entry = trimmed(a_value.substr(begin, end - begin), L" \t");
-        if (!entry.empty() && !readEntry(entry, a_wildcards, a_host, a_texts, a_entries)) {
-            return false;
+// class-path or module-path: variables expanded (a variable may hold several
+// entries), then entries separated by ";", blanks around each ignored, empty
+// ones skipped; every one must exist, the first that does not is the
+// problem.
+void readEntries(const std::wstring& a_value, const wchar_t* a_key, bool a_wildcards,
+                 LauncherSettings& a_read, std::vector<std::wstring>& a_entries) {
+    for (const std::wstring& part : splitAt(expandEnvironmentVariables(a_value), L';')) {
+        const std::wstring entry = trimmed(part, L" \t");
+        if (!entry.empty() && !readEntry(entry, a_key, a_wildcards, a_read, a_entries)) {
+            return;
         }
-        begin = end + 1;
     }
-    return true;
 }
 
 // module=name or module=name/main.Class.
@@ -135,47 +141,71 @@ bool isModuleValue(const std::wstring& a_value) {
            (slash == std::wstring::npos || isQualifiedJavaName(a_value.substr(slash + 1)));
 }
 
+void readMainClassStart(const std::wstring& a_mainClass, const std::wstring& a_classPath,
+                        LauncherSettings& a_read) {
+    a_read.start = LauncherSettings::Start::mainClass;
+    a_read.mainClass = a_mainClass;
+    const std::size_t problems = a_read.problems.size();
+    readEntries(a_classPath, L"class-path", true, a_read, a_read.classPath);
+    if (a_read.classPath.empty() && a_read.problems.size() == problems) {
+        invalid(a_read, L"class-path: no entry, only separators");
+    }
+    if (!isQualifiedJavaName(a_mainClass)) {
+        invalid(a_read, L"main-class: not a Java class name: " + a_mainClass);
+    }
+}
+
+void readModuleStart(const std::wstring& a_module, const std::optional<std::wstring>& a_modulePath,
+                     LauncherSettings& a_read) {
+    a_read.start = LauncherSettings::Start::module;
+    a_read.module = a_module;
+    if (a_modulePath) {
+        readEntries(*a_modulePath, L"module-path", false, a_read, a_read.modulePath);
+    }
+    if (!isModuleValue(a_module)) {
+        invalid(a_read, L"module: not a module, or module/main class: " + a_module);
+    }
+}
+
 // Exactly one way to start the application, and the keys that belong to it.
-bool readStart(const SettingsFile& a_settings, LauncherHost& a_host, const MessageTexts& a_texts,
-               LauncherSettings& a_read) {
+void readStart(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const bool jar = a_settings.value(keys::jarFileName).has_value();
     const std::optional<std::wstring> mainClass = optionalValue(a_settings, keys::mainClass);
     const std::optional<std::wstring> classPath = optionalValue(a_settings, keys::classPath);
     const std::optional<std::wstring> module = optionalValue(a_settings, keys::module);
     const std::optional<std::wstring> modulePath = optionalValue(a_settings, keys::modulePath);
     const int ways = (jar ? 1 : 0) + (mainClass ? 1 : 0) + (module ? 1 : 0);
-    if (ways != 1 || classPath.has_value() != mainClass.has_value() || (modulePath && !module)) {
-        return false;
+    if (ways != 1) {
+        invalid(a_read, ways == 0 ? L"jar-file-name, main-class, module: none given"
+                                  : L"jar-file-name, main-class, module: more than one given");
+    } else if (classPath.has_value() != mainClass.has_value()) {
+        invalid(a_read, mainClass ? L"class-path: missing, and main-class needs it"
+                                  : L"class-path: only allowed with main-class");
+    } else if (modulePath && !module) {
+        invalid(a_read, L"module-path: only allowed with module");
+    } else if (jar) {
+        readJarPath(a_settings, a_read);
+    } else if (mainClass) {
+        readMainClassStart(*mainClass, *classPath, a_read);
+    } else {
+        readModuleStart(*module, modulePath, a_read);
     }
-    if (jar) {
-        return readJarPath(a_settings, a_host, a_texts, a_read.jarPath);
-    }
-    if (mainClass) {
-        a_read.start = LauncherSettings::Start::mainClass;
-        a_read.mainClass = *mainClass;
-        const bool entries = readEntries(*classPath, true, a_host, a_texts, a_read.classPath);
-        return entries && isQualifiedJavaName(*mainClass);
-    }
-    a_read.start = LauncherSettings::Start::module;
-    a_read.module = *module;
-    const bool entries =
-        !modulePath || readEntries(*modulePath, false, a_host, a_texts, a_read.modulePath);
-    return entries && isModuleValue(*module);
 }
 
 // Optional; when given, a version not below the minimum.
-bool readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
+void readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> value = optionalValue(a_settings, keys::maxJavaVersion);
     if (!value) {
-        return true;
+        return;
     }
     JavaVersion maximum;
-    if (!readSettingsVersion(*value, maximum) ||
-        compareJavaVersions(maximum, a_read.minJavaVersion) < 0) {
-        return false;
+    if (!readSettingsVersion(*value, maximum)) {
+        invalid(a_read, L"max-java-version: not a version: " + *value);
+    } else if (compareJavaVersions(maximum, a_read.minJavaVersion) < 0) {
+        invalid(a_read, L"max-java-version: below min-java-version");
+    } else {
+        a_read.maxJavaVersion = maximum;
     }
-    a_read.maxJavaVersion = maximum;
-    return true;
 }
 
 void readOptionalText(const SettingsFile& a_settings, const char* a_key, std::wstring& a_value) {
@@ -192,6 +222,13 @@ bool readSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value
     }
     a_value = readSettingsBoolean(*value, a_value);
     return true;
+}
+
+void readRequiredSwitch(const SettingsFile& a_settings, const char* a_key, bool& a_value,
+                        LauncherSettings& a_read) {
+    if (!readSwitch(a_settings, a_key, a_value)) {
+        invalid(a_read, fromAnsi(a_key) + L": missing, and required");
+    }
 }
 
 // The shell opens whatever it is handed: only one web address is, with a
@@ -221,20 +258,16 @@ bool isWebAddress(const std::wstring& a_value) {
     return !authority.empty() && authority.front() != L':';
 }
 
-bool readDownloadUrl(const SettingsFile& a_settings, std::wstring& a_url) {
+void readDownloadUrl(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> value = optionalValue(a_settings, keys::javaDownloadUrl);
     if (!value) {
-        return true;
+        return;
     }
     if (!isWebAddress(*value)) {
-        return false;
+        invalid(a_read, L"java-download-url: not a web address: " + *value);
+        return;
     }
-    a_url = *value;
-    return true;
-}
-
-std::wstring userSettingsPath(const LauncherSettings& a_settings) {
-    return a_settings.userSettingsFolder + L"\\" + settingsFileName;
+    a_read.javaDownloadUrl = *value;
 }
 
 // The user's options, after the application's. They are the user's: when
@@ -253,28 +286,29 @@ void addUserOptions(const std::wstring& a_options, LauncherSettings& a_read) {
 // The user's own file, when the settings name one: its java-location
 // replaces the application's, its java-options follow the application's.
 // A file that is not UTF-8 is not read, and never written.
-bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) {
+void readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> name = optionalValue(a_settings, keys::userSettings);
     if (!name) {
-        return true;
+        return;
     }
     if (!isUsableFileName(*name)) {
-        return false;
+        invalid(a_read, L"user-settings: not a usable folder name: " + *name);
+        return;
     }
     const std::wstring localData = environmentVariable(L"LOCALAPPDATA");
     if (localData.empty()) {
-        return true; // no place for it: as if there were no such file
+        return; // no place for it: as if there were no such file
     }
     a_read.userSettingsFolder = withTrailingBackslash(localData) + *name;
     std::string bytes;
     if (!readWholeFile(userSettingsPath(a_read), bytes)) {
-        return true; // a missing file or folder is no error
+        return; // a missing file or folder is no error
     }
     if (!isUtf8(bytes)) {
         a_read.userSettingsNotes.push_back(userSettingsPath(a_read) +
                                            L": not UTF-8, ignored and left as it is");
         a_read.userSettingsWritable = false;
-        return true;
+        return;
     }
     const SettingsFile user(std::move(bytes));
     if (const std::optional<std::wstring> location = optionalValue(user, keys::javaLocation)) {
@@ -285,71 +319,12 @@ bool readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
     if (const std::optional<std::wstring> options = optionalValue(user, keys::javaOptions)) {
         addUserOptions(*options, a_read);
     }
-    return true;
-}
-
-SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_bytes) {
-    switch (replaceFileContents(a_path, a_bytes)) {
-    case ReplaceResult::replaced:
-        return SaveResult::saved;
-    case ReplaceResult::notSaved:
-        return SaveResult::notSaved;
-    case ReplaceResult::notWritable:
-        break;
-    }
-    return SaveResult::notWritable;
-}
-
-// a_key set to a_value in a_bytes, the file at a_path as it is now, so that
-// what others wrote into it meanwhile stays; not written when the value is
-// already there.
-SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes, const char* a_key,
-                       const std::wstring& a_value) {
-    const std::optional<std::string> changed =
-        SettingsFile(std::move(a_bytes)).withValue(a_key, a_value);
-    if (!changed) {
-        return SaveResult::saved; // already so: most starts write nothing
-    }
-    return replaceSettings(a_path, *changed);
-}
-
-// The same, read at this moment; a file that cannot be read cannot be
-// rewritten.
-SaveResult saveValue(const std::wstring& a_path, const char* a_key, const std::wstring& a_value) {
-    std::string bytes;
-    if (!readWholeFile(a_path, bytes)) {
-        return SaveResult::notWritable;
-    }
-    return saveValueIn(a_path, std::move(bytes), a_key, a_value);
-}
-
-// The user's file with java-location set: made with its folder when there is
-// none, given a [tavrin] section when it has none.
-SaveResult saveInUserSettings(const LauncherSettings& a_settings,
-                              const std::wstring& a_javaLocation) {
-    if (!a_settings.userSettingsWritable) {
-        return SaveResult::notWritable;
-    }
-    const std::wstring path = userSettingsPath(a_settings);
-    std::string bytes;
-    if (!readWholeFile(path, bytes)) {
-        // Ignored when it fails: the file cannot be written then, which is reported.
-        CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
-    } else if (!isUtf8(bytes)) {
-        return SaveResult::notWritable; // never appended to in another encoding
-    } else if (SettingsFile(bytes).hasSection()) {
-        return saveValueIn(path, std::move(bytes), keys::javaLocation, a_javaLocation);
-    }
-    const bool endsLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
-    bytes += std::string(endsLine ? "" : "\r\n") + "[tavrin]\r\n" + keys::javaLocation + "=" +
-             encodeUtf8(a_javaLocation) + "\r\n";
-    return replaceSettings(path, bytes);
 }
 
 } // namespace
 
 std::wstring configuredFilePath(const std::wstring& a_value) {
-    if (a_value.find(L':') != std::wstring::npos) {
+    if (a_value.find(L':') != std::wstring::npos || a_value.compare(0, 2, L"\\\\") == 0) {
         return a_value;
     }
     return moduleRelativePath(!a_value.empty() && a_value.front() == L'\\' ? a_value.substr(1)
@@ -369,14 +344,8 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
     return SettingsFile(std::move(bytes));
 }
 
-bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
-                         const MessageTexts& a_texts) {
-    if (a_settings.hasSection()) {
-        return true;
-    }
-    a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
-                       messages::plainBox);
-    return false;
+std::wstring userSettingsPath(const LauncherSettings& a_settings) {
+    return a_settings.userSettingsFolder + L"\\" + settingsFileName;
 }
 
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
@@ -406,42 +375,53 @@ bool readSingleRunActivate(const SettingsFile& a_settings) {
     return activate;
 }
 
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host,
-                                      const MessageTexts& a_texts) {
-    // Every key is read even after a failure, so a missing JAR shows its own
-    // message before the invalid-settings one.
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings) {
     LauncherSettings read;
-    bool valid = readStart(a_settings, a_host, a_texts, read);
-    valid = readMinJavaVersion(a_settings, read) && valid;
-    // Modules came with Java 9.
-    valid = (read.start != LauncherSettings::Start::module ||
-             javaFeatureVersion(read.minJavaVersion) >= 9) &&
-            valid;
-    valid = readMaxJavaVersion(a_settings, read) && valid;
+    readStart(a_settings, read);
+    readMinJavaVersion(a_settings, read);
+    if (read.start == LauncherSettings::Start::module &&
+        javaFeatureVersion(read.minJavaVersion) < 9) {
+        invalid(read, L"module: needs min-java-version 9 or newer");
+    }
+    readMaxJavaVersion(a_settings, read);
     readOptionalText(a_settings, keys::javaLocation, read.javaLocation);
     readOptionalText(a_settings, keys::javaOptions, read.javaOptions);
     read.javaOptions = expandEnvironmentVariables(read.javaOptions);
     // An open quote would take -jar and the JAR into one option.
-    valid = quotesArePaired(read.javaOptions) && valid;
-    valid = readUserSettings(a_settings, read) && valid;
+    if (!quotesArePaired(read.javaOptions)) {
+        invalid(read, L"java-options: its double quotes do not pair up");
+    }
+    readUserSettings(a_settings, read);
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
-    valid = readSwitch(a_settings, keys::waitForExit, read.waitForExit) && valid;
-    valid = readSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation) && valid;
-    valid = readSwitch(a_settings, keys::allowNewerVersion, read.allowNewerVersion) && valid;
+    readRequiredSwitch(a_settings, keys::waitForExit, read.waitForExit, read);
+    readRequiredSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation, read);
+    readRequiredSwitch(a_settings, keys::allowNewerVersion, read.allowNewerVersion, read);
     readSwitch(a_settings, keys::passArguments, read.passArguments);
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     readSwitch(a_settings, keys::inProcess, read.inProcess);
-    valid = readDownloadUrl(a_settings, read.javaDownloadUrl) && valid;
-    read.settingsValid = valid;
-    if (!valid) {
-        a_host.showMessage(a_texts.text(MessageKey::iniInvalid), messages::errorCaption,
-                           messages::plainBox);
-    }
+    readDownloadUrl(a_settings, read);
     return read;
 }
 
 namespace {
+
+// Currency symbols (Unicode's Sc) are Java letters, as $ is: probe.\u20acuro is a
+// class name.
+bool isCurrencySymbol(wchar_t a_character) {
+    static const wchar_t ranges[][2] = {
+        {0x00A2, 0x00A5}, {0x058F, 0x058F}, {0x060B, 0x060B}, {0x07FE, 0x07FF}, {0x09F2, 0x09F3},
+        {0x09FB, 0x09FB}, {0x0AF1, 0x0AF1}, {0x0BF9, 0x0BF9}, {0x0E3F, 0x0E3F}, {0x17DB, 0x17DB},
+        {0x20A0, 0x20C0}, {0xA838, 0xA838}, {0xFDFC, 0xFDFC}, {0xFE69, 0xFE69}, {0xFF04, 0xFF04},
+        {0xFFE0, 0xFFE1}, {0xFFE5, 0xFFE6},
+    };
+    for (const auto& range : ranges) {
+        if (a_character >= range[0] && a_character <= range[1]) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool isJavaLetter(wchar_t a_character) {
     if (a_character < 0x80) {
@@ -453,7 +433,8 @@ bool isJavaLetter(wchar_t a_character) {
         return true; // a letter beyond the first plane, taken as one
     }
     WORD type = 0;
-    return GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_ALPHA) != 0;
+    return isCurrencySymbol(a_character) ||
+           (GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_ALPHA) != 0);
 }
 
 bool isJavaDigit(wchar_t a_character) {
@@ -489,32 +470,6 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
         return true;
     }
     return a_default;
-}
-
-SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSettings& a_settings,
-                            const std::wstring& a_javaLocation, bool a_applicationsOwn) {
-    if (a_applicationsOwn) {
-        // The application's java-location names it: a value of the user's
-        // that failed must not hide it again, and nothing of the
-        // application's goes into the user's file.
-        if (a_settings.javaLocationFromUser) {
-            saveInUserSettings(a_settings, L""); // when it fails, the search finds it again
-        }
-        const SaveResult saved = saveValue(a_settingsPath, keys::javaLocation, a_javaLocation);
-        return saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()
-                   ? SaveResult::saved
-                   : saved;
-    }
-    if (a_settings.javaLocationFromUser) {
-        return saveInUserSettings(a_settings, a_javaLocation);
-    }
-    const SaveResult saved = saveValue(a_settingsPath, keys::javaLocation, a_javaLocation);
-    // An application folder the user may not write to: the user's own file
-    // remembers the runtime instead.
-    if (saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()) {
-        return saveInUserSettings(a_settings, a_javaLocation);
-    }
-    return saved;
 }
 
 bool isUsableMutexName(const std::wstring& a_name) {

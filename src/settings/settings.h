@@ -7,12 +7,17 @@
 #include <string>
 #include <vector>
 
-class LauncherHost;
 class MessageTexts;
+
+// What is wrong with one key: for the log and, when it names a file that is
+// not there, the missing-JAR box.
+struct SettingsProblem {
+    std::wstring why;         // "the key: why"
+    std::wstring missingPath; // the full path it looked for, when a file is missing
+};
 
 // The values of the [tavrin] section of tavrin.ini.
 struct LauncherSettings {
-    std::wstring singleRunMutexName;
     // How the application starts: exactly one of jar-file-name, main-class
     // (with class-path) and module (with module-path, when given).
     enum class Start { jar, mainClass, module };
@@ -46,12 +51,17 @@ struct LauncherSettings {
     bool javaLocationFromUser = false; // java-location is the user file's
     // What was left out of the user's file, and why: for the log.
     std::vector<std::wstring> userSettingsNotes;
-    bool settingsValid = true;
+    // What makes the settings invalid, in the order it was found; none when
+    // they are valid.
+    std::vector<SettingsProblem> problems;
+
+    bool valid() const { return problems.empty(); }
 };
 
-// A file the settings name: a value with a colon anywhere is taken as it
-// stands; any other is taken relative to the launcher's folder, one leading
-// backslash dropped ("\lib\app.jar" is "lib\app.jar").
+// A file the settings name: a value with a colon anywhere, or a UNC path
+// (starting with two backslashes), is taken as it stands; any other is taken
+// relative to the launcher's folder, one leading backslash dropped
+// ("\lib\app.jar" is "lib\app.jar").
 std::wstring configuredFilePath(const std::wstring& a_value);
 
 // The settings file's name, beside the launcher (and in the user's folder).
@@ -61,10 +71,8 @@ constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 // nothing (not even a section); nothing is shown.
 std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath);
 
-// Whether [tavrin] is there. When it is not, shows the invalid-settings
-// message.
-bool findSettingsSection(const SettingsFile& a_settings, LauncherHost& a_host,
-                         const MessageTexts& a_texts);
+// The user's own file, in the folder user-settings names.
+std::wstring userSettingsPath(const LauncherSettings& a_settings);
 
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
@@ -81,36 +89,18 @@ void fillPlaceholders(const SettingsFile& a_settings, MessageTexts& a_texts);
 // single-run-activate: a second start brings the running application forward.
 bool readSingleRunActivate(const SettingsFile& a_settings);
 
-// Reads every other key, showing the JAR and invalid-settings messages. Keys
-// count only when written exactly as the launcher spells them; a key given
-// twice takes the value of its last line.
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings, LauncherHost& a_host,
-                                      const MessageTexts& a_texts);
+// Reads every other key, and the user's file. Keys count only when written
+// exactly as the launcher spells them; a key given twice takes the value of
+// its last line. Every key is read even after a problem; nothing is shown.
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings);
 
 // Java identifiers joined by dots (com.example.app.Main): letters (non-ASCII
-// ones too), digits, _ and $, no identifier starting with a digit.
+// ones too), digits, _, $ and other currency symbols, no identifier starting
+// with a digit.
 bool isQualifiedJavaName(const std::wstring& a_name);
 
 // "0" and "1", blanks around them ignored; anything else gives the default.
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
-
-// Writes a_javaLocation into java-location of the file the value came from
-// (the user's file or the settings file at a_settingsPath), changing no other
-// byte of the file as it is at that moment, in one step through a temporary
-// file beside it; when the value is already there, the file is not touched.
-// When tavrin.ini cannot be written and the settings name a user file, the
-// value goes there (made when it is missing; a user file that is not UTF-8
-// is never written). a_applicationsOwn: the runtime is the one the
-// application's own java-location names; the user's file then gets no value
-// of it, and loses a java-location of its own. The file is left as it was
-// when it cannot be written or saved.
-enum class SaveResult {
-    saved,       // or already so
-    notWritable, // read-only, or no file can be made beside it
-    notSaved,    // writing the new file failed
-};
-SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSettings& a_settings,
-                            const std::wstring& a_javaLocation, bool a_applicationsOwn = false);
 
 // Whether Windows can make a mutex of single-run-mutex's name: a backslash
 // only after the prefix Global or Local, at most MAX_PATH characters.

@@ -127,18 +127,18 @@ bool runLauncher(const Setup& a_setup) {
 bool launchDirectly(const Setup& a_setup) {
     return executeProcess({L"java.exe -jar  \"" + a_setup.jar + L"\" ",
                            a_setup.folder + L"java.jar.run", false, true, INFINITE})
-               .code == processSucceeded;
+               .code == ProcessCode::succeeded;
 }
 
 bool runDirectly(const Setup& a_setup) {
     const ProcessResult check = executeProcess(
         {L"java -version", a_setup.folder + L"java.version.check", true, true, 3000});
-    if (check.code != processSucceeded || (check.output.empty() && check.error.empty())) {
+    if (check.code != ProcessCode::succeeded || (check.output.empty() && check.error.empty())) {
         return false;
     }
     return executeProcess({L"java.exe -jar  \"" + a_setup.jar + L"\" ",
                            a_setup.folder + L"java.jar.run", false, true, INFINITE})
-               .code == processSucceeded;
+               .code == ProcessCode::succeeded;
 }
 
 struct Footprint {

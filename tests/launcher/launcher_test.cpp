@@ -22,8 +22,8 @@ const std::wstring settingsMissingBox = L"box Error: " + expected::settingsMissi
 const std::wstring invalidBox = L"box Error: " + expected::settingsInvalid;
 const std::wstring waitBox = L"box Wait: " + expected::alreadyRunning;
 
-const Answer java16{0, "", "java version \"1.6.0_20\"\n"};
-const Answer started{0, "", ""};
+const Answer java16{ProcessCode::succeeded, "", "java version \"1.6.0_20\"\n"};
+const Answer started{ProcessCode::succeeded, "", ""};
 
 // Each case writes tavrin.ini and the JAR beside the (private copy of the)
 // test program, where the launcher looks for them.
@@ -257,7 +257,7 @@ TEST_F(RunLauncher, ExitCodesOfTheEarlyEnds) {
 TEST_F(RunLauncher, NoRuntimeAcceptedLeavesTheSettingsAlone) {
     const std::string settings = settingsWith("");
     writeSettings(settings);
-    EXPECT_EQ(runWith({{-2, "", ""}}), -5);
+    EXPECT_EQ(runWith({{ProcessCode::notStarted, "", ""}}), -5);
     EXPECT_EQ(host.log.back(), L"box Error: " + expected::versionUnreadable(L"1.6"));
     EXPECT_EQ(readFileBytes(settingsPath), settings);
 }
@@ -265,7 +265,7 @@ TEST_F(RunLauncher, NoRuntimeAcceptedLeavesTheSettingsAlone) {
 TEST_F(RunLauncher, AFailedLaunchLeavesTheSettingsAlone) {
     const std::string settings = settingsWith("");
     writeSettings(settings);
-    EXPECT_EQ(runWith({java16, {-2, "", ""}}), -6);
+    EXPECT_EQ(runWith({java16, {ProcessCode::notStarted, "", ""}}), -6);
     EXPECT_EQ(readFileBytes(settingsPath), settings);
     EXPECT_EQ(host.messages.size(), 0u);
 }
@@ -282,7 +282,7 @@ TEST_F(RunLauncher, AReadOnlySettingsFileGivesMinus8AfterTheLaunch) {
 
 TEST_F(RunLauncher, RedirectionFilesGoToTheTemporaryFolderWhenTheAppFolderRefusesThem) {
     writeSettings(settingsWith(""));
-    EXPECT_EQ(runWith({java16, {-1, "", ""}, started}), 0);
+    EXPECT_EQ(runWith({java16, {ProcessCode::noRedirectionFiles, "", ""}, started}), 0);
     ASSERT_EQ(host.processCalls.size(), 3u);
     wchar_t temporary[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
@@ -296,7 +296,7 @@ TEST_F(RunLauncher, RedirectionFilesGoToTheTemporaryFolderWhenTheAppFolderRefuse
 TEST_F(RunLauncher, TheConsoleLauncherSharesItsStreamsAndEndsWithTheApplicationsCode) {
     writeSettings(settingsWith(""));
     ASSERT_TRUE(SetFileAttributesW(settingsPath.c_str(), FILE_ATTRIBUTE_READONLY));
-    host.processAnswers = {java16, Answer{0, "", "", 0xFFFFFFFF}};
+    host.processAnswers = {java16, Answer{ProcessCode::succeeded, "", "", 0xFFFFFFFF}};
     EXPECT_EQ(runLauncher(host, mutex, {}, LauncherKind::console), -1);
     ASSERT_EQ(host.processCalls.size(), 2u);
     const ScriptedHost::ProcessCall& launch = host.processCalls[1];
@@ -379,7 +379,7 @@ TEST_F(UserSettings, TheApplicationsOwnRuntimeIsNotCopiedNorHidden) {
     makeDirectories(localData / L"Example App");
     writeFileBytes(userFile, "[tavrin]\r\njava-location=runtime\\bin\\java.exe\r\n");
     host = ScriptedHost();
-    EXPECT_EQ(runWith({{-2, "", ""}, java16, started}), 0);
+    EXPECT_EQ(runWith({{ProcessCode::notStarted, "", ""}, java16, started}), 0);
     ASSERT_EQ(host.processCalls.size(), 3u);
     EXPECT_EQ(host.processCalls[1].commandLine,
               moduleRelativePath(L"jre\\bin\\java") + L" -version ");
@@ -433,7 +433,7 @@ TEST_F(RunLauncher, TheApplicationMayTakeTheForeground) {
         SCOPED_TRACE(c.wait);
         writeSettings(settingsWith(std::string("wait-for-exit=") + c.wait + "\r\n"));
         host.log.clear();
-        host.processAnswers = {java16, Answer{0, "", "", 0, 4242}};
+        host.processAnswers = {java16, Answer{ProcessCode::succeeded, "", "", 0, 4242}};
         EXPECT_EQ(runLauncher(host, mutex, {}, c.kind), 0);
         std::vector<std::wstring> expected{L"run java -version",
                                            L"run java.exe -jar  \"" + jarPath + L"\" "};
@@ -460,18 +460,23 @@ TEST_F(RunLauncher, TheAuthorsTextsForSilentEndsAndTheDownloadQuestion) {
     } cases[] = {
         {"launch failed",
          settingsWith("") + messages,
-         {java16, {-2, "", ""}},
+         {java16, {ProcessCode::notStarted, "", ""}},
          {},
          -6,
          {L"box Error: Could not start."}},
-        {"launch failed, no text", settingsWith(""), {java16, {-2, "", ""}}, {}, -6, {}},
+        {"launch failed, no text",
+         settingsWith(""),
+         {java16, {ProcessCode::notStarted, "", ""}},
+         {},
+         -6,
+         {}},
         {"timed out",
          settingsWith("") + messages,
-         {{-3, "", ""}},
+         {{ProcessCode::timedOut, "", ""}},
          {},
          -5,
          {L"box Error: Java took too long."}},
-        {"timed out, no text", settingsWith(""), {{-3, "", ""}}, {}, -5, {}},
+        {"timed out, no text", settingsWith(""), {{ProcessCode::timedOut, "", ""}}, {}, -5, {}},
         {"download: Yes",
          settingsWith("min-java-version=11\r\n" + download),
          {java16},
@@ -534,13 +539,13 @@ TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
          "; verdict: too old"},
         {"timed out",
          "",
-         {{-3, "", ""}},
+         {{ProcessCode::timedOut, "", ""}},
          -5,
          {versionCheck, L"end: exit code -5: no Java runtime was accepted"},
          "; verdict: timed out"},
         {"launch failed",
          "",
-         {java16, {-2, "", ""}},
+         {java16, {ProcessCode::notStarted, "", ""}},
          -6,
          {L"launch: ", L"end: exit code -6: the application could not be started"},
          "; verdict: accepted"},
@@ -580,7 +585,10 @@ TEST_F(RunLauncher, ALogSaysWhyAStartEndedAsItDid) {
     DeleteFileW(logFile.c_str());
     writeSettings(settingsWith(""));
     host = ScriptedHost();
-    EXPECT_EQ(runWith({{0, "", "java version \"1.6.0_20\" " + longReport + "\n"}, started}), 0);
+    EXPECT_EQ(
+        runWith({{ProcessCode::succeeded, "", "java version \"1.6.0_20\" " + longReport + "\n"},
+                 started}),
+        0);
     EXPECT_NE(readFileBytes(logFile).find(longReport + "; verdict: accepted"), std::string::npos);
 
     // A log that cannot be written (a folder) changes nothing of the start.
@@ -598,7 +606,7 @@ TEST_F(RunLauncher, ARuntimeKnownByItsReleaseFileThatDoesNotStartIsPassedOver) {
     writeFileBytes(moduleRelativePath(L"lib\\rt\\bin\\java.exe"), "MZ");
     writeFileBytes(moduleRelativePath(L"lib\\rt\\release"), "JAVA_VERSION=\"17.0.9\"\n");
     writeSettings(settingsWith("read-java-release=1\r\njava-location=lib\\rt\\bin\r\n"));
-    EXPECT_EQ(runWith({{-2, "", ""}, java16, started}), 0);
+    EXPECT_EQ(runWith({{ProcessCode::notStarted, "", ""}, java16, started}), 0);
     ASSERT_EQ(host.processCalls.size(), 3u);
     EXPECT_EQ(host.processCalls[0].commandLine,
               moduleRelativePath(L"lib\\rt\\bin\\java.exe") + L" -jar  \"" + jarPath + L"\" ");

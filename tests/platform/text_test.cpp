@@ -66,4 +66,41 @@ TEST(Trimmed, RemovesTheGivenCharactersFromBothEnds) {
     }
 }
 
+// Never a look-alike: a character without a place of its own in the code
+// page is refused, in single- and double-byte code pages alike.
+TEST(EncodeInCodePage, RefusesWhatHasNoPlaceOfItsOwn) {
+    const struct {
+        unsigned codePage;
+        std::wstring text;
+        bool encoded;
+        std::string bytes;
+    } cases[] = {
+        {1252, L"lib\\caf\u00e9\\c.jar", true, "lib\\caf\xe9\\c.jar"},
+        {1252, L"lib\\\u0141\u00f3d\u017a\\x.jar", false, ""},
+        {1252, L"\u65e5", false, ""},
+        {932, L"C:\\XYZ\u30bd", true, "C:\\XYZ\x83\x5C"},
+        {932, L"lib\\caf\u00e9", false, ""},
+        {932, L"", true, ""},
+    };
+    for (const auto& c : cases) {
+        std::string bytes;
+        EXPECT_EQ(encodeInCodePage(c.codePage, c.text, bytes), c.encoded) << c.codePage;
+        if (c.encoded) {
+            EXPECT_EQ(bytes, c.bytes);
+        }
+    }
+}
+
+TEST(SplitAt, EveryPartInOrder) {
+    EXPECT_EQ(splitAt(L"a;;b", L';'), (std::vector<std::wstring>{L"a", L"", L"b"}));
+    EXPECT_EQ(splitAt(L"", L';'), std::vector<std::wstring>{L""});
+    EXPECT_EQ(splitAt(L";", L';'), (std::vector<std::wstring>{L"", L""}));
+}
+
+TEST(SystemErrorText, TheNumberAndTheSystemsText) {
+    EXPECT_EQ(systemErrorText(ERROR_FILE_NOT_FOUND).rfind(L"error 2: ", 0), 0u);
+    EXPECT_GT(systemErrorText(ERROR_FILE_NOT_FOUND).size(), 9u);
+    EXPECT_EQ(systemErrorText(0xDEADu), L"error 57005");
+}
+
 } // namespace

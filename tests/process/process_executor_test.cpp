@@ -23,14 +23,14 @@ protected:
                a_actions;
     }
 
-    int run(const std::wstring& a_commandLine, bool a_collect = true, bool a_wait = true,
-            DWORD a_timeoutMs = 30000) {
+    ProcessCode run(const std::wstring& a_commandLine, bool a_collect = true, bool a_wait = true,
+                    DWORD a_timeoutMs = 30000) {
         return runWith(base, a_commandLine, a_collect, a_wait, a_timeoutMs);
     }
 
     // The read-back texts are appended to output and error.
-    int runWith(const std::wstring& a_base, const std::wstring& a_commandLine,
-                bool a_collect = true, bool a_wait = true, DWORD a_timeoutMs = 30000) {
+    ProcessCode runWith(const std::wstring& a_base, const std::wstring& a_commandLine,
+                        bool a_collect = true, bool a_wait = true, DWORD a_timeoutMs = 30000) {
         const ProcessResult result =
             executeProcess({a_commandLine, a_base, a_collect, a_wait, a_timeoutMs});
         output += result.output;
@@ -48,7 +48,7 @@ protected:
 
 TEST_F(ExecuteProcess, ProgramNotFoundLeavesThreeEmptyFiles) {
     output = "kept";
-    EXPECT_EQ(run(L"no-such-program-anywhere -version"), processStartFailed);
+    EXPECT_EQ(run(L"no-such-program-anywhere -version"), ProcessCode::notStarted);
     EXPECT_EQ(output, "kept");
     EXPECT_EQ(error, "");
     for (const wchar_t* suffix : suffixes) {
@@ -58,7 +58,7 @@ TEST_F(ExecuteProcess, ProgramNotFoundLeavesThreeEmptyFiles) {
 }
 
 TEST_F(ExecuteProcess, OutputOnlyOnStandardError) {
-    EXPECT_EQ(run(child(L"\"err:java version \\\"1.6.0_20\\\"\\n\"")), processSucceeded);
+    EXPECT_EQ(run(child(L"\"err:java version \\\"1.6.0_20\\\"\\n\"")), ProcessCode::succeeded);
     EXPECT_EQ(error, "java version \"1.6.0_20\"\n");
     EXPECT_EQ(output, "");
 }
@@ -66,13 +66,13 @@ TEST_F(ExecuteProcess, OutputOnlyOnStandardError) {
 TEST_F(ExecuteProcess, CollectedTextIsAppended) {
     output = "before|";
     error = "earlier|";
-    EXPECT_EQ(run(child(L"out:new err:more")), processSucceeded);
+    EXPECT_EQ(run(child(L"out:new err:more")), ProcessCode::succeeded);
     EXPECT_EQ(output, "before|new");
     EXPECT_EQ(error, "earlier|more");
 }
 
 TEST_F(ExecuteProcess, TextModeTurnsCrLfIntoLfAndStopsAtCtrlZ) {
-    EXPECT_EQ(run(child(L"out:a\\r\\nb\\rc\\n err:x\\x1Ay")), processSucceeded);
+    EXPECT_EQ(run(child(L"out:a\\r\\nb\\rc\\n err:x\\x1Ay")), ProcessCode::succeeded);
     EXPECT_EQ(output, "a\nb\rc\n");
     EXPECT_EQ(error, "x");
     // The file itself keeps every byte.
@@ -85,19 +85,19 @@ TEST_F(ExecuteProcess, WholeOutputArrivesWhateverItsLength) {
         error.clear();
         EXPECT_EQ(run(child(L"outfill:" + std::to_wstring(length) + L":o errfill:" +
                             std::to_wstring(length) + L":e")),
-                  processSucceeded);
+                  ProcessCode::succeeded);
         EXPECT_EQ(output, std::string(length, 'o')) << length;
         EXPECT_EQ(error, std::string(length, 'e')) << length;
     }
 }
 
 TEST_F(ExecuteProcess, StandardInputIsAtItsEndAtOnce) {
-    EXPECT_EQ(run(child(L"stdin")), processSucceeded);
+    EXPECT_EQ(run(child(L"stdin")), ProcessCode::succeeded);
     EXPECT_EQ(output, "stdin-bytes=0\n");
 }
 
 TEST_F(ExecuteProcess, WorkingDirectoryIsTheExecutableFolder) {
-    EXPECT_EQ(run(child(L"cwd")), processSucceeded);
+    EXPECT_EQ(run(child(L"cwd")), ProcessCode::succeeded);
     std::wstring folder = moduleRelativePath(L"");
     folder.pop_back();
     EXPECT_EQ(output, "cwd=" + utf8(folder) + "\n");
@@ -105,12 +105,12 @@ TEST_F(ExecuteProcess, WorkingDirectoryIsTheExecutableFolder) {
 
 TEST_F(ExecuteProcess, CommandLineReachesTheChildUnchanged) {
     const std::wstring line = child(L"cmdline  \"two  blanks\" ");
-    EXPECT_EQ(run(line), processSucceeded);
+    EXPECT_EQ(run(line), ProcessCode::succeeded);
     EXPECT_EQ(output, "cmdline=" + utf8(line) + "\n");
 }
 
 TEST_F(ExecuteProcess, NotCollectingLeavesTheTextsAlone) {
-    EXPECT_EQ(run(child(L"out:x err:y"), false), processSucceeded);
+    EXPECT_EQ(run(child(L"out:x err:y"), false), ProcessCode::succeeded);
     EXPECT_EQ(output, "");
     EXPECT_EQ(error, "");
     EXPECT_EQ(file(L".output.file"), "x");
@@ -119,7 +119,7 @@ TEST_F(ExecuteProcess, NotCollectingLeavesTheTextsAlone) {
 TEST_F(ExecuteProcess, NoWaitReturnsWhileTheChildRuns) {
     const std::wstring marker = scratch / L"finished";
     EXPECT_EQ(run(child(L"sleep:1500 out:late touch:" + quotedArgument(marker)), true, false),
-              processSucceeded);
+              ProcessCode::succeeded);
     EXPECT_FALSE(pathExists(marker));
     EXPECT_EQ(output, "");
     EXPECT_EQ(error, "");
@@ -149,12 +149,12 @@ TEST_F(ExecuteProcess, TimeOutTerminatesTheChildAndCollectsWhatItWrote) {
             Sleep(5);
         }
     });
-    const int result =
+    const ProcessCode result =
         run(child(L"out:partial err:report pid:" + quotedArgument(pidFile) + L" sleep:60000"), true,
             true, 1500);
     stop = true;
     watcher.join();
-    EXPECT_EQ(result, processTimedOut);
+    EXPECT_EQ(result, ProcessCode::timedOut);
     EXPECT_EQ(output, "partial");
     EXPECT_EQ(error, "report");
     ASSERT_TRUE(watched);
@@ -165,29 +165,40 @@ TEST_F(ExecuteProcess, TimeOutTerminatesTheChildAndCollectsWhatItWrote) {
 }
 
 TEST_F(ExecuteProcess, ASecondCallReplacesTheFiles) {
-    EXPECT_EQ(run(child(L"outfill:5000:a errfill:5000:b")), processSucceeded);
+    EXPECT_EQ(run(child(L"outfill:5000:a errfill:5000:b")), ProcessCode::succeeded);
     output.clear();
     error.clear();
-    EXPECT_EQ(run(child(L"out:short")), processSucceeded);
+    EXPECT_EQ(run(child(L"out:short")), ProcessCode::succeeded);
     EXPECT_EQ(output, "short");
     EXPECT_EQ(file(L".output.file"), "short");
     EXPECT_EQ(file(L".error.file"), "");
 }
 
+// A file held without delete sharing: by a lingering earlier child when the
+// output is read back (runs of one base name take turns), emptied then; by
+// an application that still runs otherwise, whose file is never touched:
+// the run gets the next free set.
 TEST_F(ExecuteProcess, AFileThatCannotBeDeletedIsEmptiedOnlyWhenItIsReadBack) {
-    // Held without delete sharing, as a lingering earlier child holds it.
-    for (const bool collect : {true, false}) {
+    const struct {
+        bool collect;
+        const char* held;  // the held file afterwards
+        const wchar_t* to; // where the run's output went
+    } cases[] = {
+        {true, "short", L"collected.output.file"},
+        {false, "aaaaaaaaaa", L"launched.2.output.file"},
+    };
+    for (const auto& c : cases) {
         const std::wstring name =
-            scratch / (collect ? L"collected" : L"launched") + L".output.file";
+            scratch / (c.collect ? L"collected" : L"launched") + L".output.file";
         writeFileBytes(name, std::string(10, 'a'));
         UniqueFile holder(CreateFileW(name.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                       nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_EQ(runWith(name.substr(0, name.size() - 12), child(L"out:short"), collect),
-                  processSucceeded);
-        // A launch writes over a running application's file from its start.
-        EXPECT_EQ(readFileBytes(name), collect ? "short" : "shortaaaaa") << collect;
+        EXPECT_EQ(runWith(name.substr(0, name.size() - 12), child(L"out:short"), c.collect),
+                  ProcessCode::succeeded);
+        EXPECT_EQ(readFileBytes(name), c.held) << c.collect;
+        EXPECT_EQ(readFileBytes(scratch / c.to), "short") << c.collect;
     }
 }
 
@@ -195,7 +206,7 @@ TEST_F(ExecuteProcess, CollectingRunsOfOneBaseNameTakeTurns) {
     // Two collecting runs at once with the same files, as two launchers
     // started together in one folder: each reads back only its own output.
     std::string otherOutput, otherError;
-    int otherResult = -100;
+    ProcessCode otherResult = ProcessCode::notReadBack;
     std::thread other([&] {
         const ProcessResult result =
             executeProcess({child(L"outfill:3000:b sleep:300 outfill:3000:B"),
@@ -204,9 +215,9 @@ TEST_F(ExecuteProcess, CollectingRunsOfOneBaseNameTakeTurns) {
         otherOutput = result.output;
         otherError = result.error;
     });
-    EXPECT_EQ(run(child(L"outfill:2000:a sleep:300 errfill:10:e")), processSucceeded);
+    EXPECT_EQ(run(child(L"outfill:2000:a sleep:300 errfill:10:e")), ProcessCode::succeeded);
     other.join();
-    EXPECT_EQ(otherResult, processSucceeded);
+    EXPECT_EQ(otherResult, ProcessCode::succeeded);
     EXPECT_EQ(output, std::string(2000, 'a'));
     EXPECT_EQ(error, std::string(10, 'e'));
     EXPECT_EQ(otherOutput, std::string(3000, 'b') + std::string(3000, 'B'));
@@ -221,7 +232,7 @@ TEST_F(ExecuteProcess, DirectoryNamedLikeARedirectionFileStartsNoChild) {
         const std::wstring marker = folder / L"ran";
         output = "untouched";
         EXPECT_EQ(runWith(blockedBase, child(L"out:x touch:" + quotedArgument(marker))),
-                  redirectionFileFailed)
+                  ProcessCode::noRedirectionFiles)
             << utf8(blocked);
         EXPECT_FALSE(pathExists(marker));
         EXPECT_EQ(output, "untouched");
@@ -239,7 +250,7 @@ TEST_F(ExecuteProcess, FolderOutsideTheAnsiCodePageIsReadBack) {
     const std::wstring folder = scratch / L"\u0418\u0432\u0430\u043d \u65e5\u672c\\";
     makeDirectories(folder);
     const std::wstring wideBase = folder + L"java.version.check";
-    EXPECT_EQ(runWith(wideBase, child(L"out:seen err:too")), processSucceeded);
+    EXPECT_EQ(runWith(wideBase, child(L"out:seen err:too")), ProcessCode::succeeded);
     EXPECT_EQ(output, "seen");
     EXPECT_EQ(error, "too");
 }

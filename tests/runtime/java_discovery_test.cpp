@@ -37,9 +37,10 @@ std::wstring run(const std::wstring& a_commandLine) {
 const std::wstring folder = L"folder";
 
 Answer reportOnError(const std::string& a_version) {
-    return {0, "", "java version \"" + a_version + "\"\nJava(TM) SE Runtime Environment\n"};
+    return {ProcessCode::succeeded, "",
+            "java version \"" + a_version + "\"\nJava(TM) SE Runtime Environment\n"};
 }
-const Answer notStarted{-2, "", ""};
+const Answer notStarted{ProcessCode::notStarted, "", ""};
 
 JavaSearchRequest request(const std::wstring& a_min, const std::wstring& a_location = L"",
                           bool a_ask = true, bool a_allowNewer = true,
@@ -461,7 +462,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
     const SearchCase cases[] = {
         {"no quotes",
          request(L"1.6"),
-         {{0, "", "java version 1.6.0\n"}},
+         {{ProcessCode::succeeded, "", "java version 1.6.0\n"}},
          {},
          {},
          {run(L"java -version"), m2(L"1.6")},
@@ -469,7 +470,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"one quote",
          request(L"1.6"),
-         {{0, "", "java version \"1.6.0\n"}},
+         {{ProcessCode::succeeded, "", "java version \"1.6.0\n"}},
          {},
          {},
          {run(L"java -version"), m2(L"1.6")},
@@ -477,7 +478,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"adjacent quotes",
          request(L"1.6"),
-         {{0, "", "java version \"\" \"1.6\"\n"}},
+         {{ProcessCode::succeeded, "", "java version \"\" \"1.6\"\n"}},
          {},
          {},
          {run(L"java -version"), m2(L"1.6")},
@@ -485,7 +486,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"no output at all",
          request(L"1.6"),
-         {{0, "", ""}},
+         {{ProcessCode::succeeded, "", ""}},
          {},
          {},
          {run(L"java -version"), m2(L"1.6")},
@@ -493,7 +494,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"not a version",
          request(L"1.6"),
-         {{0, "", "version \"unknown\"\n"}},
+         {{ProcessCode::succeeded, "", "version \"unknown\"\n"}},
          {},
          {},
          {run(L"java -version"), m2(L"1.6")},
@@ -501,7 +502,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"standard output comes first",
          request(L"1.6"),
-         {{0, "java version \"1.8.0\"\n", "java version \"1.5.0\"\n"}},
+         {{ProcessCode::succeeded, "java version \"1.8.0\"\n", "java version \"1.5.0\"\n"}},
          {},
          {},
          {run(L"java -version")},
@@ -509,7 +510,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L"java.exe"},
         {"output only on standard output",
          request(L"1.6"),
-         {{0, "version \"1.8\"", ""}},
+         {{ProcessCode::succeeded, "version \"1.8\"", ""}},
          {},
          {},
          {run(L"java -version")},
@@ -517,7 +518,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L"java.exe"},
         {"options echoed before the report",
          request(L"1.6"),
-         {{0, "",
+         {{ProcessCode::succeeded, "",
            "Picked up JAVA_TOOL_OPTIONS: -Dname=\"x y\"\nNOTE: Picked up JDK_JAVA_OPTIONS: "
            "\"-Da=1\"\nopenjdk version \"17.0.6\" 2023-01-17\n"}},
          {},
@@ -527,7 +528,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L"java.exe"},
         {"time limit passed",
          request(L"1.6"),
-         {{-3, "", "java version \"1.8\""}},
+         {{ProcessCode::timedOut, "", "java version \"1.8\""}},
          {},
          {},
          {run(L"java -version")},
@@ -535,7 +536,7 @@ TEST(FindJavaRuntime, ReportsThatCannotBeReadOrRunsThatFail) {
          L""},
         {"output not read back",
          request(L"1.6"),
-         {{-4, "", ""}},
+         {{ProcessCode::notReadBack, "", ""}},
          {},
          {},
          {run(L"java -version")},
@@ -578,7 +579,7 @@ TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
          {L"c:\\java\\JDK8\\bin\\java.exe", jdk21}},
         {"a report that cannot be read: no message",
          request(L"11"),
-         {{0, "", "no version here"}, reportOnError("21")},
+         {{ProcessCode::succeeded, "", "no version here"}, reportOnError("21")},
          {},
          {},
          {run(L"java -version"), runJdk21},
@@ -588,7 +589,10 @@ TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
          {jdk21}},
         {"none suits: the messages of today, about the same runtime",
          request(L"11", L"", false),
-         {reportOnError("1.8"), {-3, "", ""}, {0, "", "???"}, notStarted},
+         {reportOnError("1.8"),
+          {ProcessCode::timedOut, "", ""},
+          {ProcessCode::succeeded, "", "???"},
+          notStarted},
          {},
          {},
          {run(L"java -version"), runJdk8, runJdk17, runJdk21, m3(L"11")},
@@ -668,7 +672,7 @@ TEST(FindJavaRuntime, InstalledRuntimesAreLookedUpOnlyWhenNeededAndOnce) {
 
 TEST(FindJavaRuntime, CaptureFilesGoToTheTemporaryFolderWhenTheAppFolderRefusesThem) {
     ScriptedHost host;
-    host.processAnswers = {{-1, "", ""}, reportOnError("1.8")};
+    host.processAnswers = {{ProcessCode::noRedirectionFiles, "", ""}, reportOnError("1.8")};
     const JavaSearchResult result = findJavaRuntime(request(L"1.6"), host);
     EXPECT_TRUE(result.javaFound);
     ASSERT_EQ(host.processCalls.size(), 2u);
@@ -681,7 +685,8 @@ TEST(FindJavaRuntime, CaptureFilesGoToTheTemporaryFolderWhenTheAppFolderRefusesT
 
     // When the temporary folder refuses them too, the search ends silently.
     ScriptedHost refused;
-    refused.processAnswers = {{-1, "", ""}, {-1, "", ""}};
+    refused.processAnswers = {{ProcessCode::noRedirectionFiles, "", ""},
+                              {ProcessCode::noRedirectionFiles, "", ""}};
     EXPECT_FALSE(findJavaRuntime(request(L"1.6"), refused).javaFound);
     EXPECT_EQ(refused.log,
               (std::vector<std::wstring>{run(L"java -version"), run(L"java -version")}));
@@ -745,7 +750,7 @@ TEST(FindJavaRuntime, RealReports) {
 
         // The whole search, with the report on standard error.
         ScriptedHost host;
-        host.processAnswers = {{0, "", sample.report}};
+        host.processAnswers = {{ProcessCode::succeeded, "", sample.report}};
         const JavaSearchResult result = findJavaRuntime(request(L"1.6", L"", false), host);
         EXPECT_EQ(result.javaFound, expected.outcome == Outcome::launch);
         std::vector<std::wstring> expectedLog{run(L"java -version")};

@@ -1,6 +1,8 @@
 #include "settings/settings.h"
 
+#include "launcher/launcher.h"
 #include "messages/message_texts.h"
+#include "messages/start_log.h"
 
 #include "expected_messages.h"
 #include "platform/paths.h"
@@ -46,11 +48,17 @@ protected:
             ADD_FAILURE() << "the settings did not load";
             return {};
         }
-        if (!findSettingsSection(*file, host, MessageTexts())) {
+        if (!file->hasSection()) {
             ADD_FAILURE() << "no [tavrin] section";
             return {};
         }
-        return readLauncherSettings(*file, host, MessageTexts());
+        // The boxes the start-up sequence shows for what the reading found.
+        LauncherSettings settings = readLauncherSettings(*file);
+        if (!settings.problems.empty()) {
+            StartLog log(L"");
+            showSettingsProblems(host, settings.problems, MessageTexts(), log);
+        }
+        return settings;
     }
 
     ScratchFolder scratch;
@@ -66,7 +74,7 @@ const std::string validKeys = "jar-file-name=lib\\app.jar\r\n"
 
 TEST_F(Settings, AValidSectionWithDefaults) {
     const LauncherSettings settings = read("[tavrin]\r\n" + validKeys);
-    EXPECT_TRUE(settings.settingsValid);
+    EXPECT_TRUE(settings.valid());
     EXPECT_EQ(settings.jarPath, jarPath);
     EXPECT_EQ(settings.minJavaVersionText, L"1.6");
     EXPECT_EQ(settings.minJavaVersion.major, 1);
@@ -339,7 +347,7 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
         host.log.clear();
-        EXPECT_EQ(read(c.section).settingsValid, c.valid);
+        EXPECT_EQ(read(c.section).valid(), c.valid);
         EXPECT_EQ(host.log, c.boxes);
     }
 }
@@ -363,7 +371,7 @@ TEST_F(Settings, BooleansAreZeroOrOneElseTheirDefault) {
             c.wait + "\r\nask-for-java-location=" + c.ask + "\r\nallow-newer-version=" + c.allow +
             "\r\n");
         SCOPED_TRACE(c.wait + "|" + c.ask + "|" + c.allow);
-        EXPECT_TRUE(settings.settingsValid);
+        EXPECT_TRUE(settings.valid());
         EXPECT_EQ(settings.waitForExit, c.waitForExit);
         EXPECT_EQ(settings.askForJavaLocation, c.askForJavaLocation);
         EXPECT_EQ(settings.allowNewerVersion, c.allowNewerVersion);
@@ -405,7 +413,7 @@ TEST_F(Settings, JarPathAbsoluteRelativeEmptyOrMissing) {
         const LauncherSettings settings =
             read(section(replaced(validKeys, "=lib\\app.jar", "=" + c.value)));
         EXPECT_EQ(settings.jarPath, c.expectedPath);
-        EXPECT_EQ(settings.settingsValid, c.exists);
+        EXPECT_EQ(settings.valid(), c.exists);
         const std::vector<std::wstring> expectedBoxes =
             c.exists ? std::vector<std::wstring>{}
                      : std::vector<std::wstring>{jarMissingBox(c.expectedPath), invalidBox()};
@@ -441,7 +449,7 @@ TEST_F(Settings, ClassPathEntries) {
         SCOPED_TRACE(c.value);
         host.log.clear();
         const LauncherSettings settings = read(mainClassKeys("com.example.Main", c.value));
-        EXPECT_EQ(settings.settingsValid, c.missing.empty());
+        EXPECT_EQ(settings.valid(), c.missing.empty());
         if (c.missing.empty()) {
             EXPECT_EQ(settings.classPath, c.entries);
             EXPECT_TRUE(host.log.empty());
@@ -450,13 +458,13 @@ TEST_F(Settings, ClassPathEntries) {
                       (std::vector<std::wstring>{jarMissingBox(c.missing), invalidBox()}));
         }
     }
-    // A module path knows no wildcard: "lib\*" is a file that is not there.
+    // A module path knows no wildcard: the settings are invalid, and no JAR
+    // is said to be missing.
     host.log.clear();
     const LauncherSettings module =
         read(section(replaced(noJar, "=1.6", "=11") + "module=a.b\r\nmodule-path=lib\\*;lib\r\n"));
-    EXPECT_FALSE(module.settingsValid);
-    EXPECT_EQ(host.log,
-              (std::vector<std::wstring>{jarMissingBox(folder + L"lib\\*"), invalidBox()}));
+    EXPECT_FALSE(module.valid());
+    EXPECT_EQ(host.log, (std::vector<std::wstring>{invalidBox()}));
     SetEnvironmentVariableW(L"TAVRIN_TEST_LIB", nullptr);
 }
 
@@ -495,7 +503,8 @@ TEST(ConfiguredFilePath, AColonAnywhereMakesAPathAbsolute) {
         {L"lib\\x:y.jar", L"lib\\x:y.jar"},
         {L":", L":"},
         {L"x.jar", folder + L"x.jar"},
-        {L"\\\\server\\share\\x.jar", folder + L"\\server\\share\\x.jar"},
+        {L"\\\\server\\share\\x.jar", L"\\\\server\\share\\x.jar"},
+        {L"\\\\?\\UNC\\server\\share\\x.jar", L"\\\\?\\UNC\\server\\share\\x.jar"},
         {L"", folder},
         {L"/abs/x.jar", folder + L"/abs/x.jar"},
     };
@@ -529,7 +538,7 @@ TEST_F(Settings, TextValuesAreTakenAsWritten) {
                                  "pass-arguments=1\r\n"
                                  "find-installed-java= 0\r\n"));
     SetEnvironmentVariableW(L"TAVRIN_TEST_HOME", nullptr);
-    EXPECT_TRUE(settings.settingsValid);
+    EXPECT_TRUE(settings.valid());
     // Expanded where it is used, remembered as written.
     EXPECT_EQ(settings.javaLocation, L"%TAVRIN_TEST_HOME%\\jdk-17\\bin");
     EXPECT_EQ(settings.startArguments, L"--mode \"fast\"  b");
@@ -548,7 +557,7 @@ TEST_F(Settings, TextValuesAreTakenAsWritten) {
 TEST_F(Settings, OnlyExactlySpelledKeysCount) {
     const LauncherSettings settings = read(
         section(validKeys + "JAR-FILE-NAME=evil.jar\r\nWAIT-FOR-EXIT=1\r\nPass-Arguments=1\r\n"));
-    EXPECT_TRUE(settings.settingsValid);
+    EXPECT_TRUE(settings.valid());
     EXPECT_EQ(settings.jarPath, jarPath);
     EXPECT_FALSE(settings.waitForExit);
     EXPECT_FALSE(settings.passArguments);
@@ -562,7 +571,7 @@ TEST_F(Settings, Utf8WithOrWithoutSignature) {
                  "b\r\n");
     for (const std::string& prefix : {std::string(), std::string("\xEF\xBB\xBF")}) {
         const LauncherSettings settings = read(prefix + section(keys));
-        EXPECT_TRUE(settings.settingsValid);
+        EXPECT_TRUE(settings.valid());
         // Bytes that are not UTF-8 become the replacement character.
         EXPECT_EQ(settings.startArguments, L"\u0422\u0435\u0441\u0442 \u65e5 a\ufffdb");
     }
@@ -639,108 +648,6 @@ TEST(LoadSettingsStore, EmptyOrUnreadableFilesDoNotLoad) {
     EXPECT_FALSE(loadSettingsStore(path)) << "held without sharing";
     exclusive.reset();
     EXPECT_TRUE(loadSettingsStore(path));
-}
-
-TEST(FindSettingsSection, MissingSectionShowsTheInvalidBox) {
-    ScriptedHost host;
-    EXPECT_FALSE(
-        findSettingsSection(SettingsFile("; only a comment\r\n[other]\r\njar-file-name=x.jar\r\n"),
-                            host, MessageTexts()));
-    EXPECT_EQ(host.log, std::vector<std::wstring>{invalidBox()});
-    host.log.clear();
-    EXPECT_TRUE(findSettingsSection(SettingsFile("[TAVRIN]\r\n"), host, MessageTexts()));
-    EXPECT_TRUE(host.log.empty());
-}
-
-// The rewrite after a launch: the file on disk (its bytes are the
-// SettingsFile tests' matter).
-class SaveJavaLocation : public testing::Test {
-protected:
-    ScratchFolder scratch;
-    const std::wstring path = scratch / L"tavrin.ini";
-};
-
-TEST_F(SaveJavaLocation, AValueAlreadyThereLeavesTheFileUntouched) {
-    const std::string text = "[tavrin]\r\njava-location=java.exe\r\n";
-    writeFileBytes(path, text);
-    FILETIME written{};
-    FILETIME before{};
-    {
-        UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(handle);
-        const SYSTEMTIME longAgo{2001, 1, 1, 1, 12, 0, 0, 0}; // no write of today's makes it
-        ASSERT_TRUE(SystemTimeToFileTime(&longAgo, &written));
-        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &written));
-    }
-    // Read-only too: nothing to write, nothing refused.
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    UniqueFile handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(GetFileTime(handle.get(), nullptr, nullptr, &before));
-    EXPECT_EQ(before.dwHighDateTime, written.dwHighDateTime);
-    EXPECT_EQ(before.dwLowDateTime, written.dwLowDateTime);
-    EXPECT_EQ(readFileBytes(path), text);
-}
-
-TEST_F(SaveJavaLocation, KeepsTheFileAttributesAndLeavesNoTemporaryFile) {
-    writeFileBytes(path, "[tavrin]\r\n");
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
-    EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
-    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_TRUE(filesMatching(scratch / L"*.tmp").empty()) << "a temporary file was left behind";
-}
-
-TEST_F(SaveJavaLocation, AReadOnlyFileStaysAsItWas) {
-    const std::string text = "[tavrin]\r\njava-location=old\r\n";
-    writeFileBytes(path, text);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::notWritable);
-    EXPECT_EQ(readFileBytes(path), text);
-    EXPECT_FALSE(pathExists(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp"));
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(SaveJavaLocation, AFolderThatCannotTakeTheTemporaryFileIsNotWritable) {
-    const std::string text = "[tavrin]\r\njava-location=old\r\n";
-    writeFileBytes(path, text);
-    // A directory where the temporary file would go.
-    makeDirectories(path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp");
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::notWritable);
-    EXPECT_EQ(readFileBytes(path), text);
-}
-
-// The user's file, as it is when the value is written.
-TEST_F(SaveJavaLocation, TheUsersFileKeepsWhatWasWrittenMeanwhile) {
-    LauncherSettings settings;
-    settings.userSettingsFolder = scratch.path();
-    settings.javaLocationFromUser = true;
-    writeFileBytes(path, "[tavrin]\r\njava-location=old\r\njava-options=-Xmx4g\r\n");
-    EXPECT_EQ(saveJavaLocation(scratch / L"unused.ini", settings, L"new"), SaveResult::saved);
-    EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=new\r\njava-options=-Xmx4g\r\n");
-}
-
-TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {
-    writeFileBytes(path, "[tavrin]\r\n");
-    // Another launcher reading the file at this moment, for a short while.
-    UniqueFile reader(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(reader);
-    HANDLE raw = reader.release();
-    UniqueHandle timer(CreateThread(
-        nullptr, 0,
-        [](LPVOID a_file) -> DWORD {
-            Sleep(200);
-            CloseHandle(static_cast<HANDLE>(a_file));
-            return 0;
-        },
-        raw, 0, nullptr));
-    EXPECT_EQ(saveJavaLocation(path, LauncherSettings{}, L"java.exe"), SaveResult::saved);
-    WaitForSingleObject(timer.get(), INFINITE);
-    EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=java.exe\r\n");
 }
 
 } // namespace

@@ -47,15 +47,23 @@ ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     log.push_back(L"run " + a_request.commandLine);
     if (processAnswers.empty()) {
         ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_request.commandLine);
-        return ProcessResult{processStartFailed, "", ""};
+        ProcessResult failed;
+        failed.code = ProcessCode::notStarted;
+        return failed;
     }
     const ProcessAnswer answer = processAnswers.front();
     processAnswers.pop_front();
-    if (answer.result == processSucceeded && a_request.observer != nullptr) {
+    if (answer.result == ProcessCode::succeeded && a_request.observer != nullptr) {
         a_request.observer->started(answer.processId);
     }
-    return ProcessResult{answer.result, answer.outputText, answer.errorText, answer.exitCode,
-                         answer.processId};
+    ProcessResult result;
+    result.code = answer.result;
+    result.output = answer.outputText;
+    result.error = answer.errorText;
+    result.exitCode = answer.exitCode;
+    result.processId = answer.processId;
+    result.systemError = answer.result == ProcessCode::notStarted ? ERROR_FILE_NOT_FOUND : 0;
+    return result;
 }
 
 void ScriptedHost::handOverForeground(DWORD a_processId, bool a_launcherWaits) {

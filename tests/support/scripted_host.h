@@ -12,7 +12,7 @@
 class ScriptedHost final : public LauncherHost {
 public:
     struct ProcessAnswer {
-        int result = 0;
+        ProcessCode result = ProcessCode::succeeded;
         std::string outputText;
         std::string errorText;
         DWORD exitCode = 0;

@@ -148,10 +148,6 @@ std::wstring thisExecutablePath() {
     return std::wstring(buffer.data(), length);
 }
 
-std::wstring folderOf(const std::wstring& a_path) {
-    return a_path.substr(0, a_path.rfind(L'\\') + 1);
-}
-
 std::vector<wchar_t> environmentBlock(const std::map<std::wstring, std::wstring>& a_changes) {
     // Windows compares variable names without regard to case.
     std::map<std::wstring, std::pair<std::wstring, std::wstring>> variables;

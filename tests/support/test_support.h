@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/command_line.h"
+#include "platform/paths.h"
 #include "platform/unique_handle.h"
 #include "text_codec.h"
 
@@ -43,7 +44,6 @@ std::vector<std::wstring> filesMatching(const std::wstring& a_pattern);
 void copyFileOrFail(const std::wstring& a_from, const std::wstring& a_to);
 
 std::wstring thisExecutablePath();
-std::wstring folderOf(const std::wstring& a_path);
 
 struct ChildRun {
     DWORD exitCode = 0;

@@ -21,14 +21,16 @@ using UniqueModule = UniqueResource<ModuleTraits>;
 // code, or the process ends inside it with the code of System.exit.
 class JavaLauncherLibrary {
 public:
-    // Loads the jli.dll beside a_javaExecutable, with that folder searched
-    // for the library's own dependencies. Empty when it is loaded and has
-    // JLI_Launch; otherwise why not, for the log.
+    // Loads the jli.dll beside a_javaExecutable, with that folder and the
+    // system folders searched for the library's own dependencies, never the
+    // current directory (the application's) or PATH. Empty when it is
+    // loaded and has JLI_Launch; otherwise why not, for the log.
     std::wstring load(const std::wstring& a_javaExecutable);
 
     // JLI_Launch with a_arguments (the first the java.exe path), in the
-    // ANSI code page as java.exe takes them; a_programName names the
-    // launcher in the runtime's messages; Java's class-path wildcard on.
+    // ANSI code page as java.exe takes them (the caller checks that they
+    // have a place in it); a_programName names the launcher in the
+    // runtime's messages; Java's class-path wildcard on.
     int launch(const std::vector<std::wstring>& a_arguments, const std::wstring& a_programName,
                bool a_javaw);
 

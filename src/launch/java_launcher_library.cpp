@@ -1,15 +1,21 @@
-#include "launcher/java_launcher_library.h"
+#include "launch/java_launcher_library.h"
 
 #include "platform/paths.h"
 #include "platform/text.h"
 
 std::wstring JavaLauncherLibrary::load(const std::wstring& a_javaExecutable) {
-    const std::wstring library =
-        a_javaExecutable.substr(0, a_javaExecutable.rfind(L'\\') + 1) + L"jli.dll";
+    const std::wstring library = folderOf(a_javaExecutable) + L"jli.dll";
     if (!fileExists(library)) {
         return library + L" does not exist";
     }
-    m_library.reset(LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    m_library.reset(
+        LoadLibraryExW(library.c_str(), nullptr,
+                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
+    if (!m_library && GetLastError() == ERROR_INVALID_PARAMETER) {
+        // Windows 7 without KB2533623 knows no such search: the folder of
+        // the library first, as java.exe's own loading has it.
+        m_library.reset(LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    }
     if (!m_library) {
         return formatWideString(L"%s cannot be loaded (error %lu)", library.c_str(),
                                 GetLastError());
@@ -27,8 +33,6 @@ std::wstring JavaLauncherLibrary::load(const std::wstring& a_javaExecutable) {
 
 int JavaLauncherLibrary::launch(const std::vector<std::wstring>& a_arguments,
                                 const std::wstring& a_programName, bool a_javaw) {
-    // Characters the ANSI code page has no place for arrive as the system
-    // replaces them, as they do through java.exe.
     std::vector<std::string> texts(a_arguments.size());
     std::vector<char*> argv;
     for (std::size_t i = 0; i < a_arguments.size(); ++i) {
