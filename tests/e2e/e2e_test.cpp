@@ -596,6 +596,72 @@ TEST(EndToEnd, WaitForExitDecidesWhenTheLauncherEnds) {
     }
 }
 
+// A script reading the launcher's output through a pipe sees its end when
+// the launcher ends, not when the application does: the application gets
+// its three redirection files and no other handle of the launcher.
+TEST(EndToEnd, TheApplicationInheritsNoHandleButItsStreams) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith({{"wait-for-exit", "0"}}));
+    const std::wstring pidFile = typical.app.scratch() / L"java.pid";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"20000";
+    typical.app.environment[L"FAKE_JAVA_RUN_PID"] = pidFile;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    const UniqueHandle pipeRead(readEnd);
+    UniqueHandle pipeWrite(writeEnd);
+    typical.app.standardOutput = pipeWrite.get();
+    ChildProcess launcher = typical.app.start();
+    pipeWrite.reset();
+    const ULONGLONG started = GetTickCount64();
+    char chunk[256];
+    DWORD read = 0;
+    while (ReadFile(pipeRead.get(), chunk, sizeof chunk, &read, nullptr) && read > 0) {
+    }
+    const ULONGLONG seenEnd = GetTickCount64() - started;
+    EXPECT_EQ(waitForChild(launcher, 30000), 0u);
+    EXPECT_LT(seenEnd, 15000u) << "the pipe stayed open while the application ran";
+    for (int i = 0; i < 1000 && (!pathExists(pidFile) || readFileBytes(pidFile).empty()); ++i) {
+        Sleep(10);
+    }
+    // The application still runs: ended here, before its folder goes.
+    const UniqueHandle application(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(readFileBytes(pidFile))));
+    ASSERT_TRUE(application);
+    EXPECT_EQ(WaitForSingleObject(application.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    TerminateProcess(application.get(), 1);
+    WaitForSingleObject(application.get(), 10000);
+}
+
+// A second start while the first application still writes to its
+// redirection files leaves them alone: its own go to java.jar.run.2.*.
+TEST(EndToEnd, ASecondStartKeepsTheRunningApplicationsOutput) {
+    TypicalApplication typical;
+    typical.app.writeSettings(settingsWith({{"wait-for-exit", "0"}, {"pass-arguments", "1"}}));
+    const std::wstring marker = typical.app.scratch() / L"application-ended";
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"3000";
+    typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
+    typical.app.arguments = {L"first"};
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"0";
+    typical.app.environment.erase(L"FAKE_JAVA_RUN_MARKER");
+    typical.app.arguments = {L"second"};
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    for (int i = 0; i < 1000 && !pathExists(marker); ++i) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(pathExists(marker));
+    const std::string jar = utf8(typical.app.path(L"lib\\app.jar"));
+    EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.output.file")),
+              "fake java ran [-jar] [" + jar + "] [first]\r\n");
+    EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.2.output.file")),
+              "fake java ran [-jar] [" + jar + "] [second]\r\n");
+    EXPECT_TRUE(pathExists(typical.app.path(L"java.jar.run.2.error.file")));
+    EXPECT_TRUE(pathExists(typical.app.path(L"java.jar.run.2.input.file")));
+}
+
 TEST(EndToEnd, ASecondLauncherIsRefusedWhileTheFirstWaits) {
     TypicalApplication typical;
     const std::wstring mutexName = L"TavrinEndToEnd." + std::to_wstring(GetCurrentProcessId());
@@ -1205,6 +1271,20 @@ TEST(ClassPath, ALineTooLongGoesThroughAnArgumentFileFromJava9On) {
     DeleteFileW(file.c_str());
 }
 
+// An entry starting with two backslashes is a full path, as a UNC path
+// (\\server\share\lib) is: here Wine's \\?\unix form of the same folder.
+TEST(ClassPath, AnEntryStartingWithTwoBackslashesIsFull) {
+    TypicalApplication typical;
+    const std::wstring shared = L"\\\\?\\unix" + javaApplications().substr(2) + L"\\lib\\app.jar";
+    typical.app.writeSettings(
+        settingsWithoutJar({{"main-class", "com.example.Main"}, {"class-path", utf8(shared)}}));
+    EXPECT_EQ(typical.app.run().exitCode, 0);
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{L"java.exe", L"-cp", shared, L"com.example.Main"}));
+}
+
 // The machine's real JVM, through the bridge: a main class finds its
 // dependency in another JAR of lib\*, and a module runs from a module path.
 TEST(ClassPath, TheRealJavaRuntimeStartsAMainClassAndAModule) {
@@ -1329,6 +1409,34 @@ TEST(InProcess, TheConsoleLauncherGivesItsStreamsAndTakesItsExitCode) {
     EXPECT_EQ(run.exitCode, 4u);
     EXPECT_NE(run.output.find("arguments: exit=4\n"), std::string::npos) << run.output << run.error;
     EXPECT_NE(run.output.find("wine"), std::string::npos) << run.output;
+}
+
+// In process nothing limits the line: a class path longer than Windows
+// takes on a command line reaches the runtime's library as it is, and no
+// argument file is made (the library reads none).
+TEST(InProcess, AClassPathTooLongForACommandLineStarts) {
+    Application app;
+    prepareInProcess(app);
+    std::string classPath = "lib\\inprocess.jar";
+    const std::wstring deep = L"lib\\vendor\\com.example.platform\\distribution\\modules\\shared";
+    for (int i = 0; i < 500; ++i) {
+        const std::wstring folder = deep + L"\\classes-of-a-dependency-" + std::to_wstring(i);
+        makeDirectories(app.path(folder));
+        classPath += ";" + utf8(folder);
+    }
+    app.writeSettings(settingsWithoutJar({{"main-class", "InProcessApp"},
+                                          {"class-path", classPath},
+                                          {"min-java-version", "9"},
+                                          {"java-location", utf8(bridgeFolder())},
+                                          {"read-java-release", "1"},
+                                          {"in-process", "1"},
+                                          {"pass-arguments", "1"}}));
+    app.arguments = {L"exit=6"};
+    EXPECT_EQ(app.run().exitCode, 6);
+    const std::string output = readFileBytes(app.path(L"java.jar.run.output.file"));
+    EXPECT_NE(output.find("arguments: exit=6\n"), std::string::npos)
+        << output << readFileBytes(app.path(L"java.jar.run.error.file"));
+    EXPECT_NE(output.find("wine"), std::string::npos) << output;
 }
 
 // A runtime without jli.dll beside its java.exe: a process, as without the
