@@ -381,7 +381,7 @@ TEST(EndToEnd, InstalledRuntimesAreFoundBeforeTheUserIsAsked) {
         EXPECT_EQ(runs[before + 2].arguments.front(), registered.executable());
     }
     {
-        SCOPED_TRACE("switched off: the question of today");
+        SCOPED_TRACE("switched off: straight to the question");
         app.writeSettings(settingsWith({{"min-java-version", "11"}, {"find-installed-java", "0"}}));
         const RunResult result = app.run();
         EXPECT_EQ(result.exitCode, -5);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -659,9 +660,12 @@ TEST_F(RunLauncher, InProcessTheApplicationRunsInTheLaunchersProcess) {
          {L"load jli " + java + L" (streams java.jar.run)",
           L"run " + java + L" -Xmx1g -jar  \"" + jarPath + L"\"  \"a b\" ", L"foreground 0"}},
     };
+    const ScratchFolder logs;
+    SetEnvironmentVariableW(L"TAVRIN_LOG", (logs / L"tavrin.log").c_str());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ++casesRun;
+        DeleteFileW((logs / L"tavrin.log").c_str());
         writeSettings(settingsWith("in-process=1\r\njava-location=lib\\jre\\bin\r\n"
                                    "java-options=-Xmx1g\r\nstart-arguments=a b\r\n"
                                    "single-run-mutex=" +
@@ -689,7 +693,126 @@ TEST_F(RunLauncher, InProcessTheApplicationRunsInTheLaunchersProcess) {
                 << "not remembered before the application took over";
             EXPECT_EQ(recordedAtRun, GetCurrentProcessId());
         }
+        // The log knows no number for an exit code that is the application's.
+        const std::string log = readFileBytes(logs / L"tavrin.log");
+        EXPECT_NE(log.find(c.loaded.empty()
+                               ? "\r\nend: exit code: the application's: the application was "
+                                 "started in the launcher's process; the launcher ends with its "
+                                 "exit code\r\n"
+                               : "\r\nend: exit code 0: the application was started\r\n"),
+                  std::string::npos)
+            << log;
     }
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+}
+
+// A start that cannot happen ends with -6 and says why in the log; the
+// console launcher says it on standard error too. No argument file is
+// written for a line that would not fit with one either, or whose path the
+// ANSI code page cannot name.
+TEST_F(RunLauncher, AStartThatCannotHappenSaysWhy) {
+    const ScratchFolder logs;
+    const std::wstring logFile = logs / L"tavrin.log";
+    SetEnvironmentVariableW(L"TAVRIN_LOG", logFile.c_str());
+    makeDirectories(moduleRelativePath(L"lib\\classes"));
+    std::string longClassPath = "class-path=lib\\classes";
+    for (int i = 0; i < 1000; ++i) {
+        longClassPath += ";lib\\classes";
+    }
+    const std::string mainClass = "main-class=com.example.Main\r\n" + longClassPath + "\r\n";
+    std::string withoutJar = settingsWith("");
+    withoutJar.erase(withoutJar.find("jar-file-name"),
+                     std::strlen("jar-file-name=lib\\app.jar\r\n"));
+    const Answer java17{ProcessCode::succeeded, "", "openjdk version \"17.0.9\"\n"};
+    const ScratchFolder outsideAnsi;
+    const std::wstring temporary = outsideAnsi / L"\u0418\u0432\u0430\u043d\\";
+    makeDirectories(temporary);
+    const struct {
+        const char* name;
+        std::string settings;
+        std::vector<Answer> runs;
+        std::vector<std::wstring> arguments;
+        std::wstring temporaryFolder; // TMP, when set
+        LauncherKind kind;
+        std::wstring why;
+    } cases[] = {
+        {"java.exe does not start",
+         settingsWith(""),
+         {java16, {ProcessCode::notStarted, "", ""}},
+         {},
+         L"",
+         LauncherKind::windowed,
+         L"java.exe did not start (error 2: "},
+        {"the console launcher says so",
+         settingsWith(""),
+         {java16, {ProcessCode::notStarted, "", ""}},
+         {},
+         L"",
+         LauncherKind::console,
+         L"java.exe did not start (error 2: "},
+        {"passed arguments too long",
+         settingsWith("pass-arguments=1\r\n"),
+         {java16},
+         {std::wstring(33000, L'a')},
+         L"",
+         LauncherKind::windowed,
+         L"the launch line is too long for Windows (33"},
+        {"a long class path with long start arguments",
+         withoutJar + mainClass + "start-arguments=" + std::string(33000, 's') + "\r\n",
+         {java17},
+         {},
+         L"",
+         LauncherKind::windowed,
+         L", with an argument file too: the start and passed arguments"},
+        {"a temporary folder outside the code page",
+         withoutJar + mainClass,
+         {java17},
+         {},
+         temporary,
+         LauncherKind::windowed,
+         L", and its argument file cannot be named in the ANSI code page: " + temporary +
+             L"tavrin-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(logFile.c_str());
+        writeSettings(c.settings);
+        host = ScriptedHost();
+        host.processAnswers.assign(c.runs.begin(), c.runs.end());
+        if (!c.temporaryFolder.empty()) {
+            SetEnvironmentVariableW(L"TMP", c.temporaryFolder.c_str());
+        }
+        EXPECT_EQ(runLauncher(host, mutex, c.arguments, c.kind), -6);
+        SetEnvironmentVariableW(L"TMP", nullptr);
+        mutex.release();
+        EXPECT_TRUE(host.processAnswers.empty());
+        const std::string log = readFileBytes(logFile);
+        const std::string end = "\r\nend: exit code -6: the application could not be started: ";
+        EXPECT_NE(log.find(end), std::string::npos) << log.substr(log.size() - 400);
+        EXPECT_NE(log.find(utf8(c.why), log.find(end)), std::string::npos)
+            << log.substr(log.size() - 400);
+        EXPECT_EQ(log.find("argument file C:"), std::string::npos);
+        if (c.kind == LauncherKind::console) {
+            ASSERT_FALSE(host.log.empty());
+            EXPECT_EQ(host.log.back().rfind(
+                          L"box Error: The application could not be started: " + c.why, 0),
+                      0u)
+                << utf8(host.log.back());
+        } else {
+            EXPECT_TRUE(host.messages.empty());
+        }
+    }
+    EXPECT_TRUE(filesMatching(temporary + L"*").empty());
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+    removeTree(moduleRelativePath(L"lib\\classes"));
+}
+
+// The record of single-run-activate lives in the user's session: a shared
+// block in Global\ needs a privilege standard users lack.
+TEST(ProcessRecordName, InTheUsersSession) {
+    EXPECT_EQ(processRecordName(L"Example.SingleRun"), L"Example.SingleRun.tavrin-application");
+    EXPECT_EQ(processRecordName(L"Global\\Example"), L"Local\\Example.tavrin-application");
+    EXPECT_EQ(processRecordName(L"Local\\Example"), L"Local\\Example.tavrin-application");
 }
 
 class SingleInstance : public RunLauncher {

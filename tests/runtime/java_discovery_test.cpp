@@ -587,7 +587,7 @@ TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
          jdk21,
          L"",
          {jdk21}},
-        {"none suits: the messages of today, about the same runtime",
+        {"none suits: the messages about the first runtime",
          request(L"11", L"", false),
          {reportOnError("1.8"),
           {ProcessCode::timedOut, "", ""},
@@ -600,7 +600,7 @@ TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
          L"",
          L"",
          {jdk8, jdk17, jdk21}},
-        {"none suits: Retry goes on as today, without looking again",
+        {"none suits: Retry goes on to the java command and the folder, without looking again",
          request(L"11", L"C:\\old\\bin"),
          {reportOnError("1.8"), reportOnError("1.8"), reportOnError("10")},
          {L""},
@@ -621,7 +621,7 @@ TEST(FindJavaRuntime, InstalledRuntimesBeforeTheUserIsBothered) {
          L"C:\\old\\bin\\java.exe",
          L"",
          {jdk8}},
-        {"switched off: today's search",
+        {"switched off: the configured runtime and the user's choice only",
          withoutInstalledRuntimes(request(L"11", L"", false)),
          {notStarted},
          {},
@@ -910,6 +910,61 @@ TEST(JavaProgramWithOptions, QuotesOnlyUpToTheFirstJavaExe) {
     for (const auto& c : cases) {
         EXPECT_EQ(javaProgramWithOptions(c.location), c.command) << utf8(c.location);
     }
+}
+
+// A verdict travels with its runtime: after Ignore, the result carries the
+// version of the runtime the question was about, however many were checked
+// after it, and where that version came from.
+TEST(FindJavaRuntime, TheResultCarriesTheVersionOfTheRuntimeThatStarts) {
+    const ScratchFolder homes;
+    const std::wstring installed = homes / L"jdk17\\bin\\java.exe";
+    makeDirectories(homes / L"jdk17\\bin");
+    writeFileBytes(installed, "MZ");
+    writeFileBytes(homes / L"jdk17\\release", "JAVA_VERSION=\"17.0.9\"\n");
+    const struct {
+        const char* name;
+        bool readRelease;
+        std::vector<Answer> runs;
+    } cases[] = {
+        {"the installed one read from its release file", true, {reportOnError("1.8.0_392")}},
+        {"the installed one asked for its version",
+         false,
+         {reportOnError("1.8.0_392"), reportOnError("17.0.9")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JavaSearchRequest search = request(L"21", L"C:\\old\\bin");
+        search.readJavaRelease = c.readRelease;
+        ScriptedHost host;
+        host.processAnswers.assign(c.runs.begin(), c.runs.end());
+        host.boxAnswers = {IDIGNORE};
+        host.installedRuntimes = {installed};
+        const JavaSearchResult result = findJavaRuntime(search, host);
+        ASSERT_TRUE(result.javaFound);
+        EXPECT_EQ(result.javaExecutable, L"C:\\old\\bin\\java.exe");
+        EXPECT_EQ(result.version.major, 1);
+        EXPECT_EQ(result.version.minor, 8);
+        EXPECT_FALSE(result.fromReleaseFile);
+        EXPECT_TRUE(host.processAnswers.empty());
+    }
+}
+
+// A configured java.exe in quotes, followed by options, is one path: the
+// same runtime registered as installed is not checked again.
+TEST(FindJavaRuntime, AQuotedConfiguredRuntimeIsCheckedOnce) {
+    const std::wstring jdk = L"C:\\Program Files\\Java\\jdk17\\bin\\java.exe";
+    const std::wstring location = L"\"" + jdk + L"\" -Xmx1g";
+    EXPECT_EQ(configuredCandidate(location).executable, jdk);
+    SearchCase installed{"quoted, then installed",
+                         request(L"21", location, false),
+                         {reportOnError("17")},
+                         {},
+                         {},
+                         {run(location + L" -version "), m3(L"21")},
+                         false,
+                         L""};
+    installed.installed = {jdk};
+    expectSearch(installed);
 }
 
 } // namespace

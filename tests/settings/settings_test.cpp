@@ -650,4 +650,60 @@ TEST(LoadSettingsStore, EmptyOrUnreadableFilesDoNotLoad) {
     EXPECT_TRUE(loadSettingsStore(path));
 }
 
+// Every problem names its key and why, in the order found; what makes no
+// problem stays out.
+TEST_F(Settings, ProblemsNameTheKeyAndWhy) {
+    makeDirectories(moduleRelativePath(L"mods"));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_TWO", (jarPath + L";" + jarPath).c_str());
+    const std::string java17 = replaced(noJar, "=1.6", "=17");
+    const struct {
+        const char* name;
+        std::string section;
+        std::vector<std::wstring> whys;
+    } cases[] = {
+        {"a module and a slash",
+         java17 + "module=a/\r\n",
+         {L"module: not a module, or module/main class: a/"}},
+        {"a main class alone",
+         java17 + "module=/Main\r\n",
+         {L"module: not a module, or module/main class: /Main"}},
+        {"two slashes",
+         java17 + "module=a//b\r\n",
+         {L"module: not a module, or module/main class: a//b"}},
+        {"a module for Java 8",
+         replaced(noJar, "=1.6", "=1.8") + "module=a.b\r\n",
+         {L"module: needs min-java-version 9 or newer"}},
+        {"a currency symbol is a Java letter",
+         noJar + "main-class=probe.\xE2\x82\xACuro\r\nclass-path=lib\r\n",
+         {}},
+        {"a class path of separators only",
+         noJar + "main-class=a.Main\r\nclass-path= ; ;;\r\n",
+         {L"class-path: no entry, only separators"}},
+        {"a module path takes no wildcard",
+         java17 + "module=a.b\r\nmodule-path=mods\\*\r\n",
+         {L"module-path: folders and JARs, no wildcard: mods\\*"}},
+        {"a variable holding two entries",
+         noJar + "main-class=a.Main\r\nclass-path=%TAVRIN_TEST_TWO%\r\n",
+         {}},
+        {"a missing required switch and a bad maximum",
+         replaced(validKeys, "wait-for-exit=0\r\n", "") + "max-java-version=1.5\r\n",
+         {L"max-java-version: below min-java-version", L"wait-for-exit: missing, and required"}},
+        {"no way to start", noJar, {L"jar-file-name, main-class, module: none given"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(c.section));
+        std::vector<std::wstring> whys;
+        for (const SettingsProblem& problem : settings.problems) {
+            whys.push_back(problem.why);
+        }
+        EXPECT_EQ(whys, c.whys);
+    }
+    const LauncherSettings two =
+        read(section(noJar + "main-class=a.Main\r\nclass-path=%TAVRIN_TEST_TWO%\r\n"));
+    EXPECT_EQ(two.classPath, (std::vector<std::wstring>{jarPath, jarPath}));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_TWO", nullptr);
+    removeTree(moduleRelativePath(L"mods"));
+}
+
 } // namespace
