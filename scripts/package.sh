@@ -24,6 +24,7 @@ fail() {
 }
 
 . scripts/input_checks.sh
+. scripts/settings_reader.sh
 
 usage() {
   echo "usage: scripts/package.sh --app-dir DIR --name NAME --version A.B.C [--product TEXT]" >&2
@@ -107,13 +108,7 @@ version=$major.$minor.$build
 
 # --- Associations and links: they hand a document or link to the launcher,
 # which passes it on only with pass-arguments=1. ---
-pass_arguments=$(awk '
-  { sub(/\r$/, "") }
-  /^[ \t]*\[/ { line = $0; gsub(/[ \t\[\]]/, "", line); section = tolower(line); next }
-  section == "tavrin" && /^[ \t]*pass-arguments[ \t]*=/ {
-    value = $0; sub(/^[^=]*=[ \t]*/, "", value); sub(/[ \t]*$/, "", value); last = value
-  }
-  END { print last }' "$app_dir/tavrin.ini")
+pass_arguments=$(settings_value "$app_dir/tavrin.ini" pass-arguments)
 old_ifs=$IFS
 IFS=$newline
 for association in $associations; do
@@ -166,7 +161,7 @@ if [ -n "$timestamp_url" ]; then
     fail "--timestamp-url '$timestamp_url' is not a web address"
 fi
 
-if [ -n "$per_machine" ] && ! awk '{ sub(/\r$/, "") } /^[ \t]*user-settings[ \t]*=[ \t]*[^ \t]/ { found = 1 } END { exit !found }' "$app_dir/tavrin.ini"; then
+if [ -n "$per_machine" ] && [ -z "$(settings_value "$app_dir/tavrin.ini" user-settings)" ]; then
   echo "package.sh: warning: a per-machine install without user-settings in tavrin.ini: users cannot write tavrin.ini under Program Files, so nothing is remembered and users have no settings of their own" >&2
 fi
 

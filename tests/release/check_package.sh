@@ -21,7 +21,8 @@ fail() {
 
 tree=$work/tree
 mkdir -p "$tree/scripts" "$tree/dist"
-cp "$source_dir/scripts/package.sh" "$source_dir/scripts/input_checks.sh" "$tree/scripts/"
+cp "$source_dir/scripts/package.sh" "$source_dir/scripts/input_checks.sh" \
+  "$source_dir/scripts/settings_reader.sh" "$tree/scripts/"
 package() { "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/package.err"; }
 
 # The author's folder: the launcher, tavrin.ini, a JAR, and a bundled runtime
@@ -82,6 +83,40 @@ ok=" --name Example --version 1.0.0"
   refused "is not a readable file" --app-dir "$app" $ok --sign-pkcs12 "$work/none.p12" \
     --sign-password-file "$work/none.txt"
 }
+
+# tavrin.ini as the launcher reads it: each row a file (printf's escapes),
+# a key and the value the launcher takes.
+. "$tree/scripts/settings_reader.sh"
+while IFS='|' read -r text key expected; do
+  # shellcheck disable=SC2059
+  printf "$text" >"$work/reader.ini"
+  got=$(settings_value "$work/reader.ini" "$key")
+  [ "$got" = "$expected" ] || fail "settings_value of '$text' $key: '$got', not '$expected'"
+done <<'ROWS'
+\357\273\277[tavrin]\r\npass-arguments=1\r\n|pass-arguments|1
+[tavrin] ; a comment after the name\npass-arguments = 1 \n|pass-arguments|1
+[ TaVrIn ]\rpass-arguments=0\rpass-arguments=1\r|pass-arguments|1
+[other]\npass-arguments=1\n[tavrin]\n|pass-arguments|
+[tavrin]\n; pass-arguments=1\n  # pass-arguments=1\n  pass-arguments\t=\t0\t\n|pass-arguments|0
+[tavrin]\nPass-Arguments=1\n|pass-arguments|
+pass-arguments=1\n[tavrin]\n|pass-arguments|
+[tavrin]\n[not a section\npass-arguments=1\n|pass-arguments|1
+[tavrin]\n=1\npass-arguments=1\n[tavrin.messages]\npass-arguments=0\n|pass-arguments|1
+[tavrin]\nuser-settings=Example App\r\n|user-settings|Example App
+ROWS
+# package.sh takes such a file as the launcher does: an association with
+# pass-arguments=1 behind a signature and a commented section line.
+cp -R "$app" "$work/signature"
+printf '\357\273\277[tavrin] ; the application\r\njar-file-name=lib\\app.jar\r\n[other]\r\npass-arguments=0\r\n[TAVRIN]\r\npass-arguments = 1\r\n' \
+  >"$work/signature/tavrin.ini"
+package --app-dir "$work/signature" $ok --associate .plan=Plan ||
+  fail "a signature and a comment after [tavrin]: refused: $(cat "$work/package.err")"
+rm -f "$tree/dist/"*
+# ... and a key in another section as not there.
+cp -R "$app" "$work/other-section"
+printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\n[other]\r\npass-arguments=1\r\n' \
+  >"$work/other-section/tavrin.ini"
+refused "need pass-arguments=1" --app-dir "$work/other-section" $ok --associate .plan=Plan
 
 # A per-machine package whose tavrin.ini has no user-settings is built,
 # with a warning.
