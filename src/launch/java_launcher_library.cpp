@@ -8,9 +8,8 @@ std::wstring JavaLauncherLibrary::load(const std::wstring& a_javaExecutable) {
     if (!fileExists(library)) {
         return library + L" does not exist";
     }
-    m_library.reset(
-        LoadLibraryExW(library.c_str(), nullptr,
-                       LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
+    m_library.reset(LoadLibraryExW(
+        library.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!m_library && GetLastError() == ERROR_INVALID_PARAMETER) {
         // Windows 7 without KB2533623 knows no such search: the folder of
         // the library first, as java.exe's own loading has it.

@@ -142,11 +142,8 @@ std::wstring programOnSearchPath(const std::wstring& a_name) {
         folders.push_back(withTrailingBackslash(windows) + L"System");
         folders.push_back(windows);
     }
-    const std::wstring path = environmentVariable(L"PATH");
-    for (std::size_t start = 0; start <= path.size();) {
-        const std::size_t end = std::min(path.find(L';', start), path.size());
-        folders.push_back(path.substr(start, end - start));
-        start = end + 1;
+    for (std::wstring& folder : splitAt(environmentVariable(L"PATH"), L';')) {
+        folders.push_back(std::move(folder));
     }
     for (const std::wstring& folder : folders) {
         // Quotes around a PATH entry are the shell's, not the folder's.
