@@ -603,7 +603,8 @@ TEST(EndToEnd, TheApplicationInheritsNoHandleButItsStreams) {
     TypicalApplication typical;
     typical.app.writeSettings(settingsWith({{"wait-for-exit", "0"}}));
     const std::wstring pidFile = typical.app.scratch() / L"java.pid";
-    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"20000";
+    const std::wstring endSignal = typical.app.scratch() / L"end-the-application";
+    typical.app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
     typical.app.environment[L"FAKE_JAVA_RUN_PID"] = pidFile;
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readEnd = nullptr;
@@ -628,11 +629,11 @@ TEST(EndToEnd, TheApplicationInheritsNoHandleButItsStreams) {
     }
     // The application still runs: ended here, before its folder goes.
     const UniqueHandle application(
-        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(readFileBytes(pidFile))));
+        OpenProcess(SYNCHRONIZE, FALSE, std::stoul(readFileBytes(pidFile))));
     ASSERT_TRUE(application);
     EXPECT_EQ(WaitForSingleObject(application.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    TerminateProcess(application.get(), 1);
-    WaitForSingleObject(application.get(), 10000);
+    writeFileBytes(endSignal, "");
+    EXPECT_EQ(WaitForSingleObject(application.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 // A second start while the first application still writes to its
@@ -641,18 +642,21 @@ TEST(EndToEnd, ASecondStartKeepsTheRunningApplicationsOutput) {
     TypicalApplication typical;
     typical.app.writeSettings(settingsWith({{"wait-for-exit", "0"}, {"pass-arguments", "1"}}));
     const std::wstring marker = typical.app.scratch() / L"application-ended";
-    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"3000";
+    const std::wstring endSignal = typical.app.scratch() / L"end-the-application";
+    typical.app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
     typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
     typical.app.arguments = {L"first"};
     EXPECT_EQ(typical.app.run().exitCode, 0);
-    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"0";
-    typical.app.environment.erase(L"FAKE_JAVA_RUN_MARKER");
+    const std::wstring secondMarker = typical.app.scratch() / L"second-ended";
+    typical.app.environment.erase(L"FAKE_JAVA_RUN_UNTIL");
+    typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = secondMarker;
     typical.app.arguments = {L"second"};
     EXPECT_EQ(typical.app.run().exitCode, 0);
-    for (int i = 0; i < 1000 && !pathExists(marker); ++i) {
+    writeFileBytes(endSignal, "");
+    for (int i = 0; i < 1000 && !(pathExists(marker) && pathExists(secondMarker)); ++i) {
         Sleep(10);
     }
-    ASSERT_TRUE(pathExists(marker));
+    ASSERT_TRUE(pathExists(marker) && pathExists(secondMarker));
     const std::string jar = utf8(typical.app.path(L"lib\\app.jar"));
     EXPECT_EQ(readFileBytes(typical.app.path(L"java.jar.run.output.file")),
               "fake java ran [-jar] [" + jar + "] [first]\r\n");
@@ -667,7 +671,8 @@ TEST(EndToEnd, ASecondLauncherIsRefusedWhileTheFirstWaits) {
     const std::wstring mutexName = L"TavrinEndToEnd." + std::to_wstring(GetCurrentProcessId());
     typical.app.writeSettings(settingsWith({{"single-run-mutex", utf8(mutexName)}}));
     const std::wstring marker = typical.app.scratch() / L"application-ended";
-    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"4000";
+    const std::wstring endSignal = typical.app.scratch() / L"end-the-application";
+    typical.app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
     typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
     ChildProcess first = typical.app.start();
     // Until the application has started, and so the first launcher waits.
@@ -679,8 +684,9 @@ TEST(EndToEnd, ASecondLauncherIsRefusedWhileTheFirstWaits) {
     const RunResult second = typical.app.run();
     EXPECT_EQ(second.exitCode, 0);
     expectDialogs(second.dialogs, {waitBox()});
-    EXPECT_FALSE(pathExists(marker)) << "the second launcher took longer than the application";
+    EXPECT_FALSE(pathExists(marker));
 
+    writeFileBytes(endSignal, "");
     const RunResult firstResult = typical.app.drive(first, {});
     EXPECT_EQ(firstResult.exitCode, 0);
     EXPECT_TRUE(pathExists(marker));
@@ -1098,7 +1104,8 @@ TEST(ConsoleLauncher, ALineAddedWhileTheApplicationRunsStays) {
     typical.app.useConsoleLauncher();
     typical.app.writeSettings(settingsWith());
     const std::wstring applicationPid = typical.app.scratch() / L"application.pid";
-    typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"3000";
+    const std::wstring endSignal = typical.app.scratch() / L"end-the-application";
+    typical.app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
     typical.app.environment[L"FAKE_JAVA_RUN_PID"] = applicationPid;
     const ScratchFolder streams(L"tavrin-streams");
     writeFileBytes(streams / L"in.txt", "");
@@ -1108,6 +1115,7 @@ TEST(ConsoleLauncher, ALineAddedWhileTheApplicationRunsStays) {
     ASSERT_NE(processIdIn(applicationPid), 0u);
     const std::string edited = typical.app.settings() + "start-arguments=added meanwhile\r\n";
     typical.app.writeSettings(edited);
+    writeFileBytes(endSignal, "");
     EXPECT_EQ(typical.app.drive(launcher, {}).exitCode, 0);
     EXPECT_EQ(typical.app.settings(), edited + "java-location=java.exe\r\n");
 }
@@ -1386,7 +1394,8 @@ TEST(InProcess, ASecondStartWhileItRunsIsRefused) {
     const std::string mutexName = "TavrinInProcess." + std::to_string(GetCurrentProcessId());
     Application app;
     prepareInProcess(app, {{"single-run-mutex", mutexName}});
-    app.arguments = {L"sleep=4000"};
+    const std::wstring endSignal = app.scratch() / L"end-the-application";
+    app.arguments = {L"until", endSignal};
     ChildProcess first = app.start();
     const std::wstring output = app.path(L"java.jar.run.output.file");
     for (int i = 0; i < 1000 && (!pathExists(output) || readFileBytes(output).empty()); ++i) {
@@ -1397,6 +1406,7 @@ TEST(InProcess, ASecondStartWhileItRunsIsRefused) {
     EXPECT_EQ(second.exitCode, 0);
     expectDialogs(second.dialogs, {waitBox()});
     // The JVM's own threads are not Wine's: the application ends by itself.
+    writeFileBytes(endSignal, "");
     EXPECT_EQ(app.drive(first, {}).exitCode, 0);
 }
 

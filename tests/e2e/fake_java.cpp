@@ -9,6 +9,8 @@
 //   FAKE_JAVA_STREAM      "out" or "err" (default): where the report goes
 //   FAKE_JAVA_DELAY_MS    how long "-version" takes before it reports
 //   FAKE_JAVA_RUN_MS      how long a "-jar" run takes
+//   FAKE_JAVA_RUN_UNTIL   a file: a "-jar" run goes on until it exists (at
+//                         most 60 s), instead of FAKE_JAVA_RUN_MS
 //   FAKE_JAVA_RUN_MARKER  a file a "-jar" run creates when it ends
 //   FAKE_JAVA_RUN_OUTPUT  what a "-jar" run writes to standard output after
 //                         its "fake java ran [ARGUMENTS]" line
@@ -64,11 +66,11 @@ std::string readFile(const std::wstring& a_path) {
 // The environment's FAKE_JAVA_ variables, then the file beside the program.
 std::map<std::string, std::string> configuration() {
     std::map<std::string, std::string> settings;
-    for (const char* name :
-         {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS", "FAKE_JAVA_RUN_MS",
-          "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT", "FAKE_JAVA_RUN_ERROR",
-          "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID", "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT",
-          "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT"}) {
+    for (const char* name : {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS",
+                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT",
+                             "FAKE_JAVA_RUN_ERROR", "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID",
+                             "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT", "FAKE_JAVA_RUN_WINDOW",
+                             "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT", "FAKE_JAVA_RUN_UNTIL"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -248,7 +250,13 @@ int wmain(int argc, wchar_t** argv) {
         startDetached(rawSetting(settings, "FAKE_JAVA_RUN_START"),
                       rawSetting(settings, "FAKE_JAVA_RUN_INHERIT") == "1");
         const std::string windowFile = rawSetting(settings, "FAKE_JAVA_RUN_WINDOW");
-        if (windowFile.empty()) {
+        const std::wstring until = wide(rawSetting(settings, "FAKE_JAVA_RUN_UNTIL"));
+        if (!until.empty()) {
+            for (int i = 0;
+                 i < 6000 && GetFileAttributesW(until.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+                Sleep(10);
+            }
+        } else if (windowFile.empty()) {
             Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
         } else {
             showWindow(wide(windowFile), milliseconds(settings, "FAKE_JAVA_RUN_MS"));

@@ -13,6 +13,7 @@
 //   pid:FILE                write the process id into FILE
 //   touch:FILE              create FILE (shows that the child ran)
 //   sleep:MS                sleep
+//   until:FILE              wait until FILE exists (60 s at most)
 //   exit:N                  end with exit code N
 #include "text_codec.h"
 
@@ -98,6 +99,12 @@ int wmain(int argc, wchar_t** argv) {
             writeFile(rest, "");
         } else if (startsWith(action, L"sleep:", rest)) {
             Sleep(std::wcstoul(rest.c_str(), nullptr, 10));
+        } else if (startsWith(action, L"until:", rest)) {
+            for (int wait = 0;
+                 wait < 6000 && GetFileAttributesW(rest.c_str()) == INVALID_FILE_ATTRIBUTES;
+                 ++wait) {
+                Sleep(10);
+            }
         } else if (startsWith(action, L"exit:", rest)) {
             return static_cast<int>(std::wcstol(rest.c_str(), nullptr, 10));
         } else {

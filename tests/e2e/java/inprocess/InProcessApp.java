@@ -1,4 +1,7 @@
-/** Tells which program runs it, and its arguments; sleep=MS waits, exit=N ends with N. */
+/**
+ * Tells which program runs it, and its arguments; sleep=MS waits, "until" FILE waits until the
+ * file exists (60 s at most), exit=N ends with N.
+ */
 public class InProcessApp {
     public static void main(String[] args) throws Exception {
         System.out.println("command: " + ProcessHandle.current().info().command().orElse("?"));
@@ -7,6 +10,14 @@ public class InProcessApp {
         for (String argument : args) {
             if (argument.startsWith("sleep=")) {
                 Thread.sleep(Long.parseLong(argument.substring(6)));
+            }
+        }
+        for (int i = 0; i + 1 < args.length; ++i) {
+            if (args[i].equals("until")) {
+                java.io.File signal = new java.io.File(args[i + 1]);
+                for (int waited = 0; waited < 60000 && !signal.exists(); waited += 10) {
+                    Thread.sleep(10);
+                }
             }
         }
         for (String argument : args) {
