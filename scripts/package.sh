@@ -290,9 +290,11 @@ with open(os.path.join(work, "package.wxs"), "w", encoding="utf-8") as wxs:
 # The files the launcher leaves beside itself, removed on uninstall (wixl
 # has no RemoveFile element; the table goes in afterwards). Named one by one:
 # Windows Installer under Wine expands no wildcards.
-names = ["java.jar.run.output.file", "java.jar.run.error.file", "java.jar.run.input.file",
-         "java.version.check.output.file", "java.version.check.error.file",
-         "java.version.check.input.file"]
+# A start while an earlier application still runs writes java.jar.run.2.*
+# up to java.jar.run.16.*.
+runs = ["java.jar.run"] + ["java.jar.run.%d" % number for number in range(2, 17)]
+names = [base + suffix for base in runs + ["java.version.check"]
+         for suffix in (".output.file", ".error.file", ".input.file")]
 with open(os.path.join(work, "RemoveFile.idt"), "w", encoding="utf-8", newline="\r\n") as idt:
     idt.write("FileKey\tComponent_\tFileName\tDirProperty\tInstallMode\n")
     idt.write("s72\ts72\tL255\ts72\ti2\n")
