@@ -4,6 +4,7 @@
 set -eu
 
 # cmake, ninja-build            the build
+# ccache                        the brand test's builds share their compilations
 # g++-mingw-w64-x86-64-posix    the cross compiler (posix threads: GoogleTest needs them)
 # binutils-mingw-w64-x86-64     objdump and windres for Windows executables
 # g++, zlib1g-dev, binutils     host tools: the icon generator, strings
@@ -15,7 +16,7 @@ set -eu
 # openjdk-17-jdk-headless       a real Java runtime and javac for the demo
 # wixl, msitools, python3       Windows installers (scripts/package.sh)
 packages="
-  cmake ninja-build
+  cmake ninja-build ccache
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   g++ zlib1g-dev binutils
   googletest
