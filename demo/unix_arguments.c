@@ -42,8 +42,20 @@ static char* unix_path(const WCHAR* arg) {
         return utf8(arg, -1);
     }
     /* Wine answers C:\... with .../dosdevices/c:/..., and the JVM would
-     * split such a class path at its colon. */
+     * split such a class path at its colon; a file yet to be made is
+     * resolved by its folder. */
     char* resolved = realpath(name, NULL);
+    char* slash = strrchr(name, '/');
+    if (resolved == NULL && slash != NULL && slash != name) {
+        *slash = 0;
+        char* folder = realpath(name, NULL);
+        *slash = '/';
+        if (folder != NULL) {
+            resolved = malloc(strlen(folder) + strlen(slash) + 1);
+            strcpy(resolved, folder);
+            strcat(resolved, slash);
+        }
+    }
     if (resolved != NULL) {
         name = resolved;
     }
@@ -56,7 +68,29 @@ static char* unix_path(const WCHAR* arg) {
     return name;
 }
 
+/* -XX:Name=PATH, as the launcher passes its class-data archive. */
+static const WCHAR* option_path(const WCHAR* arg) {
+    if (arg[0] != '-' || arg[1] != 'X' || arg[2] != 'X' || arg[3] != ':') {
+        return NULL;
+    }
+    for (const WCHAR* at = arg + 4; *at != 0; ++at) {
+        if (*at == '=') {
+            return is_windows_path(at + 1) ? at + 1 : NULL;
+        }
+    }
+    return NULL;
+}
+
 char* unix_argument(const WCHAR* arg) {
+    const WCHAR* path = option_path(arg);
+    if (path != NULL) {
+        char* name = utf8(arg, (int)(path - arg));
+        char* converted = unix_path(path);
+        char* whole = malloc(strlen(name) + strlen(converted) + 1);
+        strcpy(whole, name);
+        strcat(whole, converted);
+        return whole;
+    }
     if (!is_windows_path(arg)) {
         return utf8(arg, -1);
     }

@@ -5,8 +5,12 @@
 
 LaunchLine::LaunchLine(const std::wstring& a_javaCommand, const LauncherSettings& a_settings,
                        const std::vector<std::wstring>& a_applicationArguments,
-                       const std::wstring& a_argumentFile)
+                       const std::wstring& a_argumentFile,
+                       const std::vector<std::wstring>& a_ownOptions)
     : m_line(a_javaCommand), m_arguments(argumentsAfterProgram(a_javaCommand.c_str())) {
+    for (const std::wstring& option : a_ownOptions) {
+        add(L" " + quotedArgument(option), option);
+    }
     if (!a_settings.javaOptions.empty()) {
         addWritten(L" " + a_settings.javaOptions);
     }

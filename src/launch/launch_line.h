@@ -9,7 +9,8 @@ struct LauncherSettings;
 // receives: joined into the command line for CreateProcessW, handed as it is
 // to the runtime's own launcher in process.
 //
-// The line: the Java command, the java-options as written, then how the
+// The line: the Java command, the launcher's own options (each quoted), the
+// java-options as written, then how the
 // application starts (-jar and the JAR's full path in quotes; -cp, the class
 // path and the main class; or --module-path and the module path when there
 // is one, then --module and the module) and, when set, the start arguments
@@ -17,9 +18,12 @@ struct LauncherSettings;
 // and that file stand in for -cp or --module-path and its value.
 class LaunchLine {
 public:
+    // a_ownOptions: the launcher's own JVM options, before java-options (so
+    // that the author's win), each as one argument.
     LaunchLine(const std::wstring& a_javaCommand, const LauncherSettings& a_settings,
                const std::vector<std::wstring>& a_applicationArguments,
-               const std::wstring& a_argumentFile = L"");
+               const std::wstring& a_argumentFile = L"",
+               const std::vector<std::wstring>& a_ownOptions = {});
 
     // The command line, each piece as the README documents it.
     const std::wstring& commandLine() const { return m_line; }

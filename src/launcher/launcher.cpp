@@ -3,6 +3,7 @@
 #include "host/launcher_host.h"
 #include "host/redirected_run.h"
 #include "launch/argument_file.h"
+#include "launch/class_data.h"
 #include "launch/in_process.h"
 #include "launch/launch_line.h"
 #include "launcher/exit_codes.h"
@@ -149,6 +150,7 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
     lines.push_back(L"  find-installed-java: " + flag(a_settings.findInstalledJava));
     lines.push_back(L"  read-java-release: " + flag(a_settings.readJavaRelease));
     lines.push_back(L"  in-process: " + flag(a_settings.inProcess));
+    lines.push_back(L"  class-data-sharing: " + flag(a_settings.classDataSharing));
     lines.push_back(L"  user-settings: " + text(a_settings.userSettingsFolder));
     lines.push_back(L"  java-download-url: " + text(a_settings.javaDownloadUrl));
     lines.push_back(L"  log-file: " + text(a_logFile));
@@ -235,22 +237,25 @@ private:
 class ApplicationStarted final : public StartObserver {
 public:
     ApplicationStarted(LauncherHost& a_host, LauncherKind a_kind, bool a_wait,
-                       ProcessRecord& a_record)
-        : m_host(a_host), m_kind(a_kind), m_wait(a_wait), m_record(a_record) {}
+                       ProcessRecord& a_record, ClassDataArchive& a_archive)
+        : m_host(a_host), m_kind(a_kind), m_wait(a_wait), m_record(a_record), m_archive(a_archive) {
+    }
 
     void started(DWORD a_processId) override {
         if (m_kind == LauncherKind::windowed) {
             m_host.handOverForeground(a_processId, m_wait);
         }
-        if (!m_record.created()) {
-            return; // no single-run-activate: nobody looks for the application
+        if (!m_record.created() && !m_archive.makes()) {
+            return; // nobody looks for the application, nothing to hand it
         }
-        // The record lasts as long as the application runs; without a
-        // handle to it, there is nothing to find: no matter.
+        // The record and the archive's marker last as long as the
+        // application runs; without a handle to it, there is nothing to
+        // find, and a later start may make the archive too: no matter.
         const UniqueHandle process(OpenProcess(
             PROCESS_DUP_HANDLE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, a_processId));
         if (process) {
             m_record.set(process.get());
+            m_archive.started(process.get());
         }
     }
 
@@ -259,11 +264,13 @@ private:
     LauncherKind m_kind;
     bool m_wait;
     ProcessRecord& m_record;
+    ClassDataArchive& m_archive;
 };
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
-                                bool a_wait, LauncherKind a_kind, ProcessRecord& a_record) {
-    ApplicationStarted started(a_host, a_kind, a_wait, a_record);
+                                bool a_wait, LauncherKind a_kind, ProcessRecord& a_record,
+                                ClassDataArchive& a_archive) {
+    ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive);
     if (a_kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
         ProcessRequest request;
@@ -330,8 +337,9 @@ FittingLaunch noLaunch(const std::wstring& a_why) {
 // file is written only when the line then fits, and only where the ANSI code
 // page can name it (java.exe takes its path in that code page).
 FittingLaunch fittingLaunch(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
-                            const std::vector<std::wstring>& a_arguments, StartLog& a_log) {
-    LaunchLine line(a_java.javaCommand, a_settings, a_arguments);
+                            const std::vector<std::wstring>& a_arguments,
+                            const std::vector<std::wstring>& a_ownOptions, StartLog& a_log) {
+    LaunchLine line(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
     const std::size_t length = line.commandLine().size();
     if (length <= longestCommandLine) {
         return FittingLaunch{std::move(line), L""};
@@ -355,7 +363,7 @@ FittingLaunch fittingLaunch(const JavaSearchResult& a_java, const LauncherSettin
                         L"page: " +
                         (bytes ? file : pathOptionValue(a_settings)));
     }
-    LaunchLine withFile(a_java.javaCommand, a_settings, a_arguments, file);
+    LaunchLine withFile(a_java.javaCommand, a_settings, a_arguments, file, a_ownOptions);
     if (withFile.commandLine().size() > longestCommandLine) {
         return noLaunch(tooLong + L", with an argument file too: the start and passed arguments");
     }
@@ -409,10 +417,11 @@ int runInLaunchersProcess(LauncherHost& a_host, const std::vector<std::wstring>&
 std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
                                   const LauncherSettings& a_settings,
                                   const std::vector<std::wstring>& a_arguments,
+                                  const std::vector<std::wstring>& a_ownOptions,
                                   const std::wstring& a_settingsPath, ProcessRecord& a_record,
                                   LauncherKind a_kind, StartLog& a_log) {
     const std::wstring executable = runtimeExecutable(a_java);
-    const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments);
+    const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
     const std::vector<std::wstring> arguments = inProcessArguments(executable, launch);
     a_log.line(L"launch: " + launch.commandLine());
     // java.exe, which takes its command line as UTF-16, is the runtime's own
@@ -541,19 +550,26 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (!java.javaFound) {
             return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
+        // In process, the archive's marker stays with this process, the JVM.
+        ClassDataArchive archive;
+        if (settings.classDataSharing) {
+            archive.prepareFor(java, settings, log);
+        }
         if (settings.inProcess) {
-            if (const std::optional<int> exitCode = startInProcess(
-                    host, java, settings, arguments, settingsPath, record, a_kind, log)) {
+            if (const std::optional<int> exitCode =
+                    startInProcess(host, java, settings, arguments, archive.options(), settingsPath,
+                                   record, a_kind, log)) {
                 return *exitCode;
             }
         }
-        const FittingLaunch launch = fittingLaunch(java, settings, arguments, log);
+        const FittingLaunch launch =
+            fittingLaunch(java, settings, arguments, archive.options(), log);
         if (!launch.line) {
             return endLaunchFailed(host, texts, a_kind, launch.whyNot, log);
         }
         log.line(L"launch: " + launch.line->commandLine());
-        const ProcessResult launched = launchApplication(host, launch.line->commandLine(),
-                                                         settings.waitForExit, a_kind, record);
+        const ProcessResult launched = launchApplication(
+            host, launch.line->commandLine(), settings.waitForExit, a_kind, record, archive);
         // A runtime known only by its release file may not start at all.
         if (launched.code == ProcessCode::notStarted && java.fromReleaseFile) {
             log.line(L"  the runtime did not start: the search goes on");
@@ -561,6 +577,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         }
         if (launched.code != ProcessCode::succeeded) {
             return endLaunchFailed(host, texts, a_kind, whyNotStarted(launched), log);
+        }
+        if (settings.waitForExit || a_kind == LauncherKind::console) {
+            archive.finish(log); // the application has ended
         }
         const int saved = exitCodeOf(
             saveJavaLocation(settingsPath, settings, java.javaExecutable, java.applicationsOwn));

@@ -131,3 +131,49 @@ ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string&
     }
     return result;
 }
+
+namespace {
+
+unsigned long long wide64(DWORD a_high, DWORD a_low) {
+    return (static_cast<unsigned long long>(a_high) << 32) | a_low;
+}
+
+struct FindTraits {
+    using Type = HANDLE;
+    static HANDLE empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE a_find) noexcept { FindClose(a_find); }
+};
+using UniqueFind = UniqueResource<FindTraits>;
+
+} // namespace
+
+std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring& a_pattern) {
+    std::vector<ListedFile> files;
+    WIN32_FIND_DATAW found;
+    const UniqueFind find(FindFirstFileW((a_folder + a_pattern).c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &found)) {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            files.push_back(ListedFile{
+                found.cFileName, wide64(found.nFileSizeHigh, found.nFileSizeLow),
+                wide64(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime)});
+        }
+    }
+    return files;
+}
+
+bool fileFacts(const std::wstring& a_path, ListedFile& a_facts) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(a_path.c_str(), GetFileExInfoStandard, &data)) {
+        return false;
+    }
+    a_facts.size = wide64(data.nFileSizeHigh, data.nFileSizeLow);
+    a_facts.writeTime =
+        wide64(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+bool deleteFile(const std::wstring& a_path) {
+    // Ignored when it fails: the delete then fails too.
+    SetFileAttributesW(a_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(a_path.c_str()) != FALSE;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Whole-file reading and replacing for files that other processes may read
 // or replace at the same instant (several launchers sharing one folder).
@@ -24,3 +25,20 @@ enum class ReplaceResult {
 // Windows refuses it, also where the system would allow the rename (Wine run
 // as root). On failure the file is unchanged and no temporary file is left.
 ReplaceResult replaceFileContents(const std::wstring& a_path, const std::string& a_bytes);
+
+// A file as a folder listing gives it.
+struct ListedFile {
+    std::wstring name; // without its folder
+    unsigned long long size = 0;
+    unsigned long long writeTime = 0; // FILETIME's 100-nanosecond units
+};
+
+// The files (not folders) of a_folder (with its trailing backslash) whose
+// names match a_pattern ("*.jar"), in the file system's order.
+std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring& a_pattern);
+
+// A file's size and last-write time; false when it has none to give.
+bool fileFacts(const std::wstring& a_path, ListedFile& a_facts);
+
+// Deletes a_path, read-only or not; false when it stays.
+bool deleteFile(const std::wstring& a_path);

@@ -62,3 +62,10 @@ std::wstring javaProgramWithOptions(const std::wstring& a_location) {
     const std::size_t programEnd = executable + executableNameLength;
     return quotedProgram(a_location.substr(0, programEnd)) + a_location.substr(programEnd);
 }
+
+std::wstring releaseFileOf(const std::wstring& a_executable) {
+    const std::wstring folder = folderOf(a_executable);
+    const std::wstring home =
+        folder.empty() ? folder : folderOf(folder.substr(0, folder.size() - 1));
+    return home.empty() ? home : home + L"release";
+}

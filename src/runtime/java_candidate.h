@@ -39,3 +39,8 @@ JavaCandidate configuredCandidate(const std::wstring& a_javaLocation);
 // first "java.exe" is quoted as a program (unless it holds a double quote
 // already), the rest follows as written.
 std::wstring javaProgramWithOptions(const std::wstring& a_location);
+
+// The release file of the runtime whose java.exe is a_executable: in its
+// home, the folder above the one holding java.exe; empty when the path has
+// no such folder.
+std::wstring releaseFileOf(const std::wstring& a_executable);

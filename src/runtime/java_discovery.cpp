@@ -322,16 +322,11 @@ private:
         if (executable.empty() || !fileExists(executable)) {
             return false;
         }
-        const std::wstring folder = folderOf(executable);
-        const std::wstring home = folderOf(folder.substr(0, folder.size() - 1));
-        if (home.empty()) {
-            return false;
-        }
+        a_releaseFile = releaseFileOf(executable);
         std::string release;
         std::wstring versionText;
-        a_releaseFile = home + L"release";
-        return readWholeFile(a_releaseFile, release) && releaseVersionText(release, versionText) &&
-               readJavaVersion(versionText, a_version);
+        return !a_releaseFile.empty() && readWholeFile(a_releaseFile, release) &&
+               releaseVersionText(release, versionText) && readJavaVersion(versionText, a_version);
     }
 
     // From the minimum up to the maximum, and above the minimum only when

@@ -33,6 +33,7 @@ constexpr const char* singleRunActivate = "single-run-activate";
 constexpr const char* javaDownloadUrl = "java-download-url";
 constexpr const char* logFile = "log-file";
 constexpr const char* inProcess = "in-process";
+constexpr const char* classDataSharing = "class-data-sharing";
 constexpr const char* mainClass = "main-class";
 constexpr const char* classPath = "class-path";
 constexpr const char* module = "module";
@@ -400,6 +401,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings) {
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     readSwitch(a_settings, keys::inProcess, read.inProcess);
+    readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
     return read;
 }

@@ -43,6 +43,7 @@ struct LauncherSettings {
     bool findInstalledJava = true;
     bool readJavaRelease = false;
     bool inProcess = false;       // the JVM in the launcher's own process
+    bool classDataSharing = false; // a class-data archive kept for the application
     std::wstring javaDownloadUrl; // one http:// or https:// address
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.

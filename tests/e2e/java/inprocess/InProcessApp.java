@@ -1,11 +1,13 @@
 /**
- * Tells which program runs it, and its arguments; sleep=MS waits, "until" FILE waits until the
+ * Tells which program runs it, its arguments and the JVM's input arguments; sleep=MS waits, "until" FILE waits until the
  * file exists (60 s at most), exit=N ends with N.
  */
 public class InProcessApp {
     public static void main(String[] args) throws Exception {
         System.out.println("command: " + ProcessHandle.current().info().command().orElse("?"));
         System.out.println("arguments: " + String.join("|", args));
+        System.out.println("input: " + String.join("|",
+                java.lang.management.ManagementFactory.getRuntimeMXBean().getInputArguments()));
         System.out.flush();
         for (String argument : args) {
             if (argument.startsWith("sleep=")) {

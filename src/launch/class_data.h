@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/unique_handle.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct JavaSearchResult;
+struct LauncherSettings;
+class StartLog;
+
+// The application's class-data archive (class-data-sharing=1): HotSpot maps
+// the application's classes from it instead of loading and verifying them
+// (Java 13 and newer). There is one archive for everything the JVM checks,
+// named by its digest: "<digest>-<size>.jsa". The JVM of a start makes it
+// at its end (-XX:ArchiveClassesAtExit) into a file of that start's own,
+// "<digest>.<process id>.jsa.tmp", while a marker "<digest>.<process
+// id>.making" that the JVM holds (deleted when its last handle closes) says
+// it is being made; once the JVM has ended and the file is whole (its header
+// is written last), it is put in place under its name, and archives that no
+// longer match are deleted.
+
+// Where the archives live: %LOCALAPPDATA%\<user-settings>\class-data\ when
+// a_userSettingsFolder names that folder, else %LOCALAPPDATA%\<a_launcherName
+// without .exe>\class-data\; empty without %LOCALAPPDATA%.
+std::wstring classDataFolder(const std::wstring& a_localAppData,
+                             const std::wstring& a_userSettingsFolder,
+                             const std::wstring& a_launcherName);
+
+// Why a runtime gets no archive option; empty when it may. a_featureVersion
+// is its Java feature version (below 0: not known), a_release its release
+// file's bytes (empty when it has none).
+std::wstring whyNoClassData(int a_featureVersion, const std::string& a_release);
+
+// Everything the JVM checks, as a text whose digest names the archive: the
+// runtime (its java.exe, its size and time, and its release file or
+// version), the way to start, each JAR and path entry as the JVM sees it
+// (full path, size, last-write time; for a wildcard, the .jar files of its
+// folder), and java-options.
+std::wstring classDataInputs(const std::wstring& a_javaExecutable, const std::string& a_release,
+                             const std::wstring& a_version, const LauncherSettings& a_settings);
+
+// Whether a_path is an archive the JVM finished: a_size bytes long (the size
+// in its name) and a dynamic archive's header.
+bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size);
+
+class ClassDataArchive {
+public:
+    // Decides for this start: the whole archive of a_inputs' digest in
+    // a_folder is used; without one, and when no other start is making it,
+    // this start's JVM makes it. Archives that ended JVMs made are put in
+    // place first. No option when the folder cannot be made.
+    void prepare(const std::wstring& a_folder, const std::wstring& a_inputs, StartLog& a_log);
+
+    // The same for the start of a_settings with a_java: its folder, its
+    // inputs; no option, and the log says why, for a runtime that makes no
+    // archive or a user without %LOCALAPPDATA%.
+    void prepareFor(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
+                    StartLog& a_log);
+
+    // Whether this start's JVM makes the archive.
+    bool makes() const { return static_cast<bool>(m_marker); }
+
+    // The JVM's options, placed before java-options.
+    const std::vector<std::wstring>& options() const { return m_options; }
+
+    // The application runs in a_process, which keeps the marker for as long
+    // as it runs.
+    void started(HANDLE a_process);
+
+    // The application has ended (the launcher waited for it): its archive is
+    // put in place.
+    void finish(StartLog& a_log);
+
+private:
+    bool settle(StartLog& a_log);
+    std::wstring wholeArchive(StartLog& a_log);
+    void putInPlace(const std::wstring& a_made, StartLog& a_log);
+
+    std::wstring m_folder;
+    std::wstring m_digest;
+    std::vector<std::wstring> m_options;
+    UniqueFile m_marker;
+};
