@@ -138,15 +138,16 @@ bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size) {
            read == sizeof header && std::memcmp(header, dynamicMagic, sizeof header) == 0;
 }
 
-void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring& a_inputs,
-                               StartLog& a_log) {
+void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring& a_application,
+                               const std::wstring& a_inputs, StartLog& a_log) {
     if (!makeFolders(a_folder)) {
         a_log.line(L"class-data: the folder " + a_folder +
                    L" cannot be made: the application starts without an archive");
         return;
     }
     m_folder = a_folder;
-    m_digest = hexDigits(fnv1aHash(a_inputs.data(), a_inputs.size()));
+    m_application = a_application + L"-";
+    m_digest = m_application + hexDigits(fnv1aHash(a_inputs.data(), a_inputs.size()));
     // Starts of one archive take turns to decide; should the wait fail,
     // the files below still keep a second maker out in all but a moment.
     NamedMutex lock;
@@ -195,7 +196,10 @@ void ClassDataArchive::prepareFor(const JavaSearchResult& a_java,
     }
     const std::wstring version =
         formatWideString(L"%d.%d", a_java.version.major, a_java.version.minor);
-    prepare(folder, classDataInputs(executable, release, version, a_settings), a_log);
+    const std::wstring launcher = executablePath();
+    const std::wstring application =
+        hexDigits(fnv1aHash(launcher.data(), launcher.size())).substr(8);
+    prepare(folder, application, classDataInputs(executable, release, version, a_settings), a_log);
 }
 
 void ClassDataArchive::started(HANDLE a_process) {
@@ -247,8 +251,8 @@ std::wstring ClassDataArchive::wholeArchive(StartLog& a_log) {
     return std::wstring();
 }
 
-// a_made under the archive's name, and every other archive of the folder
-// gone (those a running JVM maps stay until a later start).
+// a_made under the archive's name, and every other archive of the
+// application gone (those a running JVM maps stay until a later start).
 void ClassDataArchive::putInPlace(const std::wstring& a_made, StartLog& a_log) {
     ListedFile facts;
     fileFacts(a_made, facts);
@@ -258,7 +262,7 @@ void ClassDataArchive::putInPlace(const std::wstring& a_made, StartLog& a_log) {
         return;
     }
     a_log.line(L"class-data: put in place: " + m_folder + name);
-    for (const ListedFile& other : filesIn(m_folder, L"*.jsa")) {
+    for (const ListedFile& other : filesIn(m_folder, m_application + L"*.jsa")) {
         const bool archive = samePath(withoutExtension(other.name) + L".jsa", other.name);
         if (archive && other.name != name && deleteFile(m_folder + other.name)) {
             a_log.line(L"class-data: deleted, no longer matching: " + m_folder + other.name);

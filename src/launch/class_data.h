@@ -14,10 +14,12 @@ class StartLog;
 // The application's class-data archive (class-data-sharing=1): HotSpot maps
 // the application's classes from it instead of loading and verifying them
 // (Java 13 and newer). There is one archive for everything the JVM checks,
-// named by its digest: "<digest>-<size>.jsa". The JVM of a start makes it
-// at its end (-XX:ArchiveClassesAtExit) into a file of that start's own,
-// "<digest>.<process id>.jsa.tmp", while a marker "<digest>.<process
-// id>.making" that the JVM holds (deleted when its last handle closes) says
+// named by the application (a digest of the launcher's path, so that
+// applications sharing a launcher's name keep theirs) and the digest of
+// those inputs: "<application>-<digest>-<size>.jsa". The JVM of a start
+// makes it at its end (-XX:ArchiveClassesAtExit) into a file of that start's
+// own, "<application>-<digest>.<process id>.jsa.tmp", while a marker
+// "....making" that the JVM holds (deleted when its last handle closes) says
 // it is being made; once the JVM has ended and the file is whole (its header
 // is written last), it is put in place under its name, and archives that no
 // longer match are deleted.
@@ -52,7 +54,8 @@ public:
     // a_folder is used; without one, and when no other start is making it,
     // this start's JVM makes it. Archives that ended JVMs made are put in
     // place first. No option when the folder cannot be made.
-    void prepare(const std::wstring& a_folder, const std::wstring& a_inputs, StartLog& a_log);
+    void prepare(const std::wstring& a_folder, const std::wstring& a_application,
+                 const std::wstring& a_inputs, StartLog& a_log);
 
     // The same for the start of a_settings with a_java: its folder, its
     // inputs; no option, and the log says why, for a runtime that makes no
@@ -80,7 +83,8 @@ private:
     void putInPlace(const std::wstring& a_made, StartLog& a_log);
 
     std::wstring m_folder;
-    std::wstring m_digest;
+    std::wstring m_application; // the prefix of this application's files
+    std::wstring m_digest;      // the prefix of this archive's files
     std::vector<std::wstring> m_options;
     UniqueFile m_marker;
 };

@@ -14,6 +14,10 @@
 //     program starting only the application's JVM, in (c)'s rounds
 // (g) (f) with in-process=1: the JVM in the launcher's own process, through
 //     the bridge's jli.dll, in the same rounds
+// (h) tavrin.exe with class-data-sharing=1 and read-java-release=1 (its
+//     archive made in the warm-up round), against this program starting the
+//     same JVM directly: the JDK's compiler compiling one small file, and the
+//     demo; the first start's cost, which makes the archive, apart
 // Then one launcher that waits a few seconds for its application, while the
 // file MARKER exists (so that its memory can be read from outside), and
 // whether anything in the application folders is left open. Prints Markdown.
@@ -141,6 +145,47 @@ bool runDirectly(const Setup& a_setup) {
                .code == ProcessCode::succeeded;
 }
 
+// The JDK's compiler as an application, compiling one file: the launch
+// line's arguments after the Java command.
+std::wstring compilerArguments(const Setup& a_setup) {
+    return L" --module \"jdk.compiler/com.sun.tools.javac.Main\"  \"-d\"  \"" + a_setup.folder +
+           L"out\"  \"" + a_setup.folder + L"Hello.java\" ";
+}
+
+Setup compilerFolder(const ScratchFolder& a_scratch, const std::wstring& a_launcher) {
+    Setup setup = applicationFolder(
+        a_scratch, L"compiler app", a_launcher, L"",
+        "read-java-release=1\r\nclass-data-sharing=1\r\nuser-settings=tavrin-compiler\r\n"
+        "pass-arguments=1\r\n");
+    setup.settings = "[tavrin]\r\nmodule=jdk.compiler/com.sun.tools.javac.Main\r\n"
+                     "min-java-version=9\r\nwait-for-exit=1\r\nask-for-java-location=0\r\n"
+                     "allow-newer-version=1\r\nread-java-release=1\r\nclass-data-sharing=1\r\n"
+                     "user-settings=tavrin-compiler\r\npass-arguments=1\r\n";
+    writeFileBytes(setup.folder + L"tavrin.ini", setup.settings);
+    writeFileBytes(setup.folder + L"Hello.java",
+                   "public class Hello { public static void main(String[] a) { "
+                   "System.out.println(\"hello\"); } }\n");
+    setup.launcherArguments =
+        L" -d \"" + setup.folder + L"out\" \"" + setup.folder + L"Hello.java\"";
+    return setup;
+}
+
+bool compileDirectly(const Setup& a_setup) {
+    return executeProcess({L"java.exe" + compilerArguments(a_setup),
+                           a_setup.folder + L"java.jar.run", false, true, INFINITE})
+               .code == ProcessCode::succeeded;
+}
+
+// A launcher's first start: it makes the archive.
+double firstStart(const Setup& a_setup) {
+    const double start = now();
+    if (!runLauncher(a_setup)) {
+        std::fprintf(stderr, "benchmark: a first start failed\n");
+        std::exit(1);
+    }
+    return now() - start;
+}
+
 struct Footprint {
     SIZE_T peakWorkingSet = 0;
     SIZE_T peakPrivate = 0;
@@ -221,6 +266,10 @@ int wmain(int argc, wchar_t** argv) {
                                       "max-java-version=99\r\nfind-installed-java=1\r\n"
                                       "pass-arguments=1\r\n");
     newKeys.launcherArguments = L" \"C:\\Users\\Ana\\plan 2026.xml\"";
+    const Setup compiler = compilerFolder(scratch, launcher);
+    const Setup archivedDemo = applicationFolder(scratch, L"archived app", launcher, demoJar,
+                                                 "read-java-release=1\r\nclass-data-sharing=1\r\n"
+                                                 "user-settings=tavrin-demo\r\n");
 
     useSearchPath(standInFolder);
     const auto emptyRun = [&] {
@@ -239,6 +288,14 @@ int wmain(int argc, wchar_t** argv) {
                [&] { return runLauncher(inProcess); }});
     const Timing &ca = realTimes[0], &cb = realTimes[1], &fa = realTimes[2], &fb = realTimes[3],
                  &g = realTimes[4];
+    const double compilerFirst = firstStart(compiler);
+    const double demoFirst = firstStart(archivedDemo);
+    const std::vector<Timing> archiveTimes = measure(
+        runs,
+        {[&] { return runLauncher(compiler); }, [&] { return compileDirectly(compiler); },
+         [&] { return runLauncher(archivedDemo); }, [&] { return launchDirectly(archivedDemo); }});
+    const Timing &ha = archiveTimes[0], &hb = archiveTimes[1], &hc = archiveTimes[2],
+                 &hd = archiveTimes[3];
     useSearchPath(standInFolder);
     const Footprint memory = footprint(standIn, marker);
 
@@ -256,6 +313,10 @@ int wmain(int argc, wchar_t** argv) {
     printTiming("(f) tavrin.exe, real JVM, read-java-release=1", fa);
     printTiming("(f) the application's JVM alone, started directly", fb);
     printTiming("(g) tavrin.exe, real JVM, read-java-release=1, in-process=1", g);
+    printTiming("(h) tavrin.exe, the JDK's compiler, class-data-sharing=1", ha);
+    printTiming("(h) the JDK's compiler, started directly", hb);
+    printTiming("(h) tavrin.exe, the demo, class-data-sharing=1", hc);
+    printTiming("(h) the demo's JVM, started directly", hd);
     std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
     std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
     std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
@@ -270,12 +331,21 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("| (g) in process / the JVM alone, medians | %.2f | 1.00: nothing beyond the "
                 "JVM |\n",
                 g.median / fb.median);
+    std::printf("| (h) the compiler with its archive / started directly, medians | %.2f | at most "
+                "0.75 |\n",
+                ha.median / hb.median);
+    std::printf("| (h) the demo with its archive / started directly, medians | %.2f | |\n",
+                hc.median / hd.median);
+    std::printf("| (h) first start, which makes the archive: the compiler, the demo | %.0f ms, "
+                "%.0f ms | |\n",
+                compilerFirst, demoFirst);
     std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
                 mebibytes(memory.peakWorkingSet).c_str());
     std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
                 mebibytes(memory.peakPrivate).c_str());
     std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
-    for (const Setup* other : {&real, &released, &inProcess, static_cast<const Setup*>(&newKeys)}) {
+    for (const Setup* other : {&real, &released, &inProcess, static_cast<const Setup*>(&newKeys),
+                               &compiler, &archivedDemo}) {
         const std::vector<std::wstring> more = filesLeftOpen(other->folder);
         open.insert(open.end(), more.begin(), more.end());
     }
