@@ -578,16 +578,36 @@ TEST(EndToEnd, StartArgumentsWithBlanksArriveAsOneArgument) {
                                          L"--open my file.txt"}));
 }
 
+DWORD processIdIn(const std::wstring& a_file) {
+    for (int i = 0; i < 1000 && (!pathExists(a_file) || readFileBytes(a_file).empty()); ++i) {
+        Sleep(10);
+    }
+    return pathExists(a_file)
+               ? static_cast<DWORD>(std::strtoul(readFileBytes(a_file).c_str(), nullptr, 10))
+               : 0;
+}
+
+// The application runs until the test signals it: with wait-for-exit=1 the
+// launcher is still there then, with 0 it has ended.
 TEST(EndToEnd, WaitForExitDecidesWhenTheLauncherEnds) {
     for (const char* wait : {"1", "0"}) {
         SCOPED_TRACE(std::string("wait-for-exit=") + wait);
         TypicalApplication typical;
         typical.app.writeSettings(settingsWith({{"wait-for-exit", wait}}));
         const std::wstring marker = typical.app.scratch() / L"application-ended";
-        typical.app.environment[L"FAKE_JAVA_RUN_MS"] = L"1500";
+        const std::wstring endSignal = typical.app.scratch() / L"end-the-application";
+        const std::wstring pid = typical.app.scratch() / L"application.pid";
+        typical.app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
         typical.app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
-        EXPECT_EQ(typical.app.run().exitCode, 0);
-        EXPECT_EQ(pathExists(marker), std::string(wait) == "1");
+        typical.app.environment[L"FAKE_JAVA_RUN_PID"] = pid;
+        ChildProcess launcher = typical.app.start();
+        ASSERT_NE(processIdIn(pid), 0u) << "the application did not start";
+        // Without waiting, the launcher ends while the application runs on.
+        EXPECT_EQ(
+            WaitForSingleObject(launcher.process.get(), std::string(wait) == "1" ? 300 : 10000),
+            static_cast<DWORD>(std::string(wait) == "1" ? WAIT_TIMEOUT : WAIT_OBJECT_0));
+        writeFileBytes(endSignal, "");
+        EXPECT_EQ(typical.app.drive(launcher, {}).exitCode, 0);
         // Let the application end before its folder goes.
         for (int i = 0; i < 500 && !pathExists(marker); ++i) {
             Sleep(10);
@@ -846,15 +866,6 @@ TEST(EndToEnd, LaunchersLoggingToOneFileKeepTheirLinesTogether) {
 }
 
 // --- single-run-activate ---
-
-DWORD processIdIn(const std::wstring& a_file) {
-    for (int i = 0; i < 1000 && (!pathExists(a_file) || readFileBytes(a_file).empty()); ++i) {
-        Sleep(10);
-    }
-    return pathExists(a_file)
-               ? static_cast<DWORD>(std::strtoul(readFileBytes(a_file).c_str(), nullptr, 10))
-               : 0;
-}
 
 std::string waitForText(const std::wstring& a_file, const std::string& a_text) {
     std::string seen;
