@@ -1474,18 +1474,13 @@ TEST(InProcess, ARuntimeWithoutItsLibraryStartsAsAProcess) {
 // --- The class-data archive ---
 
 // An application of the real JVM with class-data-sharing=1 and a
-// %LOCALAPPDATA% of its own; out of process, waited for.
+// %LOCALAPPDATA% of its own; out of process (unless a_keys say otherwise),
+// waited for.
 struct ArchivedApplication {
     explicit ArchivedApplication(const Keys& a_keys = {}) {
-        prepareInProcess(app, a_keys);
-        Keys keys{{"jar-file-name", "lib\\inprocess.jar"},
-                  {"min-java-version", "9"},
-                  {"java-location", utf8(bridgeFolder())},
-                  {"read-java-release", "1"},
-                  {"in-process", "0"},
-                  {"class-data-sharing", "1"}};
+        Keys keys{{"in-process", "0"}, {"class-data-sharing", "1"}};
         keys.insert(keys.end(), a_keys.begin(), a_keys.end());
-        app.writeSettings(settingsWith(keys));
+        prepareInProcess(app, keys);
         app.environment[L"LOCALAPPDATA"] = localData.path();
     }
     // The archives in place, and the files of archives being made.
