@@ -23,21 +23,6 @@ constexpr unsigned char dynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
 // No word about the archive reaches the application's streams.
 constexpr const wchar_t* quiet = L"-Xlog:cds*=off";
 
-// A release file's value of a_key, without its quotes; empty when none.
-std::wstring releaseValue(const std::string& a_release, const char* a_key) {
-    const std::string key = std::string(a_key) + "=";
-    for (std::size_t at = 0; at < a_release.size();) {
-        const std::size_t end = a_release.find('\n', at);
-        const std::string line = a_release.substr(at, end == std::string::npos ? end : end - at);
-        if (line.compare(0, key.size(), key) == 0) {
-            return trimmed(decodeUtf8(line.data() + key.size(), line.size() - key.size()),
-                           L"\"\r ");
-        }
-        at = end == std::string::npos ? end : end + 1;
-    }
-    return std::wstring();
-}
-
 // A file as the JVM checks it: its full path, size and last-write time.
 std::wstring fileLine(const std::wstring& a_path) {
     ListedFile facts;
@@ -101,8 +86,8 @@ std::wstring whyNoClassData(int a_featureVersion, const std::string& a_release) 
     if (a_featureVersion < firstFeatureVersion) {
         return L"Java before 13 makes no archive of an application's classes";
     }
-    const std::wstring variant = releaseValue(a_release, "JVM_VARIANT");
-    if (!variant.empty() && !samePath(variant, L"Hotspot")) {
+    std::wstring variant;
+    if (releaseValue(a_release, "JVM_VARIANT", variant) && !samePath(variant, L"Hotspot")) {
         return L"the runtime is not HotSpot (JVM_VARIANT=" + variant + L")";
     }
     return std::wstring();
@@ -178,9 +163,9 @@ void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring&
     a_log.line(L"class-data: being made, at the application's end: " + own + L".jsa.tmp");
 }
 
-void ClassDataArchive::prepareFor(const JavaSearchResult& a_java,
+void ClassDataArchive::prepareFor(const JavaSearchResult& a_java, const std::wstring& a_executable,
                                   const LauncherSettings& a_settings, StartLog& a_log) {
-    const std::wstring executable = runtimeExecutable(a_java);
+    const std::wstring& executable = a_executable;
     const std::wstring releaseFile = releaseFileOf(executable);
     std::string release;
     if (!releaseFile.empty() && !readWholeFile(releaseFile, release)) {

@@ -57,11 +57,11 @@ public:
     void prepare(const std::wstring& a_folder, const std::wstring& a_application,
                  const std::wstring& a_inputs, StartLog& a_log);
 
-    // The same for the start of a_settings with a_java: its folder, its
-    // inputs; no option, and the log says why, for a runtime that makes no
-    // archive or a user without %LOCALAPPDATA%.
-    void prepareFor(const JavaSearchResult& a_java, const LauncherSettings& a_settings,
-                    StartLog& a_log);
+    // The same for the start of a_settings with a_java, whose java.exe is
+    // a_executable: its folder, its inputs; no option, and the log says why,
+    // for a runtime that makes no archive or a user without %LOCALAPPDATA%.
+    void prepareFor(const JavaSearchResult& a_java, const std::wstring& a_executable,
+                    const LauncherSettings& a_settings, StartLog& a_log);
 
     // Whether this start's JVM makes the archive.
     bool makes() const { return static_cast<bool>(m_marker); }

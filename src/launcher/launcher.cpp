@@ -415,12 +415,13 @@ int runInLaunchersProcess(LauncherHost& a_host, const std::vector<std::wstring>&
 // The in-process start, when the runtime's library can take it; none when
 // the application is to start as a process, and the log says why.
 std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
+                                  const std::wstring& a_executable,
                                   const LauncherSettings& a_settings,
                                   const std::vector<std::wstring>& a_arguments,
                                   const std::vector<std::wstring>& a_ownOptions,
                                   const std::wstring& a_settingsPath, ProcessRecord& a_record,
                                   LauncherKind a_kind, StartLog& a_log) {
-    const std::wstring executable = runtimeExecutable(a_java);
+    const std::wstring& executable = a_executable;
     const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
     const std::vector<std::wstring> arguments = inProcessArguments(executable, launch);
     a_log.line(L"launch: " + launch.commandLine());
@@ -527,8 +528,10 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     }
 
     LauncherSettings settings = readLauncherSettings(*settingsFile);
-    for (const std::wstring& line : settingsLines(settings, logFile)) {
-        log.line(line);
+    if (log.enabled()) {
+        for (const std::wstring& line : settingsLines(settings, logFile)) {
+            log.line(line);
+        }
     }
     if (!settings.problems.empty()) {
         showSettingsProblems(host, settings.problems, texts, log);
@@ -550,15 +553,20 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (!java.javaFound) {
             return log.end(exit_codes::noJavaRuntimeAccepted, L"no Java runtime was accepted");
         }
+        // The java.exe the java command stands for, looked up once, only
+        // when a switch needs it.
+        const std::wstring executable = settings.inProcess || settings.classDataSharing
+                                            ? runtimeExecutable(java)
+                                            : std::wstring();
         // In process, the archive's marker stays with this process, the JVM.
         ClassDataArchive archive;
         if (settings.classDataSharing) {
-            archive.prepareFor(java, settings, log);
+            archive.prepareFor(java, executable, settings, log);
         }
         if (settings.inProcess) {
             if (const std::optional<int> exitCode =
-                    startInProcess(host, java, settings, arguments, archive.options(), settingsPath,
-                                   record, a_kind, log)) {
+                    startInProcess(host, java, executable, settings, arguments, archive.options(),
+                                   settingsPath, record, a_kind, log)) {
                 return *exitCode;
             }
         }
@@ -578,8 +586,8 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (launched.code != ProcessCode::succeeded) {
             return endLaunchFailed(host, texts, a_kind, whyNotStarted(launched), log);
         }
-        if (settings.waitForExit || a_kind == LauncherKind::console) {
-            archive.finish(log); // the application has ended
+        if (settings.waitForExit) { // the console launcher's too
+            archive.finish(log);    // the application has ended
         }
         const int saved = exitCodeOf(
             saveJavaLocation(settingsPath, settings, java.javaExecutable, java.applicationsOwn));

@@ -41,17 +41,6 @@ void StartLog::line(const std::wstring& a_text) {
     }
 }
 
-void StartLog::insertLines(std::size_t a_position, const std::vector<std::wstring>& a_lines) {
-    if (!enabled() || a_position > m_lines.size()) {
-        return;
-    }
-    std::wstring text;
-    for (const std::wstring& line : a_lines) {
-        text += entry(line);
-    }
-    m_lines.insert(a_position, text);
-}
-
 int StartLog::end(int a_exitCode, const wchar_t* a_reason) {
     write(formatWideString(L"end: exit code %d: ", a_exitCode) + a_reason);
     return a_exitCode;

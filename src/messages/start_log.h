@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <string>
-#include <vector>
 
 // The log of one start, asked for by the environment variable TAVRIN_LOG or
 // the key log-file: what the launcher read, tried, showed and started, and
@@ -27,11 +25,6 @@ public:
 
     // One entry, on one line: line breaks in a_text are written as \r and \n.
     void line(const std::wstring& a_text);
-
-    // Where the next line goes, and lines put in there later: for what is
-    // known only after the lines that follow it in the log.
-    std::size_t position() const { return m_lines.size(); }
-    void insertLines(std::size_t a_position, const std::vector<std::wstring>& a_lines);
 
     // Writes the start's time, the launcher's path and process id, every
     // line collected, the end (the exit code and the reason in the README's

@@ -170,22 +170,26 @@ bool extractVersionText(const std::string& a_report, std::wstring& a_versionText
     return true;
 }
 
-bool releaseVersionText(const std::string& a_release, std::wstring& a_versionText) {
-    constexpr const char* key = "JAVA_VERSION=\"";
+bool releaseValue(const std::string& a_release, const char* a_key, std::wstring& a_value) {
+    const std::string key = std::string(a_key) + "=\"";
     for (std::size_t start = 0; start < a_release.size();) {
         const std::size_t lineEnd = std::min(a_release.find('\n', start), a_release.size());
-        if (startsWith(a_release, start, key)) {
-            const std::size_t first = start + std::char_traits<char>::length(key);
+        if (startsWith(a_release, start, key.c_str())) {
+            const std::size_t first = start + key.size();
             const std::size_t closing = a_release.find('"', first);
             if (closing == std::string::npos || closing > lineEnd || closing == first) {
                 return false;
             }
-            a_versionText = decodeUtf8(a_release.data() + first, closing - first);
+            a_value = decodeUtf8(a_release.data() + first, closing - first);
             return true;
         }
         start = lineEnd + 1;
     }
     return false;
+}
+
+bool releaseVersionText(const std::string& a_release, std::wstring& a_versionText) {
+    return releaseValue(a_release, "JAVA_VERSION", a_versionText);
 }
 
 int compareVersionNames(const std::wstring& a_left, const std::wstring& a_right) {

@@ -45,9 +45,12 @@ bool readSettingsVersion(const std::wstring& a_text, JavaVersion& a_version);
 // something between them.
 bool extractVersionText(const std::string& a_report, std::wstring& a_versionText);
 
-// The version in a runtime's "release" file (UTF-8 text): what stands between
-// the double quotes of its line JAVA_VERSION="17.0.9". False when there is no
-// such line, or nothing between its quotes.
+// A value of a runtime's "release" file (UTF-8 text): what stands between
+// the double quotes of its line a_key="..." (JVM_VARIANT="Hotspot"). False
+// when there is no such line, or nothing between its quotes.
+bool releaseValue(const std::string& a_release, const char* a_key, std::wstring& a_value);
+
+// The version in a release file: its JAVA_VERSION="17.0.9".
 bool releaseVersionText(const std::string& a_release, std::wstring& a_versionText);
 
 // Orders the version names of registry keys ("1.8.0_392", "17.0.9", "zulu-21")
