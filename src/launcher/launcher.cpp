@@ -143,6 +143,7 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
                     (a_settings.javaLocationFromUser ? L" (the user's file)" : L""));
     lines.push_back(L"  java-options: " + text(a_settings.javaOptions));
     lines.push_back(L"  start-arguments: " + text(a_settings.startArguments));
+    lines.push_back(L"  working-directory: " + text(a_settings.workingDirectory));
     lines.push_back(L"  wait-for-exit: " + flag(a_settings.waitForExit));
     lines.push_back(L"  ask-for-java-location: " + flag(a_settings.askForJavaLocation));
     lines.push_back(L"  allow-newer-version: " + flag(a_settings.allowNewerVersion));
@@ -268,13 +269,15 @@ private:
 };
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
-                                bool a_wait, LauncherKind a_kind, ProcessRecord& a_record,
+                                const std::wstring& a_workingFolder, bool a_wait,
+                                LauncherKind a_kind, ProcessRecord& a_record,
                                 ClassDataArchive& a_archive) {
     ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive);
     if (a_kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
         ProcessRequest request;
         request.commandLine = a_commandLine;
+        request.workingDirectory = a_workingFolder;
         request.wait = true;
         request.inheritStreams = true;
         request.endWithLauncher = true;
@@ -286,6 +289,7 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     // application's window is up.
     ProcessRequest request;
     request.commandLine = a_commandLine;
+    request.workingDirectory = a_workingFolder;
     request.baseName = launchBaseName;
     request.wait = a_wait;
     request.startupFeedback = true;
@@ -419,7 +423,8 @@ std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& 
                                   const LauncherSettings& a_settings,
                                   const std::vector<std::wstring>& a_arguments,
                                   const std::vector<std::wstring>& a_ownOptions,
-                                  const std::wstring& a_settingsPath, ProcessRecord& a_record,
+                                  const std::wstring& a_settingsPath,
+                                  const std::wstring& a_workingFolder, ProcessRecord& a_record,
                                   LauncherKind a_kind, StartLog& a_log) {
     const std::wstring& executable = a_executable;
     const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
@@ -438,6 +443,12 @@ std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& 
         executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
     if (!whyNot.empty()) {
         a_log.line(L"in-process: " + whyNot + L"; the application is started as a process");
+        return std::nullopt;
+    }
+    // Only now: the library's own imports are never looked for there.
+    if (!enterFolder(a_workingFolder)) {
+        a_log.line(L"in-process: the working directory cannot be entered: " + a_workingFolder +
+                   L"; the application is started as a process");
         return std::nullopt;
     }
     return runInLaunchersProcess(a_host, arguments, a_java, a_settings, a_settingsPath, a_record,
@@ -490,10 +501,17 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind) {
     StartLog log(environmentVariable(L"TAVRIN_LOG"));
     LoggingHost host(a_realHost, log);
+    // The console launcher's application works in the caller's folder.
+    const std::wstring startFolder = withoutTrailingBackslash(currentFolder());
     // Relative paths then mean the launcher's folder, and the plain java
     // command is never taken from the folder the launcher was started in.
     if (!enterExecutableFolder()) {
         return log.end(exit_codes::unexpectedFailure, L"no folder can be the current directory");
+    }
+    const std::wstring applicationFolder = withoutTrailingBackslash(moduleRelativePath(L""));
+    // %TAVRIN_APP_DIR% in the settings, and for the application.
+    if (!setEnvironmentVariable(L"TAVRIN_APP_DIR", applicationFolder)) {
+        return log.end(exit_codes::unexpectedFailure, L"TAVRIN_APP_DIR cannot be set");
     }
     const std::wstring settingsPath = moduleRelativePath(settingsFileName);
     log.line(L"settings file: " + settingsPath);
@@ -527,7 +545,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         record.create(processRecordName(rule.mutexName)); // without it, no activation: no matter
     }
 
-    LauncherSettings settings = readLauncherSettings(*settingsFile);
+    LauncherSettings settings = readLauncherSettings(
+        *settingsFile, a_kind == LauncherKind::console ? SettingsFor::consoleLauncher
+                                                       : SettingsFor::windowedLauncher);
     if (log.enabled()) {
         for (const std::wstring& line : settingsLines(settings, logFile)) {
             log.line(line);
@@ -542,6 +562,12 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         settings.askForJavaLocation = false;
         settings.waitForExit = true;
     }
+
+    const std::wstring workingFolder =
+        !settings.workingDirectory.empty() ? settings.workingDirectory
+        : a_kind == LauncherKind::console && !startFolder.empty() ? startFolder
+                                                                  : applicationFolder;
+    log.line(L"working directory: " + workingFolder);
 
     JavaSearchRequest request = searchRequestFrom(settings, texts);
     request.log = &log;
@@ -566,7 +592,7 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         if (settings.inProcess) {
             if (const std::optional<int> exitCode =
                     startInProcess(host, java, executable, settings, arguments, archive.options(),
-                                   settingsPath, record, a_kind, log)) {
+                                   settingsPath, workingFolder, record, a_kind, log)) {
                 return *exitCode;
             }
         }
@@ -576,8 +602,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
             return endLaunchFailed(host, texts, a_kind, launch.whyNot, log);
         }
         log.line(L"launch: " + launch.line->commandLine());
-        const ProcessResult launched = launchApplication(
-            host, launch.line->commandLine(), settings.waitForExit, a_kind, record, archive);
+        const ProcessResult launched =
+            launchApplication(host, launch.line->commandLine(), workingFolder,
+                              settings.waitForExit, a_kind, record, archive);
         // A runtime known only by its release file may not start at all.
         if (launched.code == ProcessCode::notStarted && java.fromReleaseFile) {
             log.line(L"  the runtime did not start: the search goes on");

@@ -32,3 +32,7 @@ std::wstring environmentVariable(const wchar_t* a_name) {
         return GetEnvironmentVariableW(a_name, a_buffer, a_size);
     });
 }
+
+bool setEnvironmentVariable(const wchar_t* a_name, const std::wstring& a_value) {
+    return SetEnvironmentVariableW(a_name, a_value.c_str()) != FALSE;
+}

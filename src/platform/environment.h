@@ -12,3 +12,7 @@ std::wstring userLanguage();
 
 // The value of an environment variable; empty when it is not set.
 std::wstring environmentVariable(const wchar_t* a_name);
+
+// Sets a variable of this process, which its children inherit; false when
+// the system refuses.
+bool setEnvironmentVariable(const wchar_t* a_name, const std::wstring& a_value);

@@ -115,6 +115,19 @@ std::wstring withTrailingBackslash(const std::wstring& a_folder) {
     return !a_folder.empty() && a_folder.back() == L'\\' ? a_folder : a_folder + L'\\';
 }
 
+std::wstring withoutTrailingBackslash(const std::wstring& a_folder) {
+    const bool root = a_folder.size() == 3 && a_folder[1] == L':';
+    return !root && !a_folder.empty() && a_folder.back() == L'\\'
+               ? a_folder.substr(0, a_folder.size() - 1)
+               : a_folder;
+}
+
+std::wstring currentFolder() {
+    return textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+        return GetCurrentDirectoryW(a_size, a_buffer);
+    });
+}
+
 bool samePath(const std::wstring& a_left, const std::wstring& a_right) {
     return CompareStringOrdinal(a_left.c_str(), static_cast<int>(a_left.size()), a_right.c_str(),
                                 static_cast<int>(a_right.size()), TRUE) == CSTR_EQUAL;
@@ -130,13 +143,15 @@ bool enterExecutableFolder() {
     return !system.empty() && SetCurrentDirectoryW(system.c_str());
 }
 
+bool enterFolder(const std::wstring& a_folder) {
+    return SetCurrentDirectoryW(a_folder.c_str()) != FALSE;
+}
+
 std::wstring programOnSearchPath(const std::wstring& a_name) {
     const std::wstring windows = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
         return GetWindowsDirectoryW(a_buffer, a_size);
     });
-    const std::wstring current = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
-        return GetCurrentDirectoryW(a_size, a_buffer);
-    });
+    const std::wstring current = currentFolder();
     std::vector<std::wstring> folders{moduleRelativePath(L""), current, systemFolder()};
     if (!windows.empty()) {
         folders.push_back(withTrailingBackslash(windows) + L"System");

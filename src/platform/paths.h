@@ -49,6 +49,13 @@ std::wstring withoutExtension(const std::wstring& a_name);
 // a_folder ending in one backslash: the one it has, or one added.
 std::wstring withTrailingBackslash(const std::wstring& a_folder);
 
+// a_folder without its trailing backslash, except for a drive's root (C:\),
+// which needs it.
+std::wstring withoutTrailingBackslash(const std::wstring& a_folder);
+
+// The process's current directory; empty when the system does not give it.
+std::wstring currentFolder();
+
 // Whether two paths are written the same, letter case aside, as the file
 // system compares names.
 bool samePath(const std::wstring& a_left, const std::wstring& a_right);
@@ -58,6 +65,9 @@ bool samePath(const std::wstring& a_left, const std::wstring& a_right);
 // named without a path never looks in the folder the launcher was started
 // from. False when neither can be entered.
 bool enterExecutableFolder();
+
+// Makes a_folder the current directory; false when the system refuses.
+bool enterFolder(const std::wstring& a_folder);
 
 // Where CreateProcessW finds a program named without a path (a_name with its
 // extension, such as java.exe): the executable's folder, the current

@@ -233,7 +233,7 @@ private:
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
 };
 
-// CreateProcessW for a_request with a_handles, in the executable's folder,
+// CreateProcessW for a_request with a_handles, in its working directory,
 // with the handles' list when a_listed and the system has one.
 bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handles, DWORD a_flags,
                 bool a_listed, PROCESS_INFORMATION& a_started) {
@@ -249,7 +249,9 @@ bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handle
     const DWORD flags =
         a_flags | (startup.lpAttributeList != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
     std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
-    const std::wstring workingDirectory = moduleRelativePath(L"");
+    const std::wstring workingDirectory = a_request.workingDirectory.empty()
+                                              ? moduleRelativePath(L"")
+                                              : a_request.workingDirectory;
     return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherited.any(), flags,
                           nullptr, workingDirectory.c_str(), &startup.StartupInfo,
                           &a_started) != FALSE;

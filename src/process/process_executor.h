@@ -42,6 +42,8 @@ struct ProcessRequest {
     // The system shows the "starting" cursor until the child asks for its
     // first window message (or a time-out passes).
     bool startupFeedback = false;
+    // The child's current directory; empty: the executable's folder.
+    std::wstring workingDirectory{};
     StartObserver* observer = nullptr;
 };
 
@@ -55,8 +57,8 @@ struct ProcessResult {
 };
 
 // Runs the request's command line as a child whose standard output, error and
-// input are the redirection files (or this process's own), in the
-// executable's folder as working directory. The child inherits exactly those
+// input are the redirection files (or this process's own), in the request's
+// working directory. The child inherits exactly those
 // three handles. A waited-for child that overruns its time-out is terminated
 // with exit code 0xFFFFFFFF. The files stay on disk until the next call with
 // that base name.

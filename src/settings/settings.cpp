@@ -38,6 +38,7 @@ constexpr const char* mainClass = "main-class";
 constexpr const char* classPath = "class-path";
 constexpr const char* module = "module";
 constexpr const char* modulePath = "module-path";
+constexpr const char* workingDirectory = "working-directory";
 } // namespace keys
 
 // A problem, "key: why", in the order found.
@@ -232,6 +233,22 @@ void readRequiredSwitch(const SettingsFile& a_settings, const char* a_key, bool&
     }
 }
 
+// working-directory: variables expanded, then a path as jar-file-name's; it
+// must be a folder.
+void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    const std::optional<std::wstring> value = optionalValue(a_settings, keys::workingDirectory);
+    if (!value) {
+        return;
+    }
+    const std::wstring expanded = expandEnvironmentVariables(*value);
+    const std::wstring path = fullPath(configuredFilePath(expanded));
+    if (path.find(L'"') != std::wstring::npos || !folderExists(path)) {
+        invalid(a_read, L"working-directory: no such folder: " + path);
+        return;
+    }
+    a_read.workingDirectory = withoutTrailingBackslash(path);
+}
+
 // The shell opens whatever it is handed: only one web address is, with a
 // host and nothing that would end it on a command line.
 bool isWebAddress(const std::wstring& a_value) {
@@ -376,7 +393,8 @@ bool readSingleRunActivate(const SettingsFile& a_settings) {
     return activate;
 }
 
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings) {
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFor a_reader) {
+    const bool console = a_reader == SettingsFor::consoleLauncher;
     LauncherSettings read;
     readStart(a_settings, read);
     readMinJavaVersion(a_settings, read);
@@ -394,13 +412,19 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings) {
     }
     readUserSettings(a_settings, read);
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
-    readRequiredSwitch(a_settings, keys::waitForExit, read.waitForExit, read);
+    readWorkingDirectory(a_settings, read);
+    readSwitch(a_settings, keys::inProcess, read.inProcess);
+    if (console || read.inProcess) {
+        readSwitch(a_settings, keys::waitForExit, read.waitForExit);
+    } else {
+        readRequiredSwitch(a_settings, keys::waitForExit, read.waitForExit, read);
+    }
     readRequiredSwitch(a_settings, keys::askForJavaLocation, read.askForJavaLocation, read);
     readRequiredSwitch(a_settings, keys::allowNewerVersion, read.allowNewerVersion, read);
+    read.passArguments = console;
     readSwitch(a_settings, keys::passArguments, read.passArguments);
     readSwitch(a_settings, keys::findInstalledJava, read.findInstalledJava);
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
-    readSwitch(a_settings, keys::inProcess, read.inProcess);
     readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
     return read;

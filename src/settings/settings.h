@@ -36,6 +36,9 @@ struct LauncherSettings {
     std::wstring applicationJavaLocation;
     std::wstring javaOptions; // environment variables expanded
     std::wstring startArguments;
+    // working-directory as a full path; empty: the launcher's own choice
+    // (its folder for tavrin.exe, the caller's for tavrinc.exe).
+    std::wstring workingDirectory;
     bool waitForExit = false;
     bool askForJavaLocation = true;
     bool allowNewerVersion = true;
@@ -90,10 +93,16 @@ void fillPlaceholders(const SettingsFile& a_settings, MessageTexts& a_texts);
 // single-run-activate: a second start brings the running application forward.
 bool readSingleRunActivate(const SettingsFile& a_settings);
 
+// Which launcher reads the settings: the console launcher passes its
+// arguments unless pass-arguments=0, and needs no wait-for-exit (it always
+// waits), as a start in process does not.
+enum class SettingsFor { windowedLauncher, consoleLauncher };
+
 // Reads every other key, and the user's file. Keys count only when written
 // exactly as the launcher spells them; a key given twice takes the value of
 // its last line. Every key is read even after a problem; nothing is shown.
-LauncherSettings readLauncherSettings(const SettingsFile& a_settings);
+LauncherSettings readLauncherSettings(const SettingsFile& a_settings,
+                                      SettingsFor a_reader = SettingsFor::windowedLauncher);
 
 // Java identifiers joined by dots (com.example.app.Main): letters (non-ASCII
 // ones too), digits, _, $ and other currency symbols, no identifier starting

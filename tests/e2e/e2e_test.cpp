@@ -1108,6 +1108,33 @@ TEST(ConsoleLauncher, MessagesGoToStandardError) {
     }
 }
 
+// A command-line tool works in the caller's folder and gets the caller's
+// arguments without pass-arguments, and needs no wait-for-exit;
+// %TAVRIN_APP_DIR% names the application's folder.
+TEST(ConsoleLauncher, AToolWorksInTheCallersFolderWithTheCallersArguments) {
+    TypicalApplication typical;
+    typical.app.useConsoleLauncher();
+    std::string settings = settingsWith({{"java-options", "-Dapp.home=\"%TAVRIN_APP_DIR%\""}});
+    const std::string wait = "wait-for-exit=1\r\n";
+    settings.erase(settings.find(wait), wait.size());
+    typical.app.writeSettings(settings);
+    typical.app.arguments = {L"-f", L"build.xml", L"two words"};
+    const ConsoleRun run = runConsole(typical.app, "");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.error, "");
+    const std::vector<JavaRecord> runs = typical.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    std::wstring folder = typical.app.folder();
+    folder.pop_back();
+    const std::wstring jar = typical.app.path(L"lib\\app.jar");
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{L"java.exe", L"-Dapp.home=" + folder, L"-jar", jar, L"-f",
+                                         L"build.xml", L"two words"}));
+    // The launcher was started in its scratch folder, the application's parent.
+    EXPECT_EQ(runs[1].workingDirectory, withoutTrailingBackslash(typical.app.scratch().path()));
+    EXPECT_EQ(typical.app.settings(), settings + "java-location=java.exe\r\n");
+}
+
 // java-location is written into the settings file as it is when the
 // application has ended: a line added while it ran stays.
 TEST(ConsoleLauncher, ALineAddedWhileTheApplicationRunsStays) {

@@ -111,6 +111,67 @@ TEST_F(RunLauncher, RunsInItsOwnFolderWhereverItWasStarted) {
         << utf8(current);
 }
 
+// Where the application works: tavrin.exe's in the launcher's folder,
+// tavrinc.exe's in the caller's, or where working-directory says, also in
+// process. %TAVRIN_APP_DIR% is the launcher's folder.
+TEST_F(RunLauncher, TheApplicationsWorkingDirectory) {
+    makeDirectories(moduleRelativePath(L"lib\\jre\\bin"));
+    writeFileBytes(moduleRelativePath(L"lib\\jre\\bin\\java.exe"), "MZ");
+    ScratchFolder caller;
+    const std::wstring callers = withoutTrailingBackslash(caller.path());
+    const std::wstring own = withoutTrailingBackslash(moduleRelativePath(L""));
+    const LauncherKind windowed = LauncherKind::windowed;
+    const LauncherKind console = LauncherKind::console;
+    const std::string inProcess = "in-process=1\r\njava-location=lib\\jre\\bin\r\n";
+    const struct {
+        const char* name;
+        LauncherKind kind;
+        std::string keys;
+        std::wstring folder;
+    } cases[] = {
+        {"windowed: its own folder", windowed, "", own},
+        {"console: the caller's", console, "", callers},
+        {"console, empty: the caller's", console, "working-directory=\r\n", callers},
+        {"windowed, relative", windowed, "working-directory=lib\r\n", own + L"\\lib"},
+        {"console, the application's folder", console,
+         "working-directory=%TAVRIN_APP_DIR%\\lib\r\n", own + L"\\lib"},
+        {"in process, console: the caller's", console, inProcess, callers},
+        {"in process, windowed, relative", windowed, inProcess + "working-directory=lib\r\n",
+         own + L"\\lib"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host = ScriptedHost();
+        writeSettings(settingsWith(c.keys));
+        ASSERT_TRUE(SetCurrentDirectoryW(caller.path().c_str()));
+        const bool inProcessCase = c.keys.find("in-process") != std::string::npos;
+        host.processAnswers = {java16};
+        if (inProcessCase) {
+            host.javaLauncherLoads = {L""};
+        } else {
+            host.processAnswers.push_back(started);
+        }
+        EXPECT_EQ(runLauncher(host, mutex, {}, c.kind), 0);
+        if (inProcessCase) {
+            EXPECT_TRUE(samePath(host.inProcessFolder, c.folder)) << utf8(host.inProcessFolder);
+            continue;
+        }
+        ASSERT_EQ(host.processCalls.size(), 2u);
+        EXPECT_EQ(host.processCalls[1].workingDirectory, c.folder);
+    }
+    // The variable is the launcher's folder, whatever the caller's was.
+    host = ScriptedHost();
+    SetEnvironmentVariableW(L"TAVRIN_APP_DIR", L"C:\\elsewhere");
+    writeSettings(settingsWith("java-options=-Dapp.home=\"%TAVRIN_APP_DIR%\"\r\n"));
+    EXPECT_EQ(runWith({java16, started}), 0);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(commandLineArguments(host.processCalls[1].commandLine),
+              (std::vector<std::wstring>{L"java.exe", L"-Dapp.home=" + own, L"-jar", jarPath}));
+    EXPECT_EQ(environmentVariable(L"TAVRIN_APP_DIR"), own);
+    SetEnvironmentVariableW(L"TAVRIN_APP_DIR", nullptr);
+    removeTree(moduleRelativePath(L"lib\\jre"));
+}
+
 // What the application and the runtime receive: the launch line split as
 // the C runtime splits it.
 TEST_F(RunLauncher, WhatTheLaunchLineCarries) {

@@ -40,7 +40,8 @@ protected:
     void TearDown() override { removeTree(moduleRelativePath(L"lib")); }
 
     // Loads a_text as the settings file and reads it as the launcher does.
-    LauncherSettings read(const std::string& a_text) {
+    LauncherSettings read(const std::string& a_text,
+                          SettingsFor a_reader = SettingsFor::windowedLauncher) {
         const std::wstring path = scratch / L"tavrin.ini";
         writeFileBytes(path, a_text);
         const std::optional<SettingsFile> file = loadSettingsStore(path);
@@ -53,7 +54,7 @@ protected:
             return {};
         }
         // The boxes the start-up sequence shows for what the reading found.
-        LauncherSettings settings = readLauncherSettings(*file);
+        LauncherSettings settings = readLauncherSettings(*file, a_reader);
         if (!settings.problems.empty()) {
             StartLog log(L"");
             showSettingsProblems(host, settings.problems, MessageTexts(), log);
@@ -704,6 +705,79 @@ TEST_F(Settings, ProblemsNameTheKeyAndWhy) {
     EXPECT_EQ(two.classPath, (std::vector<std::wstring>{jarPath, jarPath}));
     SetEnvironmentVariableW(L"TAVRIN_TEST_TWO", nullptr);
     removeTree(moduleRelativePath(L"mods"));
+}
+
+// The console launcher passes its arguments unless told not to, and, like a
+// start in process, needs no wait-for-exit; the windowed launcher keeps both
+// rules. Every missing or bad key is named.
+TEST_F(Settings, DefaultsAndRequiredKeysFollowTheLauncherThatReads) {
+    const std::string noWait = replaced(validKeys, "wait-for-exit=0\r\n", "");
+    const SettingsFor windowed = SettingsFor::windowedLauncher;
+    const SettingsFor console = SettingsFor::consoleLauncher;
+    const struct {
+        const char* name;
+        SettingsFor reader;
+        std::string keys;
+        bool passArguments;
+        std::vector<std::wstring> whys;
+    } cases[] = {
+        {"windowed: arguments dropped", windowed, validKeys, false, {}},
+        {"console: arguments passed", console, validKeys, true, {}},
+        {"console: pass-arguments=0 drops them", console, validKeys + "pass-arguments=0\r\n",
+         false, {}},
+        {"console: an unreadable switch keeps the default", console,
+         validKeys + "pass-arguments=yes\r\n", true, {}},
+        {"console: no wait-for-exit", console, noWait, true, {}},
+        {"in process: no wait-for-exit", windowed, noWait + "in-process=1\r\n", false, {}},
+        {"windowed: wait-for-exit required", windowed, noWait, false,
+         {L"wait-for-exit: missing, and required"}},
+        {"console: the other switches still required", console,
+         replaced(noWait, "allow-newer-version=1\r\n", ""), true,
+         {L"allow-newer-version: missing, and required"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(c.keys), c.reader);
+        EXPECT_EQ(settings.passArguments, c.passArguments);
+        std::vector<std::wstring> whys;
+        for (const SettingsProblem& problem : settings.problems) {
+            whys.push_back(problem.why);
+        }
+        EXPECT_EQ(whys, c.whys);
+    }
+}
+
+// working-directory: variables expanded, then a path as jar-file-name's; a
+// folder that is not there is a problem.
+TEST_F(Settings, WorkingDirectoryIsAFolderThatExists) {
+    const std::wstring own = withoutTrailingBackslash(moduleRelativePath(L""));
+    SetEnvironmentVariableW(L"TAVRIN_TEST_DATA", scratch.path().c_str());
+    const struct {
+        const char* name;
+        std::string value; // none: the key is absent
+        std::wstring folder;
+        std::wstring why;
+    } cases[] = {
+        {"absent", "", L"", L""},
+        {"relative", "working-directory=lib\r\n", own + L"\\lib", L""},
+        {"relative with a trailing backslash", "working-directory=\\lib\\\r\n", own + L"\\lib",
+         L""},
+        {"the launcher's folder", "working-directory=.\r\n", own, L""},
+        {"a variable", "working-directory=%TAVRIN_TEST_DATA%\r\n",
+         withoutTrailingBackslash(scratch.path()), L""},
+        {"empty: the launcher's choice", "working-directory=\r\n", L"", L""},
+        {"not there", "working-directory=nowhere\r\n", L"",
+         L"working-directory: no such folder: " + own + L"\\nowhere"},
+        {"a file", "working-directory=lib\\app.jar\r\n", L"",
+         L"working-directory: no such folder: " + jarPath},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(validKeys + c.value));
+        EXPECT_EQ(settings.workingDirectory, c.folder);
+        EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
+    }
+    SetEnvironmentVariableW(L"TAVRIN_TEST_DATA", nullptr);
 }
 
 } // namespace

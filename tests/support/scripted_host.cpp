@@ -43,7 +43,7 @@ std::vector<std::wstring> ScriptedHost::installedJavaRuntimes() {
 ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     processCalls.push_back({a_request.commandLine, a_request.baseName, a_request.collect,
                             a_request.wait, a_request.timeoutMs, a_request.inheritStreams,
-                            a_request.endWithLauncher});
+                            a_request.endWithLauncher, a_request.workingDirectory});
     log.push_back(L"run " + a_request.commandLine);
     if (processAnswers.empty()) {
         ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_request.commandLine);
@@ -98,6 +98,9 @@ int ScriptedHost::runJavaLauncher(const std::vector<std::wstring>& a_arguments,
     if (beforeRunInProcess) {
         beforeRunInProcess();
     }
+    wchar_t folder[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    inProcessFolder.assign(folder, length < MAX_PATH ? length : 0);
     std::wstring line = L"run in process ";
     for (std::size_t i = 0; i < a_arguments.size(); ++i) {
         line += (i == 0 ? L"" : L" | ") + a_arguments[i];

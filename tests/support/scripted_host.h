@@ -27,6 +27,7 @@ public:
         DWORD timeoutMs;
         bool inheritStreams;
         bool endWithLauncher;
+        std::wstring workingDirectory;
     };
 
     struct Message {
@@ -72,5 +73,6 @@ public:
                         const std::wstring& a_programName, bool a_javaw) override;
     std::deque<std::wstring> javaLauncherLoads;
     int inProcessExitCode = 0;
+    std::wstring inProcessFolder; // the current directory runJavaLauncher saw
     std::function<void()> beforeRunInProcess;
 };
