@@ -39,3 +39,11 @@ check_file_name() {
   fi
   check_text "$1" "$2"
 }
+
+# check_code_page OPTION VALUE: text Windows code page 1252 holds, the code
+# page of the packages package.sh builds (wixl writes no other).
+check_code_page() {
+  if ! printf '%s' "$2" | iconv -f UTF-8 -t CP1252 >/dev/null 2>&1; then
+    fail "$1 '$2' has characters outside Windows code page 1252, which the packages built here cannot hold"
+  fi
+}

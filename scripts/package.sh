@@ -6,9 +6,11 @@
 #   scripts/package.sh --app-dir DIR --name NAME --version A.B.C
 #                      [--product TEXT] [--company TEXT] [--per-machine]
 #                      [--desktop-shortcut] [--associate .EXT=DESCRIPTION]...
+#                      [--associate-default .EXT=DESCRIPTION]...
 #                      [--url-protocol SCHEME] [--upgrade-code GUID]
 #                      [--sign-pkcs12 FILE --sign-password-file FILE]
-#                      [--timestamp-url URL]
+#                      [--timestamp-url URL | --timestamp-rfc3161 URL]
+#                      [--timestamp-timeout SECONDS]
 #
 # DIR holds the launcher NAME.exe, tavrin.ini, the JARs and any runtime
 # folder; everything in it is installed. Bad input is refused with a
@@ -17,6 +19,7 @@ set -eu
 # Relative paths are the caller's, from the folder the script is run in.
 caller=$PWD
 cd "$(dirname "$0")/.."
+repository=$(pwd -P)
 
 fail() {
   echo "package.sh: $*" >&2
@@ -29,8 +32,10 @@ fail() {
 usage() {
   echo "usage: scripts/package.sh --app-dir DIR --name NAME --version A.B.C [--product TEXT]" >&2
   echo "         [--company TEXT] [--per-machine] [--desktop-shortcut]" >&2
-  echo "         [--associate .EXT=DESCRIPTION]... [--url-protocol SCHEME] [--upgrade-code GUID]" >&2
-  echo "         [--sign-pkcs12 FILE --sign-password-file FILE] [--timestamp-url URL]" >&2
+  echo "         [--associate .EXT=DESCRIPTION]... [--associate-default .EXT=DESCRIPTION]..." >&2
+  echo "         [--url-protocol SCHEME] [--upgrade-code GUID]" >&2
+  echo "         [--sign-pkcs12 FILE --sign-password-file FILE]" >&2
+  echo "         [--timestamp-url URL | --timestamp-rfc3161 URL] [--timestamp-timeout SECONDS]" >&2
   exit 2
 }
 
@@ -54,6 +59,8 @@ upgrade_code=""
 pkcs12=""
 password_file=""
 timestamp_url=""
+timestamp_kind=""
+timestamp_timeout=60
 newline='
 '
 while [ $# -gt 0 ]; do
@@ -68,12 +75,15 @@ while [ $# -gt 0 ]; do
     --version) version=$2 ;;
     --product) product=$2 ;;
     --company) company=$2 ;;
-    --associate) associations="$associations$2$newline" ;;
+    --associate) associations="${associations}open-with $2$newline" ;;
+    --associate-default) associations="${associations}default $2$newline" ;;
     --url-protocol) protocol=$2 ;;
     --upgrade-code) upgrade_code=$2 ;;
     --sign-pkcs12) pkcs12=$(callers "$2") ;;
     --sign-password-file) password_file=$(callers "$2") ;;
-    --timestamp-url) timestamp_url=$2 ;;
+    --timestamp-url) timestamp_url=$2; timestamp_kind=-t ;;
+    --timestamp-rfc3161) timestamp_url=$2; timestamp_kind=-ts ;;
+    --timestamp-timeout) timestamp_timeout=$2 ;;
     *) usage ;;
   esac
   shift 2
@@ -82,54 +92,137 @@ done
 product=${product:-$name}
 company=${company:-$product}
 
-# --- Names and texts. ---
+# --- Names and texts: what Windows and Windows Installer can hold. ---
 check_file_name --name "$name"
 check_file_name --product "$product" # the install folder's name
 check_text --company "$company"
+for option in --name --product --company; do
+  case $option in
+    --name) value=$name ;;
+    --product) value=$product ;;
+    --company) value=$company ;;
+  esac
+  check_code_page "$option" "$value"
+  [ "$(printf '%s' "$value" | wc -m)" -le 128 ] ||
+    fail "$option is longer than 128 characters, more than Windows Installer takes for a name"
+done
 
 # --- The folder. ---
 [ -d "$app_dir" ] && [ -r "$app_dir" ] && [ -x "$app_dir" ] ||
   fail "--app-dir '$app_dir' is not a readable folder"
+# The script's own folders: packing them would delete or ship its output.
+app_real=$(realpath "$app_dir")
+for own in "$repository/dist" "$repository/build/package"; do
+  case "$app_real/" in
+    "$own"/*) fail "--app-dir '$app_dir' is in $own, which this script writes" ;;
+  esac
+  case "$own/" in
+    "$app_real"/*) fail "--app-dir '$app_dir' holds $own, which this script writes" ;;
+  esac
+done
 [ -f "$app_dir/$name.exe" ] || fail "--app-dir '$app_dir' has no launcher $name.exe"
 [ -f "$app_dir/tavrin.ini" ] || fail "--app-dir '$app_dir' has no tavrin.ini"
+dangling=$(find "$app_dir" -xtype l | head -n 1)
+[ -z "$dangling" ] || fail "--app-dir: the link '$dangling' points to '$(readlink "$dangling")', which is not there"
 unreadable=$(find "$app_dir" ! -readable | head -n 1)
 [ -z "$unreadable" ] || fail "--app-dir: '$unreadable' cannot be read"
 
 # --- The version: three numbers, as Windows Installer takes them. ---
-echo "$version" | grep -Eq '^[0-9]{1,5}\.[0-9]{1,5}\.[0-9]{1,5}$' ||
-  fail "--version '$version' is not three numbers such as 2.4.1"
-major=$(echo "$version" | cut -d. -f1 | sed 's/^0*\(.\)/\1/')
-minor=$(echo "$version" | cut -d. -f2 | sed 's/^0*\(.\)/\1/')
-build=$(echo "$version" | cut -d. -f3 | sed 's/^0*\(.\)/\1/')
+case $version in
+  *[!0-9.]* | *.*.*.* | .* | *. | *..*) fail "--version '$version' is not three numbers such as 2.4.1" ;;
+  *.*.*) ;;
+  *) fail "--version '$version' is not three numbers such as 2.4.1" ;;
+esac
+major=${version%%.*}
+build=${version##*.}
+minor=${version#*.}
+minor=${minor%.*}
+for number in "$major" "$minor" "$build"; do
+  [ ${#number} -le 5 ] || fail "--version '$version' is not three numbers such as 2.4.1"
+done
+major=$(echo "$major" | sed 's/^0*\(.\)/\1/')
+minor=$(echo "$minor" | sed 's/^0*\(.\)/\1/')
+build=$(echo "$build" | sed 's/^0*\(.\)/\1/')
 [ "$major" -le 255 ] || fail "--version '$version': the first number is above 255"
 [ "$minor" -le 255 ] || fail "--version '$version': the second number is above 255"
 [ "$build" -le 65535 ] || fail "--version '$version': the third number is above 65535"
 version=$major.$minor.$build
 
+# --- tavrin.ini: a package of settings the launcher refuses starts nothing. ---
+ini=$app_dir/tavrin.ini
+# The launcher's subsystem in its PE header: 3 is the console's.
+subsystem=$(python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read(4096)
+at = struct.unpack_from("<I", data, 0x3C)[0] if data[:2] == b"MZ" and len(data) >= 0x40 else 0
+print(struct.unpack_from("<H", data, at + 92)[0] if 0 < at and at + 94 <= len(data) and data[at:at + 4] == b"PE\0\0" else 0)
+' "$app_dir/$name.exe")
+[ "$subsystem" != 3 ] ||
+  fail "$name.exe is a console launcher: its Start-menu shortcut would open a window that closes at once; give the windowed launcher as --name"
+ways=$(for key in jar-file-name main-class module; do
+  [ "$key" = jar-file-name ] && [ -n "$(settings_has "$ini" "$key")" ] && echo "$key" && continue
+  [ -n "$(settings_value "$ini" "$key")" ] && echo "$key"
+done | wc -l)
+[ "$ways" -ne 0 ] || fail "tavrin.ini gives no jar-file-name, main-class or module: the launcher would start nothing"
+[ "$ways" -eq 1 ] || fail "tavrin.ini gives more than one of jar-file-name, main-class and module: the launcher would refuse it"
+required="min-java-version ask-for-java-location allow-newer-version"
+[ "$(settings_value "$ini" in-process)" = 1 ] || required="$required wait-for-exit"
+for key in $required; do
+  [ -n "$(settings_has "$ini" "$key")" ] ||
+    fail "tavrin.ini has no $key, which the launcher requires: it would refuse to start"
+done
+
 # --- Associations and links: they hand a document or link to the launcher,
-# which passes it on only with pass-arguments=1. ---
-pass_arguments=$(settings_value "$app_dir/tavrin.ini" pass-arguments)
+# which passes it on only with pass-arguments=1. Windows' own are never
+# taken over. ---
+pass_arguments=$(settings_value "$ini" pass-arguments)
+windows_extensions=" .exe .com .bat .cmd .lnk .msi .msp .ps1 .psm1 .vbs .vbe .js .jse .wsf .wsh .scr .pif .cpl .dll .sys .reg .url .hta .msc "
+windows_schemes=" http https file ftp ftps mailto news nntp telnet ldap tel sms callto javascript vbscript data about res shell ms-settings search-ms "
 old_ifs=$IFS
 IFS=$newline
+seen=""
 for association in $associations; do
+  kind=${association%% *}
+  association=${association#* }
   extension=${association%%=*}
   description=${association#*=}
-  echo "$extension" | grep -Eq '^\.[A-Za-z0-9]+$' ||
+  echo "$extension" | grep -Eq '^\.[A-Za-z0-9]+$' && [ "$(printf '%s' "$extension" | wc -l)" -eq 0 ] ||
     fail "--associate '$association': the extension must be a dot and letters or digits"
   [ "$association" != "$extension" ] && [ -n "$description" ] ||
     fail "--associate '$association': give a description after ="
   check_text "--associate $extension" "$description"
+  check_code_page "--associate $extension" "$description"
+  lower=$(printf '%s' "$extension" | tr 'A-Z' 'a-z')
+  case $windows_extensions in
+    *" $lower "*) fail "--associate $extension: Windows itself opens $lower files; taking them over would break the system" ;;
+  esac
+  case $seen in
+    *"$newline$lower=$description$newline"*) continue ;; # the same twice is one
+    *"$newline$lower="*) fail "--associate $extension: given twice, with different descriptions" ;;
+  esac
+  seen="$seen$newline$lower=$description$newline"
+  associations_checked="${associations_checked:-}$kind $lower=$description$newline"
 done
 IFS=$old_ifs
+associations=${associations_checked:-}
 if [ -n "$protocol" ]; then
-  echo "$protocol" | grep -Eq '^[A-Za-z][A-Za-z0-9+.-]*$' ||
+  printf '%s' "$protocol" | grep -Eq '^[A-Za-z][A-Za-z0-9+.-]*$' && [ "$(printf '%s' "$protocol" | wc -l)" -eq 0 ] ||
     fail "--url-protocol '$protocol' is not a URL scheme (a letter, then letters, digits, + . -)"
+  lower=$(printf '%s' "$protocol" | tr 'A-Z' 'a-z')
+  case $windows_schemes in
+    *" $lower "*) fail "--url-protocol $protocol: the system and other programs open $lower links; taking them over would send the user's links to this application" ;;
+  esac
+  case $lower in
+    ms-*) fail "--url-protocol $protocol: ms- links belong to Windows" ;;
+  esac
 fi
 if { [ -n "$associations" ] || [ -n "$protocol" ]; } && [ "$pass_arguments" != 1 ]; then
   fail "--associate and --url-protocol need pass-arguments=1 in tavrin.ini: without it the document or link never reaches the application"
 fi
 
-# --- The upgrade code: every version of one application shares it. ---
+# --- The upgrade code: every version of one application shares it, and it
+# must never change. By default it follows what names the product for its
+# users, --product and --name. ---
 guid_pattern='^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$'
 # A GUID from the bytes of a text (SHA-1, version 5 layout).
 guid_of() {
@@ -138,13 +231,19 @@ guid_of() {
     tr 'a-f' 'A-F'
 }
 if [ -n "$upgrade_code" ]; then
-  printf '%s' "$upgrade_code" | grep -Eq "$guid_pattern" ||
+  bare=$upgrade_code
+  case $upgrade_code in
+    \{*\}) bare=${bare#\{} && bare=${bare%\}} ;;
+  esac
+  printf '%s' "$bare" | grep -Eq "$guid_pattern" && [ "$(printf '%s' "$bare" | wc -l)" -eq 0 ] ||
     fail "--upgrade-code '$upgrade_code' is not a GUID such as 01234567-89AB-CDEF-0123-456789ABCDEF"
-  upgrade_code=$(printf '%s' "$upgrade_code" | tr 'a-f' 'A-F')
+  upgrade_code=$(printf '%s' "$bare" | tr 'a-f' 'A-F')
+  upgrade_given=1
 else
   upgrade_code=$(guid_of "tavrin upgrade code
-$company
+$product
 $name")
+  upgrade_given=""
 fi
 
 # --- Signing. ---
@@ -156,48 +255,148 @@ if [ -n "$pkcs12$password_file" ]; then
     fail "--sign-password-file '$password_file' is not a readable file"
 fi
 if [ -n "$timestamp_url" ]; then
-  [ -n "$pkcs12" ] || fail "--timestamp-url needs --sign-pkcs12"
-  echo "$timestamp_url" | grep -Eq '^https?://[^ "<>]+$' ||
+  [ -n "$pkcs12" ] || fail "--timestamp-url and --timestamp-rfc3161 need --sign-pkcs12"
+  printf '%s' "$timestamp_url" | grep -Eq '^https?://[^ "<>]+$' && [ "$(printf '%s' "$timestamp_url" | wc -l)" -eq 0 ] ||
     fail "--timestamp-url '$timestamp_url' is not a web address"
 fi
+case $timestamp_timeout in
+  "" | *[!0-9]*) fail "--timestamp-timeout '$timestamp_timeout' is not a number of seconds" ;;
+esac
+[ "$timestamp_timeout" -ge 1 ] && [ "$timestamp_timeout" -le 600 ] ||
+  fail "--timestamp-timeout '$timestamp_timeout' is not between 1 and 600 seconds"
+if [ -n "$pkcs12" ] && command -v openssl >/dev/null 2>&1; then
+  if openssl pkcs12 -in "$pkcs12" -passin "file:$password_file" -nokeys -clcerts 2>/dev/null |
+    openssl x509 -noout -checkend 0 >/dev/null 2>&1; then
+    :
+  elif openssl pkcs12 -in "$pkcs12" -passin "file:$password_file" -nokeys -clcerts 2>/dev/null |
+    openssl x509 -noout >/dev/null 2>&1; then
+    echo "package.sh: warning: the certificate in '$pkcs12' has expired: Windows shows signatures made with it as invalid unless they carry a time stamp from before it expired" >&2
+  fi
+fi
 
-if [ -n "$per_machine" ] && [ -z "$(settings_value "$app_dir/tavrin.ini" user-settings)" ]; then
+if [ -n "$per_machine" ] && [ -z "$(settings_value "$ini" user-settings)" ]; then
   echo "package.sh: warning: a per-machine install without user-settings in tavrin.ini: users cannot write tavrin.ini under Program Files, so nothing is remembered and users have no settings of their own" >&2
 fi
 
-# --- The package, built in a folder of its own; dist/ gets it only when it
-# is complete. ---
-folder=$(printf '%s' "$name" | LC_ALL=C sed 's/[^A-Za-z0-9._-]/_/g')
-work=build/package/$folder
-rm -rf "$work"
+# --- Every file and folder: names Windows can hold, in the package's code
+# page, no two that differ only in letter case. ---
+if [ -n "$per_machine" ]; then
+  install_root="C:\\Program Files\\$product"
+else
+  install_root="C:\\Users\\a-twenty-letter-user\\AppData\\Local\\Programs\\$product"
+fi
+python3 - "$app_dir" "$install_root" <<'PYTHON' || exit 2
+import os, sys, unicodedata
+
+folder, install_root = sys.argv[1], sys.argv[2]
+devices = {"CON", "PRN", "AUX", "NUL"} | {p + d for p in ("COM", "LPT") for d in "123456789\u00b9\u00b2\u00b3"}
+
+def refuse(why):
+    print("package.sh: " + why, file=sys.stderr)
+    sys.exit(2)
+
+def check(relative, entry):
+    shown = "--app-dir: '%s'" % relative
+    try:
+        entry.encode("utf-8")
+    except UnicodeEncodeError:
+        refuse(shown + " has a name that is not UTF-8")
+    for character in entry:
+        if ord(character) < 32 or ord(character) == 127 or character in '<>:"/\\|?*':
+            refuse(shown + ": Windows file names cannot hold < > : \" / \\ | ? * or control characters")
+    if entry.endswith(".") or entry.endswith(" "):
+        refuse(shown + ": Windows file names cannot end in a dot or a blank")
+    if entry.split(".")[0].upper().rstrip(" ") in devices:
+        refuse(shown + ": %s is a device name on Windows" % entry.split(".")[0])
+    try:
+        entry.encode("cp1252")
+    except UnicodeEncodeError:
+        refuse(shown + ": the name has characters outside Windows code page 1252, which Windows "
+               "Installer packages built here cannot hold; rename it" +
+               (" (its accents are written as separate characters: compose them)"
+                if unicodedata.normalize("NFC", entry) != entry else ""))
+
+longest = ""
+for root, folders, files in os.walk(folder):
+    folders.sort()
+    seen = {}
+    for entry in sorted(folders + files):
+        relative = os.path.relpath(os.path.join(root, entry), folder)
+        check(relative, entry)
+        key = entry.casefold()
+        if key in seen:
+            refuse("--app-dir: '%s' and '%s' differ only in letter case, which Windows takes for one name"
+                   % (seen[key], relative))
+        seen[key] = relative
+        installed = install_root + "\\" + relative.replace("/", "\\")
+        if len(installed) > len(longest):
+            longest = installed
+if len(longest) > 259:
+    print("package.sh: warning: installed, '%s' is %d characters long, more than many Windows programs "
+          "open (260)" % (longest, len(longest)), file=sys.stderr)
+PYTHON
+
+# --- The package, built in a work folder of this build's own; dist/ gets it
+# only when it is complete. ---
+msi=$name-$version.msi
+mkdir -p build/package dist
+# An earlier build's package of this version would pass for this one's.
+rm -f "dist/$msi"
+work=$(mktemp -d "build/package/build.XXXXXX")
+trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/app"
-cp -R "$app_dir/." "$work/app/"
+# Links are packed as what they point to.
+cp -RL "$app_dir/." "$work/app/"
+run_timed() {
+  timeout "$timestamp_timeout" "$@"
+}
 sign() {
-  if [ -n "$timestamp_url" ]; then
-    osslsigncode sign -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256 -n "$product" \
-      -t "$timestamp_url" -in "$1" -out "$1.signed" >/dev/null
-  else
-    osslsigncode sign -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256 -n "$product" \
-      -in "$1" -out "$1.signed" >/dev/null
+  if ! osslsigncode sign -pkcs12 "$pkcs12" -readpass "$password_file" -h sha256 -n "$product" \
+    -in "$1" -out "$1.signed" >"$work/sign.err" 2>&1; then
+    rm -f "$1.signed"
+    fail "$2 could not be signed with '$pkcs12' (is the password right?): $(tail -n 1 "$work/sign.err")"
   fi
   mv "$1.signed" "$1"
+  [ -n "$timestamp_url" ] || return 0
+  status=0
+  run_timed osslsigncode add "$timestamp_kind" "$timestamp_url" -in "$1" -out "$1.stamped" \
+    >"$work/sign.err" 2>&1 || status=$?
+  if [ "$status" -eq 0 ]; then
+    mv "$1.stamped" "$1"
+    return 0
+  fi
+  rm -f "$1.stamped"
+  [ "$status" -ne 124 ] ||
+    fail "the time-stamp server '$timestamp_url' did not answer within $timestamp_timeout seconds (--timestamp-timeout)"
+  if [ "$timestamp_kind" = -t ]; then
+    fail "the time-stamp server '$timestamp_url' gave no Authenticode time stamp for $2 (most current services answer RFC 3161 requests: try --timestamp-rfc3161)"
+  fi
+  fail "the time-stamp server '$timestamp_url' gave no RFC 3161 time stamp for $2: $(tail -n 1 "$work/sign.err")"
 }
 if [ -n "$pkcs12" ]; then
-  sign "$work/app/$name.exe" || fail "the launcher could not be signed with '$pkcs12'"
+  sign "$work/app/$name.exe" "the launcher"
 fi
 
+dollar=TAVRINDOLLAR5E2C
 NAME=$name PRODUCT=$product COMPANY=$company VERSION=$version UPGRADE_CODE=$upgrade_code \
   PER_MACHINE=$per_machine DESKTOP=$desktop ASSOCIATIONS=$associations PROTOCOL=$protocol \
+  LOG_FILE=$(settings_value "$ini" log-file) DOLLAR=$dollar \
   python3 - "$work" <<'PYTHON'
 import hashlib, os, sys, uuid
 from xml.sax.saxutils import quoteattr
 
 work = sys.argv[1]
 env = os.environ
+DOLLAR = env["DOLLAR"]
 name, product, company = env["NAME"], env["PRODUCT"], env["COMPANY"]
 version, upgrade = env["VERSION"], env["UPGRADE_CODE"]
 per_machine, desktop = env["PER_MACHINE"] == "1", env["DESKTOP"] == "1"
-associations = [line.split("=", 1) for line in env["ASSOCIATIONS"].splitlines() if line]
+associations = []
+for line in env["ASSOCIATIONS"].splitlines():
+    if line:
+        kind, rest = line.split(" ", 1)
+        extension, description = rest.split("=", 1)
+        associations.append((kind, extension, description))
 protocol = env["PROTOCOL"]
 namespace = uuid.UUID(upgrade)
 
@@ -207,85 +406,126 @@ def guid(text):
 def ident(prefix, text):
     return prefix + hashlib.sha1(text.encode()).hexdigest()[:20]
 
+# wixl's preprocessor takes $(...) for its variables and drops any other $,
+# and nothing makes it write "$(": each $ goes in as a token that the tables
+# get back afterwards.
+def attr(text):
+    return quoteattr(text.replace("$", DOLLAR))
+
+# Windows Installer expands [...] in formatted columns (registry keys and
+# values, shortcut targets): [\[] and [\]] are the brackets themselves.
+def formatted(text):
+    return "".join("[\\[]" if c == "[" else "[\\]]" if c == "]" else c for c in text)
+
 root = "HKLM" if per_machine else "HKCU"
-launcher = "[INSTALLDIR]" + name + ".exe"
+launcher = "[INSTALLDIR]" + formatted(name) + ".exe"
 out = []
 def emit(text):
     out.append(text)
 
 components = []
+directories = {"": "INSTALLDIR"}
 def directory(path, depth):
     full = os.path.join(work, "app", path)
-    for entry in sorted(os.listdir(full)):
+    entries = sorted(os.listdir(full))
+    if not entries and path:
+        # An empty folder is installed too.
+        component = ident("c", path + "/")
+        components.append(component)
+        emit("  " * depth + "<Component Id=%s Guid=%s Win64=\"yes\"><CreateFolder/></Component>" % (
+            attr(component), attr(guid("folder " + path))))
+    for entry in entries:
         relative = os.path.join(path, entry) if path else entry
         if os.path.isdir(os.path.join(full, entry)):
-            emit("  " * depth + "<Directory Id=%s Name=%s>" % (quoteattr(ident("d", relative)), quoteattr(entry)))
+            directories[relative] = ident("d", relative)
+            emit("  " * depth + "<Directory Id=%s Name=%s>" % (attr(ident("d", relative)), attr(entry)))
             directory(relative, depth + 1)
             emit("  " * depth + "</Directory>")
             continue
         component = ident("c", relative)
         components.append(component)
-        emit("  " * depth + "<Component Id=%s Guid=%s Win64=\"yes\">" % (quoteattr(component), quoteattr(guid("file " + relative))))
-        emit("  " * depth + "  <File Id=%s Source=%s KeyPath=\"yes\"/>" % (quoteattr(ident("f", relative)), quoteattr(os.path.join("app", relative))))
+        emit("  " * depth + "<Component Id=%s Guid=%s Win64=\"yes\">" % (attr(component), attr(guid("file " + relative))))
+        emit("  " * depth + "  <File Id=%s Source=%s KeyPath=\"yes\"/>" % (attr(ident("f", relative)), attr(os.path.join("app", relative))))
         emit("  " * depth + "</Component>")
 
+# The product code: another for every version and every product, so that
+# two products sharing a --name never pass for one.
+product_code = guid("product\n%s\n%s\n%s\n%s\n%s" % (version, product, company, name, per_machine))
 emit('<?xml version="1.0" encoding="utf-8"?>')
 emit('<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
 emit('<Product Id=%s Name=%s Language="1033" Version=%s Manufacturer=%s UpgradeCode=%s>' % (
-    quoteattr(guid("product " + version)), quoteattr(product), quoteattr(version), quoteattr(company), quoteattr(upgrade)))
-emit('<Package InstallerVersion="500" Compressed="yes" InstallScope=%s/>' % quoteattr("perMachine" if per_machine else "perUser"))
+    attr(product_code), attr(product), attr(version), attr(company), attr(upgrade)))
+emit('<Package InstallerVersion="500" Compressed="yes" InstallScope=%s/>' % attr("perMachine" if per_machine else "perUser"))
 emit('<Media Id="1" Cabinet="app.cab" EmbedCab="yes"/>')
 emit('<MajorUpgrade DowngradeErrorMessage="A newer version of [ProductName] is already installed."/>')
-emit('<Icon Id="launcher.ico" SourceFile=%s/>' % quoteattr(os.path.join("app", name + ".exe")))
+emit('<Icon Id="launcher.ico" SourceFile=%s/>' % attr(os.path.join("app", name + ".exe")))
 emit('<Property Id="ARPPRODUCTICON" Value="launcher.ico"/>')
 emit('<Directory Id="TARGETDIR" Name="SourceDir">')
 if per_machine:
     emit('<Directory Id="ProgramFiles64Folder">')
 else:
     emit('<Directory Id="LocalAppDataFolder"><Directory Id="ProgramsFolder" Name="Programs">')
-emit('<Directory Id="INSTALLDIR" Name=%s>' % quoteattr(product))
+emit('<Directory Id="INSTALLDIR" Name=%s>' % attr(product))
 directory("", 1)
 # What the launcher writes beside itself at run time, the shortcuts and the
 # keys that send documents and links to it.
-emit('<Component Id="integration" Guid=%s Win64="yes">' % quoteattr(guid("integration")))
+emit('<Component Id="integration" Guid=%s Win64="yes">' % attr(guid("integration")))
 emit('<RegistryValue Root=%s Key=%s Name="InstallFolder" Value="[INSTALLDIR]" Type="string" KeyPath="yes"/>' % (
-    quoteattr(root), quoteattr("Software\\" + company + "\\" + product)))
+    attr(root), attr(formatted("Software\\" + company + "\\" + product))))
 emit('<Shortcut Id="startmenu" Directory="ProgramMenuFolder" Name=%s Target=%s WorkingDirectory="INSTALLDIR" Icon="launcher.ico"/>' % (
-    quoteattr(product), quoteattr(launcher)))
+    attr(product), attr(launcher)))
 if desktop:
     emit('<Shortcut Id="desktop" Directory="DesktopFolder" Name=%s Target=%s WorkingDirectory="INSTALLDIR" Icon="launcher.ico"/>' % (
-        quoteattr(product), quoteattr(launcher)))
+        attr(product), attr(launcher)))
 command = '"%s" "%%1"' % launcher
 def value(key, text, value_name=None):
     emit('<RegistryValue Root=%s Key=%s%s Value=%s Type="string"/>' % (
-        quoteattr(root), quoteattr("Software\\Classes\\" + key),
-        "" if value_name is None else " Name=%s" % quoteattr(value_name), quoteattr(text)))
-for extension, description in associations:
+        attr(root), attr("Software\\Classes\\" + formatted(key)),
+        "" if value_name is None else " Name=%s" % attr(formatted(value_name)), attr(text)))
+for kind, extension, description in associations:
     klass = name + extension
-    value(extension, klass)
-    value(klass, description)
+    # Listed in the extension's "Open with" list; the default is the
+    # application's in a component of its own (below).
+    value(extension + "\\OpenWithProgids", "", klass)
+    value(klass, formatted(description))
     value(klass + "\\DefaultIcon", launcher + ",0")
     value(klass + "\\shell\\open\\command", command)
 if protocol:
-    value(protocol, "URL:" + product)
+    value(protocol, "URL:" + formatted(product))
     value(protocol, "", "URL Protocol")
     value(protocol + "\\DefaultIcon", launcher + ",0")
     value(protocol + "\\shell\\open\\command", command)
 emit('<RemoveFolder Id="removeinstall" On="uninstall"/>')
 emit('</Component>')
+# The extensions' defaults, each in a component whose condition (set
+# afterwards: wixl writes none) leaves another program's default alone.
+defaults = []
+for index, (kind, extension, description) in enumerate(associations):
+    component = "default%d" % index
+    emit('<Component Id=%s Guid=%s Win64="yes">' % (attr(component), attr(guid("default " + extension))))
+    emit('<RegistryValue Root=%s Key=%s Value=%s Type="string" KeyPath="yes"/>' % (
+        attr(root), attr("Software\\Classes\\" + extension), attr(formatted(name + extension))))
+    emit('</Component>')
+    defaults.append((component, kind, extension, name + extension))
 emit('</Directory>')
 emit('</Directory>' if per_machine else '</Directory></Directory>')
 emit('<Directory Id="ProgramMenuFolder"/>')
 emit('<Directory Id="DesktopFolder"/>')
 emit('</Directory>')
 emit('<Feature Id="Main" Level="1">')
-for component in components + ["integration"]:
-    emit('<ComponentRef Id=%s/>' % quoteattr(component))
+for component in components + ["integration"] + [d[0] for d in defaults]:
+    emit('<ComponentRef Id=%s/>' % attr(component))
 emit('</Feature>')
 emit('</Product>')
 emit('</Wix>')
 with open(os.path.join(work, "package.wxs"), "w", encoding="utf-8") as wxs:
     wxs.write("\n".join(out) + "\n")
+
+def table(file_name, header, types, key, rows):
+    with open(os.path.join(work, file_name), "w", encoding="cp1252", newline="\r\n") as idt:
+        idt.write("\t".join(header) + "\n" + "\t".join(types) + "\n" + key + "\n")
+        for row in rows:
+            idt.write("\t".join(row) + "\n")
 
 # The files the launcher leaves beside itself, removed on uninstall (wixl
 # has no RemoveFile element; the table goes in afterwards). Named one by one:
@@ -293,30 +533,105 @@ with open(os.path.join(work, "package.wxs"), "w", encoding="utf-8") as wxs:
 # A start while an earlier application still runs writes java.jar.run.2.*
 # up to java.jar.run.16.*.
 runs = ["java.jar.run"] + ["java.jar.run.%d" % number for number in range(2, 17)]
-names = [base + suffix for base in runs + ["java.version.check"]
+names = [("INSTALLDIR", base + suffix) for base in runs + ["java.version.check"]
          for suffix in (".output.file", ".error.file", ".input.file")]
-with open(os.path.join(work, "RemoveFile.idt"), "w", encoding="utf-8", newline="\r\n") as idt:
-    idt.write("FileKey\tComponent_\tFileName\tDirProperty\tInstallMode\n")
-    idt.write("s72\ts72\tL255\ts72\ti2\n")
-    idt.write("RemoveFile\tFileKey\n")
-    for index, file_name in enumerate(names):
-        idt.write("runtime%d\tintegration\t%s\tINSTALLDIR\t2\n" % (index, file_name))
+names.append(("INSTALLDIR", "tavrin.ini.before-upgrade"))
+# A log-file the launcher writes in the install folder.
+log_file = env["LOG_FILE"].replace("/", "\\").lstrip("\\")
+if log_file and ":" not in log_file and "%" not in log_file:
+    log_folder, _, log_name = log_file.rpartition("\\")
+    if log_folder.replace("\\", "/") in directories:
+        names.append((directories[log_folder.replace("\\", "/")], log_name))
+    else:
+        print("package.sh: warning: log-file '%s' is in a folder the package does not make: "
+              "the uninstall leaves it" % env["LOG_FILE"], file=sys.stderr)
+# Every folder of the package, once empty (an empty name: the folder).
+names += [(identifier, "") for relative, identifier in sorted(directories.items(), reverse=True)
+          if relative]
+table("RemoveFile.idt", ["FileKey", "Component_", "FileName", "DirProperty", "InstallMode"],
+      ["s72", "s72", "L255", "s72", "i2"], "RemoveFile\tFileKey",
+      [("runtime%d" % index, "integration", file_name, folder, "2")
+       for index, (folder, file_name) in enumerate(names)])
+
+# Who holds each extension before the install, the user's classes and the
+# machine's: the default then goes to the application only when nobody does
+# (or it already has it), unless asked.
+searches = []
+for index, (_, _, extension, _) in enumerate(defaults):
+    for scope, registry_root in (("USER", "1"), ("MACHINE", "2")):
+        searches.append(("HELD%s%d" % (scope, index), registry_root, "Software\\Classes\\" + extension))
+table("AppSearch.idt", ["Property", "Signature_"], ["s72", "s72"], "AppSearch\tProperty\tSignature_",
+      [(prop, prop.lower()) for prop, _, _ in searches])
+table("RegLocator.idt", ["Signature_", "Root", "Key", "Name", "Type"], ["s72", "i2", "s255", "S255", "I2"],
+      "RegLocator\tSignature_", [(prop.lower(), registry_root, key, "", "18")
+                                for prop, registry_root, key in searches])
+with open(os.path.join(work, "conditions.txt"), "w", encoding="utf-8") as conditions:
+    for index, (component, kind, extension, klass) in enumerate(defaults):
+        if kind == "open-with":
+            conditions.write(component + "\t" + " AND ".join(
+                '(NOT HELD%s%d OR HELD%s%d = "%s")' % (scope, index, scope, index, klass)
+                for scope in ("USER", "MACHINE")) + "\n")
 PYTHON
 
-msi=$name-$version.msi
+# What wixl cannot write, added with msibuild: each table whole.
+add_table() {
+  (cd "$work" && msibuild "$msi" -i "$1") || fail "msibuild could not add the table $1"
+}
+add_rows() { # TABLE ROWS: the table as wixl wrote it, with rows added
+  msiinfo export "$work/$msi" "$1" >"$work/$1.idt" || fail "msiinfo could not read the table $1"
+  printf '%s' "$2" | sed 's/$/\r/' >>"$work/$1.idt"
+  add_table "$1.idt"
+}
 (cd "$work" && wixl -a x64 -o "$msi" package.wxs 2>wixl.err) ||
   fail "wixl could not build the package: $(cat "$work/wixl.err")"
-(cd "$work" && msibuild "$msi" -i RemoveFile.idt) ||
-  fail "msibuild could not add the files to remove on uninstall"
+add_table RemoveFile.idt
+for table in Property Directory File Registry Shortcut; do
+  msiinfo export "$work/$msi" "$table" >"$work/$table.idt" 2>/dev/null || continue
+  if grep -q "$dollar" "$work/$table.idt"; then
+    sed -i "s/$dollar/\$/g" "$work/$table.idt"
+    add_table "$table.idt"
+  fi
+done
+if [ -n "$associations" ]; then
+  add_table AppSearch.idt
+  add_table RegLocator.idt
+  add_rows InstallExecuteSequence "AppSearch		50"
+  add_rows InstallUISequence "AppSearch		50"
+  msiinfo export "$work/$msi" Component >"$work/Component.idt"
+  while IFS='	' read -r component condition; do
+    # Component, ComponentId, Directory_, Attributes, Condition, KeyPath.
+    awk -F '\t' -v OFS='\t' -v id="$component" -v condition="$condition" \
+      '$1 == id { $5 = condition } { print }' "$work/Component.idt" >"$work/Component.new"
+    mv "$work/Component.new" "$work/Component.idt"
+  done <"$work/conditions.txt"
+  add_table Component.idt
+fi
+# An upgrade removes the old version, tavrin.ini with it, before it installs
+# the new one: the user's tavrin.ini is kept for them as
+# tavrin.ini.before-upgrade (through the temporary folder, since the old
+# version's uninstall removes that name).
+kept="[TempFolder]tavrin-$upgrade_code.ini"
+printf 'Action\tType\tSource\tTarget\ns72\ti2\tS72\tS255\nCustomAction\tAction\nKeepSettings\t98\tTARGETDIR\t"[System64Folder]cmd.exe" /c if exist "[INSTALLDIR]tavrin.ini" copy /y "[INSTALLDIR]tavrin.ini" "%s"\nRestoreSettings\t98\tTARGETDIR\t"[System64Folder]cmd.exe" /c if exist "%s" move /y "%s" "[INSTALLDIR]tavrin.ini.before-upgrade"\n' \
+  "$kept" "$kept" "$kept" | sed 's/$/\r/' >"$work/CustomAction.idt"
+add_table CustomAction.idt
+add_rows InstallExecuteSequence "KeepSettings	WIX_UPGRADE_DETECTED	1390
+RestoreSettings	WIX_UPGRADE_DETECTED	6610"
+printf 'Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAction\nKeepSettings\tKeeping tavrin.ini, which the upgrade replaces, as tavrin.ini.before-upgrade\t\nRestoreSettings\tThe tavrin.ini before the upgrade is tavrin.ini.before-upgrade\t\n' |
+  sed 's/$/\r/' >"$work/ActionText.idt"
+add_table ActionText.idt
 # wixl picks a random package code: one derived from the content instead, so
 # that the same inputs give the same code. (Its time stamps stay wixl's.)
 package_code=$(guid_of "$(cd "$work" && cat package.wxs && find app -type f | LC_ALL=C sort | xargs -d '\n' sha1sum)")
 (cd "$work" && msibuild "$msi" -s "$product" "$company" "x64;1033" "{$package_code}") ||
   fail "msibuild could not set the package code"
 if [ -n "$pkcs12" ]; then
-  sign "$work/$msi" || fail "the package could not be signed with '$pkcs12'"
+  sign "$work/$msi" "the package"
 fi
-mkdir -p dist
 cp "$work/$msi" "dist/$msi"
 echo "Built dist/$msi: $product $version, $(if [ -n "$per_machine" ]; then echo "for all users (Program Files)"; else echo "for the user who installs it"; fi)."
+if [ -z "$upgrade_given" ]; then
+  echo "Upgrade code: {$upgrade_code}, made from --product and --name. Every later version must carry it, or it installs beside this one: pin it with --upgrade-code {$upgrade_code}."
+else
+  echo "Upgrade code: {$upgrade_code}."
+fi
 echo "Test it with: msiexec /i $msi /qn, and uninstall with msiexec /x $msi /qn"

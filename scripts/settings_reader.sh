@@ -8,7 +8,17 @@
 # with ; or # after blanks, "[name]" with blanks around the name and any text
 # after "]", blanks around "=".
 settings_value() {
-  LC_ALL=C awk -v key="$2" '
+  settings_entry "$1" "$2" value
+}
+
+# settings_has FILE KEY: 1 when the section [tavrin] has the entry KEY, even
+# with an empty value; nothing otherwise.
+settings_has() {
+  settings_entry "$1" "$2" presence
+}
+
+settings_entry() {
+  LC_ALL=C awk -v key="$2" -v want="$3" '
     BEGIN { RS = "\r\n|\n|\r" }
     NR == 1 { sub(/^\357\273\277/, "") }
     {
@@ -30,6 +40,7 @@ settings_value() {
       if (entry != key) next
       value = substr(line, equals + 1)
       gsub(/^[ \t]+|[ \t]+$/, "", value)
+      found = 1
     }
-    END { printf "%s", value }' "$1"
+    END { if (want == "presence") { if (found) printf "1" } else printf "%s", value }' "$1"
 }

@@ -5,15 +5,18 @@
 # files, shortcuts and keys they promise, hand a document to the application,
 # upgrade in place, refuse a downgrade, uninstall without a trace (keeping
 # the user's own settings), and verify when signed.
-#   check_package.sh SOURCE_DIR WORK_DIR TAVRIN.EXE FAKE_JAVA.EXE
+#   check_package.sh SOURCE_DIR WORK_DIR TAVRIN.EXE FAKE_JAVA.EXE TAVRINC.EXE
 set -eu
 source_dir=$1
 work=$2
 tavrin=$3
 fake_java=$4
+tavrinc=$5
 rm -rf "$work"
 mkdir -p "$work"
 failures=0
+newline='
+'
 fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
@@ -30,13 +33,13 @@ package() { "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/packag
 app=$work/app
 make_app() {
   rm -rf "$app"
-  mkdir -p "$app/lib" "$app/runtime/bin"
+  mkdir -p "$app/lib" "$app/runtime/bin" "$app/data/empty"
   cp "$tavrin" "$app/Example.exe"
   printf 'PK' >"$app/lib/app.jar"
   printf 'PK' >"$app/lib/old.jar"
   cp "$fake_java" "$app/runtime/bin/java.exe"
   printf 'FAKE_JAVA_RECORD=C:\\records\\runs.txt\r\n' >"$app/runtime/bin/fake-java.cfg"
-  printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\njava-location=runtime\\bin\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\npass-arguments=%s\r\nuser-settings=Example App\r\n' \
+  printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\njava-location=runtime\\bin\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\npass-arguments=%s\r\nuser-settings=Example App\r\nlog-file=example.log\r\n' \
     "$1" >"$app/tavrin.ini"
 }
 
@@ -76,13 +79,131 @@ ok=" --name Example --version 1.0.0"
   refused "is not a URL scheme" --app-dir "$app" $ok --url-protocol 1app
   refused "is not a URL scheme" --app-dir "$app" $ok --url-protocol "a b"
   refused "is not a GUID" --app-dir "$app" $ok --upgrade-code 1234
-  refused "is not a GUID" --app-dir "$app" $ok --upgrade-code "{01234567-89AB-CDEF-0123-456789ABCDEF}"
   refused "need pass-arguments=1" --app-dir "$work/no-pass" $ok --associate .plan=Plan
   refused "need pass-arguments=1" --app-dir "$work/no-pass" $ok --url-protocol exampleapp
   refused "go together" --app-dir "$app" $ok --sign-pkcs12 "$work/none.p12"
   refused "is not a readable file" --app-dir "$app" $ok --sign-pkcs12 "$work/none.p12" \
     --sign-password-file "$work/none.txt"
+  refused "is not three numbers" --app-dir "$app" --name Example --version "1.0.0$newline"
+  refused "is not three numbers" --app-dir "$app" --name Example --version "1.0.0${newline}x"
+  refused "is not a GUID" --app-dir "$app" $ok --upgrade-code "01234567-89AB-CDEF-0123-456789ABCDEF${newline}x"
+  refused "is not a GUID" --app-dir "$app" $ok --upgrade-code "{01234567-89AB-CDEF-0123-456789ABCDEF"
+  refused "--product 'Ωmega' has characters outside Windows code page 1252" --app-dir "$app" $ok --product "Ωmega"
+  refused "--company '日本語アプリ' has characters outside" --app-dir "$app" $ok --company "日本語アプリ"
+  refused "has characters outside" --app-dir "$app" $ok --product "$(printf 'Cafe\314\201')"
+  refused "--associate .plan 'Plan 😀' has characters outside" --app-dir "$app" $ok --associate ".plan=Plan 😀"
+  refused "--product is longer than 128 characters" --app-dir "$app" $ok --product "$(printf '%0129d' 0)"
+  refused "--company is longer than 128 characters" --app-dir "$app" $ok --company "$(printf '%0321d' 0)"
+  refused "Windows itself opens .exe files" --app-dir "$app" $ok --associate .EXE=Program
+  refused "Windows itself opens .lnk files" --app-dir "$app" $ok --associate .lnk=Link
+  refused "Windows itself opens .ps1 files" --app-dir "$app" $ok --associate .ps1=Script
+  refused "the system and other programs open http links" --app-dir "$app" $ok --url-protocol HTTP
+  refused "the system and other programs open mailto links" --app-dir "$app" $ok --url-protocol mailto
+  refused "ms- links belong to Windows" --app-dir "$app" $ok --url-protocol ms-settings-x
+  refused "given twice, with different descriptions" --app-dir "$app" $ok --associate .plan=Plan \
+    --associate .PLAN=Other
+  refused "is not a number of seconds" --app-dir "$app" $ok --timestamp-timeout 2s
 }
+
+# The author's folder as Windows must hold it: each row a file made in a
+# copy of the folder (printf's escapes) and the sentence that refuses it.
+while IFS='|' read -r made expected; do
+  rm -rf "$work/names"
+  cp -R "$app" "$work/names"
+  # shellcheck disable=SC2059
+  path=$(printf "$made")
+  mkdir -p "$work/names/$(dirname "$path")"
+  printf 'x' >"$work/names/$path"
+  # shellcheck disable=SC2086
+  refused "$expected" --app-dir "$work/names" $ok
+done <<'ROWS'
+what?.txt|--app-dir: 'what?.txt': Windows file names cannot hold
+a:b.txt|--app-dir: 'a:b.txt': Windows file names cannot hold
+pipe\174x.txt|--app-dir: 'pipe|x.txt': Windows file names cannot hold
+back\\slash.txt|--app-dir: 'back\slash.txt': Windows file names cannot hold
+Icon\r|or control characters
+lib/aux.txt|--app-dir: 'lib/aux.txt': aux is a device name on Windows
+dot.|--app-dir: 'dot.': Windows file names cannot end in a dot or a blank
+blank |--app-dir: 'blank ': Windows file names cannot end in a dot or a blank
+TAVRIN.INI|--app-dir: 'TAVRIN.INI' and 'tavrin.ini' differ only in letter case
+lib/APP.jar|--app-dir: 'lib/APP.jar' and 'lib/app.jar' differ only in letter case
+\346\227\245\346\234\254\350\252\236/\343\203\225\343\202\241\343\202\244\343\203\253.txt|--app-dir: '日本語': the name has characters outside Windows code page 1252
+\316\251mega.txt|--app-dir: 'Ωmega.txt': the name has characters outside Windows code page 1252
+Cafe\314\201.txt|(its accents are written as separate characters: compose them)
+ROWS
+# A link that points nowhere is named as the author made it.
+rm -rf "$work/names" && cp -R "$app" "$work/names"
+ln -s ../nowhere.jar "$work/names/lib/gone.jar"
+refused "the link '$work/names/lib/gone.jar' points to '../nowhere.jar', which is not there" \
+  --app-dir "$work/names" $ok
+# tavrin.ini as the launcher would refuse it, and a console launcher that
+# would get a Start-menu shortcut.
+while IFS='|' read -r change expected; do
+  rm -rf "$work/settings"
+  cp -R "$app" "$work/settings"
+  sed -i "$change" "$work/settings/tavrin.ini"
+  # shellcheck disable=SC2086
+  refused "$expected" --app-dir "$work/settings" $ok
+done <<'ROWS'
+/^min-java-version=/d|tavrin.ini has no min-java-version, which the launcher requires
+/^wait-for-exit=/d|tavrin.ini has no wait-for-exit, which the launcher requires
+/^ask-for-java-location=/d|tavrin.ini has no ask-for-java-location
+/^jar-file-name=/d|tavrin.ini gives no jar-file-name, main-class or module
+s/^jar-file-name=.*/&\r\nmain-class=a.Main/|more than one of jar-file-name, main-class and module
+ROWS
+rm -rf "$work/settings" && cp -R "$app" "$work/settings"
+sed -i '/^wait-for-exit=/d' "$work/settings/tavrin.ini"
+printf 'in-process=1\r\n' >>"$work/settings/tavrin.ini"
+package --app-dir "$work/settings" $ok || fail "in process without wait-for-exit: refused: $(cat "$work/package.err")"
+rm -f "$tree/dist/"*
+cp "$tavrinc" "$work/settings/Example.exe"
+refused "Example.exe is a console launcher" --app-dir "$work/settings" $ok
+# The script's own folders.
+refused "is in $tree/dist, which this script writes" --app-dir "$tree/dist" $ok
+refused "holds $tree/dist, which this script writes" --app-dir "$tree" $ok
+mkdir -p "$tree/build/package/x"
+refused "is in $tree/build/package, which this script writes" --app-dir "$tree/build/package/x" $ok
+
+# The upgrade code follows what names the product: a renamed company keeps
+# it, another --product gets another, and it is printed to be pinned.
+upgrade_code() {
+  package "$@" || fail "package.sh $*: $(cat "$work/package.err")"
+  sed -n 's/^Upgrade code: {\([^}]*\)}.*/\1/p' "$work/package.out"
+}
+first=$(upgrade_code --app-dir "$app" $ok --product "Example App" --company "Example Ltd")
+grep -q "pin it with --upgrade-code {$first}" "$work/package.out" || fail "the upgrade code is not printed to pin"
+[ "$(upgrade_code --app-dir "$app" $ok --product "Example App" --company "Example Limited")" = "$first" ] ||
+  fail "another --company gave another upgrade code"
+[ "$(upgrade_code --app-dir "$app" $ok --product "Example Editor")" != "$first" ] ||
+  fail "another --product gave the same upgrade code"
+[ "$(upgrade_code --app-dir "$app" $ok --upgrade-code "{$first}" --product Other)" = "$first" ] ||
+  fail "--upgrade-code in braces was not taken"
+rm -f "$tree/dist/"*
+# The same association twice is one.
+package --app-dir "$app" $ok --associate .plan=Plan --associate .PLAN=Plan ||
+  fail "the same --associate twice: refused: $(cat "$work/package.err")"
+[ "$(msiinfo export "$tree/dist/Example-1.0.0.msi" Registry | grep -c 'Classes.Example.plan	')" -eq 1 ] ||
+  fail "the same --associate twice: not one association"
+rm -f "$tree/dist/"*
+# A relative link that leaves the folder is packed as what it points to.
+rm -rf "$work/linked" && mkdir -p "$work/linked"
+cp -R "$app" "$work/linked/app"
+printf 'shared' >"$work/linked/shared.jar"
+ln -s ../../shared.jar "$work/linked/app/lib/shared.jar"
+package --app-dir "$work/linked/app" $ok || fail "a link leaving the folder: refused: $(cat "$work/package.err")"
+msiinfo export "$tree/dist/Example-1.0.0.msi" File | grep -q 'shared.jar' || fail "the linked JAR is not packed"
+rm -f "$tree/dist/"*
+# Two builds of one --name at once each pack their own folder.
+rm -rf "$work/twin"
+cp -R "$app" "$work/twin"
+printf 'twin' >"$work/twin/twin-only.txt"
+"$tree/scripts/package.sh" --app-dir "$work/twin" --name Example --version 3.0.0 >"$work/twin.out" 2>&1 &
+twin=$!
+package --app-dir "$app" $ok || fail "a build beside another: $(cat "$work/package.err")"
+wait "$twin" || fail "the other build: $(cat "$work/twin.out")"
+msiinfo export "$tree/dist/Example-1.0.0.msi" File | grep -q 'twin-only' && fail "a build packed another's file"
+msiinfo export "$tree/dist/Example-3.0.0.msi" File | grep -q 'twin-only' || fail "a build lost its own file"
+rm -f "$tree/dist/"*
 
 # tavrin.ini as the launcher reads it: each row a file (printf's escapes),
 # a key and the value the launcher takes.
@@ -104,18 +225,19 @@ pass-arguments=1\n[tavrin]\n|pass-arguments|
 [tavrin]\n=1\npass-arguments=1\n[tavrin.messages]\npass-arguments=0\n|pass-arguments|1
 [tavrin]\nuser-settings=Example App\r\n|user-settings|Example App
 ROWS
+required='min-java-version=1.6\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n'
 # package.sh takes such a file as the launcher does: an association with
 # pass-arguments=1 behind a signature and a commented section line.
 cp -R "$app" "$work/signature"
-printf '\357\273\277[tavrin] ; the application\r\njar-file-name=lib\\app.jar\r\n[other]\r\npass-arguments=0\r\n[TAVRIN]\r\npass-arguments = 1\r\n' \
-  >"$work/signature/tavrin.ini"
+printf '\357\273\277[tavrin] ; the application\r\njar-file-name=lib\\app.jar\r\n%b[other]\r\npass-arguments=0\r\n[TAVRIN]\r\npass-arguments = 1\r\n' \
+  "$required" >"$work/signature/tavrin.ini"
 package --app-dir "$work/signature" $ok --associate .plan=Plan ||
   fail "a signature and a comment after [tavrin]: refused: $(cat "$work/package.err")"
 rm -f "$tree/dist/"*
 # ... and a key in another section as not there.
 cp -R "$app" "$work/other-section"
-printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\n[other]\r\npass-arguments=1\r\n' \
-  >"$work/other-section/tavrin.ini"
+printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\n%b[other]\r\npass-arguments=1\r\n' \
+  "$required" >"$work/other-section/tavrin.ini"
 refused "need pass-arguments=1" --app-dir "$work/other-section" $ok --associate .plan=Plan
 
 # A per-machine package whose tavrin.ini has no user-settings is built,
@@ -130,6 +252,51 @@ code() { msiinfo suminfo "$tree/dist/Example-1.0.0.msi" | sed -n 's/^Revision nu
 first_code=$(code)
 package --app-dir "$work/no-user-settings" $ok --per-machine
 [ "$(code)" = "$first_code" ] && [ -n "$first_code" ] || fail "the same inputs gave another package code"
+rm -f "$tree/dist/"*
+
+# --- Signing: which step failed, said; a time-stamp server that never
+# answers, timed out; an expired certificate, a warning. ---
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tavrin package test" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
+printf 'secret' >"$work/password.txt"
+printf 'wrong' >"$work/wrong.txt"
+openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.p12" \
+  -passout file:"$work/password.txt" >/dev/null 2>&1
+package --app-dir "$app" $ok || fail "unsigned: $(cat "$work/package.err")"
+# shellcheck disable=SC2086
+refused "the launcher could not be signed with '$work/sign.p12' (is the password right?)" \
+  --app-dir "$app" $ok --sign-pkcs12 "$work/sign.p12" --sign-password-file "$work/wrong.txt"
+grep -q 'cannot stat' "$work/package.err" && fail "a failed signing said: $(cat "$work/package.err")"
+python3 -c '
+import socket, sys, time
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen(1)
+print(server.getsockname()[1], flush=True)
+sys.stdout.close()
+connection = server.accept()
+time.sleep(60)
+' >"$work/port.txt" &
+silent=$!
+while [ ! -s "$work/port.txt" ]; do sleep 0.1; done
+# shellcheck disable=SC2086
+refused "the time-stamp server 'http://127.0.0.1:$(cat "$work/port.txt")/' did not answer within 2 seconds" \
+  --app-dir "$app" $ok --sign-pkcs12 "$work/sign.p12" --sign-password-file "$work/password.txt" \
+  --timestamp-rfc3161 "http://127.0.0.1:$(cat "$work/port.txt")/" --timestamp-timeout 2
+kill "$silent" 2>/dev/null || true
+mkdir -p "$work/ca"
+: >"$work/ca/index.txt"
+echo 01 >"$work/ca/serial"
+printf '[ca]\ndefault_ca = d\n[d]\ndatabase = index.txt\nserial = serial\nnew_certs_dir = .\ndefault_md = sha256\npolicy = p\n[p]\ncommonName = supplied\n' >"$work/ca/ca.cnf"
+(cd "$work/ca" && openssl req -new -newkey rsa:2048 -nodes -subj "/CN=expired" -keyout key.pem -out request.csr &&
+  openssl ca -batch -config ca.cnf -selfsign -keyfile key.pem -in request.csr \
+    -startdate 20200101000000Z -enddate 20200102000000Z -out cert.pem &&
+  openssl pkcs12 -export -inkey key.pem -in cert.pem -out expired.p12 -passout file:"$work/password.txt") \
+  >/dev/null 2>&1 || fail "no expired certificate to test with"
+package --app-dir "$app" $ok --sign-pkcs12 "$work/ca/expired.p12" --sign-password-file "$work/password.txt" ||
+  fail "an expired certificate: refused: $(cat "$work/package.err")"
+grep -q "warning: the certificate in '$work/ca/expired.p12' has expired" "$work/package.err" ||
+  fail "an expired certificate: no warning: $(cat "$work/package.err")"
 rm -f "$tree/dist/"*
 
 # --- Under Wine, in a prefix of the test's own; its desktop in a home of
@@ -154,25 +321,38 @@ entries() {
 build() { package --app-dir "$app" --name Example --product "Example App" --company "Example Ltd" "$@" ||
   fail "package.sh $*: $(cat "$work/package.err")"; }
 make_app 1
-build --version 1.0.0 --associate .plan="Example plan" --url-protocol exampleapp --desktop-shortcut
+# A description with what wixl and Windows Installer would expand; .csv is
+# the user's other program's.
+plan='Example plan [draft] $(env.HOME)'
+build --version 1.0.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut
 cp "$tree/dist/Example-1.0.0.msi" "$work/"
-# 1.1.0 no longer ships lib\old.jar.
+# 1.1.0 no longer ships lib\old.jar, and its tavrin.ini is new.
 rm "$app/lib/old.jar"
-build --version 1.1.0 --associate .plan="Example plan" --url-protocol exampleapp --desktop-shortcut
+printf 'start-arguments=1.1\r\n' >>"$app/tavrin.ini"
+build --version 1.1.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut
+# Another product of the same --name.
+package --app-dir "$app" --name Example --product "Example Editor" --version 1.0.0 ||
+  fail "Example Editor: $(cat "$work/package.err")"
+mv "$tree/dist/Example-1.0.0.msi" "$work/Editor-1.0.0.msi"
 
 # --- Per user, without elevation. ---
+wine reg add 'HKCU\Software\Classes\.csv' /ve /d Other.csv /f >/dev/null 2>&1
 msiexec /i "$work/Example-1.0.0.msi" /qn || fail "the per-user package did not install"
 for file in Example.exe tavrin.ini lib/app.jar lib/old.jar runtime/bin/java.exe runtime/bin/fake-java.cfg; do
   [ -f "$user_programs/$file" ] || fail "per user: $file is not in %LOCALAPPDATA%\\Programs\\Example App"
 done
+[ -d "$user_programs/data/empty" ] || fail "per user: the empty folder data\\empty is not installed"
+key 'HKCU\Software\Classes\.csv' | grep -q 'REG_SZ *Other.csv$' || fail "the install took .csv from its program"
+key 'HKCU\Software\Classes\.csv\OpenWithProgids' | grep -q 'Example.csv' ||
+  fail ".csv has not the application in its Open-with list"
 [ -f "$user_menu/Example App.lnk" ] || fail "no Start-menu shortcut"
 [ -f "$HOME/Desktop/Example App.lnk" ] || fail "no desktop shortcut"
 command=$(key 'HKCU\Software\Classes\Example.plan\shell\open\command' | sed -n 's/^ *(Default) *REG_SZ *//p')
 expected="\"C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Example App\\Example.exe\" \"%1\""
 [ "$command" = "$expected" ] || fail "the .plan open command is '$command', not '$expected'"
 key 'HKCU\Software\Classes\.plan' | grep -q 'REG_SZ *Example.plan$' || fail ".plan is not Example.plan"
-key 'HKCU\Software\Classes\Example.plan' | grep -q 'REG_SZ *Example plan$' ||
-  fail "Example.plan has not its description"
+[ "$(key 'HKCU\Software\Classes\Example.plan' | sed -n 's/^ *(Default) *REG_SZ *//p')" = "$plan" ] ||
+  fail "Example.plan's description is '$(key 'HKCU\Software\Classes\Example.plan')', not '$plan'"
 key 'HKCU\Software\Classes\exampleapp' | grep -q 'URL Protocol' || fail "exampleapp is no URL protocol"
 [ "$(key 'HKCU\Software\Classes\exampleapp\shell\open\command' | sed -n 's/^ *(Default) *REG_SZ *//p')" = "$expected" ] ||
   fail "the exampleapp open command is not the launcher's"
@@ -192,8 +372,15 @@ printf '[tavrin]\r\njava-options=-Xmx4g\r\n' >"$drive/users/$(id -un)/AppData/Lo
 # --- Upgrades: in place, one entry; the same version again, still one; an
 # older one refused. ---
 [ "$(entries)" -eq 1 ] || fail "1.0.0: $(entries) entries"
+# The user's own line in the installed tavrin.ini: the upgrade installs the
+# author's new file and keeps the user's beside it.
+printf '; the user was here\r\n' >>"$user_programs/tavrin.ini"
+cp "$user_programs/tavrin.ini" "$work/users.ini"
 msiexec /i "$tree/dist/Example-1.1.0.msi" /qn || fail "1.1.0 did not install over 1.0.0"
 [ "$(entries)" -eq 1 ] || fail "after the upgrade: $(entries) entries"
+cmp -s "$user_programs/tavrin.ini" "$app/tavrin.ini" || fail "the upgrade did not install the new tavrin.ini"
+cmp -s "$user_programs/tavrin.ini.before-upgrade" "$work/users.ini" ||
+  fail "the upgrade did not keep the user's tavrin.ini as tavrin.ini.before-upgrade"
 [ ! -e "$user_programs/lib/old.jar" ] || fail "the upgrade left lib\\old.jar"
 [ -f "$user_programs/lib/app.jar" ] || fail "the upgrade lost lib\\app.jar"
 msiexec /i "$tree/dist/Example-1.1.0.msi" /qn || fail "1.1.0 twice failed"
@@ -208,6 +395,7 @@ fi
 wine "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Example App\\Example.exe" \
   </dev/null >/dev/null 2>&1 || true # its redirection files and a rewritten tavrin.ini
 [ -f "$user_programs/java.jar.run.output.file" ] || fail "the launcher left no redirection files to test"
+[ -f "$user_programs/example.log" ] || fail "the launcher left no log-file to test"
 # As a start while an earlier application ran leaves them.
 for suffix in output error input; do
   cp "$user_programs/java.jar.run.$suffix.file" "$user_programs/java.jar.run.16.$suffix.file"
@@ -220,16 +408,24 @@ for class in .plan Example.plan exampleapp; do
   ! has_key "HKCU\Software\Classes\$class" || fail "the uninstall left the key of $class"
 done
 [ "$(entries)" -eq 0 ] || fail "the uninstall left an entry"
+key 'HKCU\Software\Classes\.csv' | grep -q 'REG_SZ *Other.csv$' || fail "the uninstall took .csv from its program"
 [ -f "$drive/users/$(id -un)/AppData/Local/Example App/tavrin.ini" ] ||
   fail "the uninstall took the user's own settings"
 
+# --- Two products with one --name install side by side, and each leaves
+# the other when it goes. ---
+editor_programs="$drive/users/$(id -un)/AppData/Local/Programs/Example Editor"
+msiexec /i "$tree/dist/Example-1.1.0.msi" /qn || fail "Example App did not install again"
+msiexec /i "$work/Editor-1.0.0.msi" /qn || fail "Example Editor did not install"
+[ -f "$editor_programs/Example.exe" ] && [ -f "$user_programs/Example.exe" ] ||
+  fail "two products with one --name are not both installed"
+msiexec /x "$tree/dist/Example-1.1.0.msi" /qn || fail "Example App did not uninstall"
+[ -f "$editor_programs/Example.exe" ] || fail "removing Example App removed Example Editor's files"
+msiexec /x "$work/Editor-1.0.0.msi" /qn || fail "Example Editor did not uninstall"
+[ ! -e "$editor_programs" ] || fail "Example Editor's uninstall left its folder"
+
 # --- Per machine: Program Files, the machine's classes in the 64-bit view,
 # the Start menu of all users; signed, the launcher inside too. ---
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tavrin package test" \
-  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
-printf 'secret' >"$work/password.txt"
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/sign.p12" \
-  -passout file:"$work/password.txt" >/dev/null 2>&1
 build --version 2.0.0 --per-machine --associate .plan="Example plan" \
   --sign-pkcs12 "$work/sign.p12" --sign-password-file "$work/password.txt"
 grep -q 'warning: a per-machine install without user-settings' "$work/package.err" &&
