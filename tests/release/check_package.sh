@@ -4,7 +4,8 @@
 # msiexec in a prefix of this test's own, per user and per machine, with the
 # files, shortcuts and keys they promise, hand a document to the application,
 # upgrade in place, refuse a downgrade, uninstall without a trace (keeping
-# the user's own settings), and verify when signed.
+# the user's own settings), and verify when signed; the names, texts,
+# settings and signing it refuses or warns about, row by row.
 #   check_package.sh SOURCE_DIR WORK_DIR TAVRIN.EXE FAKE_JAVA.EXE TAVRINC.EXE
 set -eu
 source_dir=$1
@@ -203,6 +204,16 @@ package --app-dir "$app" $ok || fail "a build beside another: $(cat "$work/packa
 wait "$twin" || fail "the other build: $(cat "$work/twin.out")"
 msiinfo export "$tree/dist/Example-1.0.0.msi" File | grep -q 'twin-only' && fail "a build packed another's file"
 msiinfo export "$tree/dist/Example-3.0.0.msi" File | grep -q 'twin-only' || fail "a build lost its own file"
+rm -f "$tree/dist/"*
+
+# A path longer than 260 characters once installed is built, with a warning.
+rm -rf "$work/deep" && cp -R "$app" "$work/deep"
+deep=$(printf 'd%.0s' $(seq 1 120))
+mkdir -p "$work/deep/$deep/$deep"
+printf 'x' >"$work/deep/$deep/$deep/file.txt"
+package --app-dir "$work/deep" $ok || fail "a deep path: refused: $(cat "$work/package.err")"
+grep -q "warning: installed, '.*\\file.txt' is 3[0-9][0-9] characters long" "$work/package.err" ||
+  fail "a deep path: no warning: $(cat "$work/package.err")"
 rm -f "$tree/dist/"*
 
 # tavrin.ini as the launcher reads it: each row a file (printf's escapes),
