@@ -96,16 +96,15 @@ company=${company:-$product}
 check_file_name --name "$name"
 check_file_name --product "$product" # the install folder's name
 check_text --company "$company"
-for option in --name --product --company; do
-  case $option in
-    --name) value=$name ;;
-    --product) value=$product ;;
-    --company) value=$company ;;
-  esac
-  check_code_page "$option" "$value"
-  [ "$(printf '%s' "$value" | wc -m)" -le 128 ] ||
-    fail "$option is longer than 128 characters, more than Windows Installer takes for a name"
-done
+# A name Windows Installer takes: in the package's code page, not too long.
+check_package_name() {
+  check_code_page "$1" "$2"
+  [ "$(printf '%s' "$2" | wc -m)" -le 128 ] ||
+    fail "$1 is longer than 128 characters, more than Windows Installer takes for a name"
+}
+check_package_name --name "$name"
+check_package_name --product "$product"
+check_package_name --company "$company"
 
 # --- The folder. ---
 [ -d "$app_dir" ] && [ -r "$app_dir" ] && [ -x "$app_dir" ] ||
@@ -159,10 +158,11 @@ print(struct.unpack_from("<H", data, at + 92)[0] if 0 < at and at + 94 <= len(da
 ' "$app_dir/$name.exe")
 [ "$subsystem" != 3 ] ||
   fail "$name.exe is a console launcher: its Start-menu shortcut would open a window that closes at once; give the windowed launcher as --name"
-ways=$(for key in jar-file-name main-class module; do
-  [ "$key" = jar-file-name ] && [ -n "$(settings_has "$ini" "$key")" ] && echo "$key" && continue
-  [ -n "$(settings_value "$ini" "$key")" ] && echo "$key"
-done | wc -l)
+# As the launcher counts them: jar-file-name even when empty.
+ways=0
+[ -z "$(settings_has "$ini" jar-file-name)" ] || ways=$((ways + 1))
+[ -z "$(settings_value "$ini" main-class)" ] || ways=$((ways + 1))
+[ -z "$(settings_value "$ini" module)" ] || ways=$((ways + 1))
 [ "$ways" -ne 0 ] || fail "tavrin.ini gives no jar-file-name, main-class or module: the launcher would start nothing"
 [ "$ways" -eq 1 ] || fail "tavrin.ini gives more than one of jar-file-name, main-class and module: the launcher would refuse it"
 required="min-java-version ask-for-java-location allow-newer-version"
@@ -597,13 +597,10 @@ if [ -n "$associations" ]; then
   add_table RegLocator.idt
   add_rows InstallExecuteSequence "AppSearch		50"
   add_rows InstallUISequence "AppSearch		50"
-  msiinfo export "$work/$msi" Component >"$work/Component.idt"
-  while IFS='	' read -r component condition; do
-    # Component, ComponentId, Directory_, Attributes, Condition, KeyPath.
-    awk -F '\t' -v OFS='\t' -v id="$component" -v condition="$condition" \
-      '$1 == id { $5 = condition } { print }' "$work/Component.idt" >"$work/Component.new"
-    mv "$work/Component.new" "$work/Component.idt"
-  done <"$work/conditions.txt"
+  # Component, ComponentId, Directory_, Attributes, Condition, KeyPath.
+  msiinfo export "$work/$msi" Component |
+    awk -F '\t' -v OFS='\t' 'NR == FNR { condition[$1] = $2; next }
+      $1 in condition { $5 = condition[$1] } { print }' "$work/conditions.txt" - >"$work/Component.idt"
   add_table Component.idt
 fi
 # An upgrade removes the old version, tavrin.ini with it, before it installs

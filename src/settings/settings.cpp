@@ -110,10 +110,9 @@ bool readEntry(const std::wstring& a_entry, const wchar_t* a_key, bool a_wildcar
         invalid(a_read, L"module-path: folders and JARs, no wildcard: " + a_entry);
         return false;
     }
-    std::wstring folder = fullPath(configuredFilePath(a_entry.substr(0, a_entry.size() - 1)));
-    if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) {
-        folder.pop_back(); // C:\App\lib, but C:\ stays
-    }
+    // C:\App\lib, but C:\ (the full path has backslashes only)
+    const std::wstring folder = withoutTrailingBackslash(
+        fullPath(configuredFilePath(a_entry.substr(0, a_entry.size() - 1))));
     if (folder.find(L'"') != std::wstring::npos || !folderExists(folder)) {
         missing(a_read, a_key, folder);
         return false;
