@@ -36,7 +36,21 @@ std::wstring processRecordName(const std::wstring& a_mutexName) {
 namespace {
 
 constexpr DWORD mutexWaitMs = 100;
-constexpr const wchar_t* launchBaseName = L"java.jar.run";
+
+// The redirection files of a start: java.jar.run.* and java.version.check.*,
+// or, for a launcher with a section of its own, named after it
+// (example.jar.run.*), so that two programs of one folder never share them.
+struct RedirectionNames {
+    std::wstring launch;
+    std::wstring versionCheck;
+};
+
+RedirectionNames redirectionNames(const SettingsFile& a_settings) {
+    const std::wstring prefix = a_settings.hasProgramSection()
+                                    ? withoutExtension(fileNameOf(executablePath()))
+                                    : std::wstring(L"java");
+    return RedirectionNames{prefix + L".jar.run", prefix + L".version.check"};
+}
 
 // single-run-mutex, and whether a second start brings the running
 // application forward (single-run-activate).
@@ -269,8 +283,8 @@ private:
 };
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
-                                const std::wstring& a_workingFolder, bool a_wait,
-                                LauncherKind a_kind, ProcessRecord& a_record,
+                                const std::wstring& a_workingFolder, const std::wstring& a_baseName,
+                                bool a_wait, LauncherKind a_kind, ProcessRecord& a_record,
                                 ClassDataArchive& a_archive) {
     ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive);
     if (a_kind == LauncherKind::console) {
@@ -290,7 +304,7 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     ProcessRequest request;
     request.commandLine = a_commandLine;
     request.workingDirectory = a_workingFolder;
-    request.baseName = launchBaseName;
+    request.baseName = a_baseName;
     request.wait = a_wait;
     request.startupFeedback = true;
     request.observer = &started;
@@ -418,14 +432,13 @@ int runInLaunchersProcess(LauncherHost& a_host, const std::vector<std::wstring>&
 
 // The in-process start, when the runtime's library can take it; none when
 // the application is to start as a process, and the log says why.
-std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
-                                  const std::wstring& a_executable,
-                                  const LauncherSettings& a_settings,
-                                  const std::vector<std::wstring>& a_arguments,
-                                  const std::vector<std::wstring>& a_ownOptions,
-                                  const std::wstring& a_settingsPath,
-                                  const std::wstring& a_workingFolder, ProcessRecord& a_record,
-                                  LauncherKind a_kind, StartLog& a_log) {
+std::optional<int>
+startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
+               const std::wstring& a_executable, const LauncherSettings& a_settings,
+               const std::vector<std::wstring>& a_arguments,
+               const std::vector<std::wstring>& a_ownOptions, const std::wstring& a_settingsPath,
+               const std::wstring& a_workingFolder, const std::wstring& a_baseName,
+               ProcessRecord& a_record, LauncherKind a_kind, StartLog& a_log) {
     const std::wstring& executable = a_executable;
     const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
     const std::vector<std::wstring> arguments = inProcessArguments(executable, launch);
@@ -439,8 +452,8 @@ std::optional<int> startInProcess(LauncherHost& a_host, const JavaSearchResult& 
                    L"a process");
         return std::nullopt;
     }
-    const std::wstring whyNot = a_host.loadJavaLauncher(
-        executable, a_kind == LauncherKind::windowed ? launchBaseName : L"");
+    const std::wstring whyNot =
+        a_host.loadJavaLauncher(executable, a_kind == LauncherKind::windowed ? a_baseName : L"");
     if (!whyNot.empty()) {
         a_log.line(L"in-process: " + whyNot + L"; the application is started as a process");
         return std::nullopt;
@@ -519,7 +532,8 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         host.showMessage(messages::settingsMissing, messages::errorCaption, messages::plainBox);
         return log.end(exit_codes::settingsMissing, L"tavrin.ini is missing");
     }
-    const std::optional<SettingsFile> settingsFile = loadSettingsStore(settingsPath);
+    const std::optional<SettingsFile> settingsFile =
+        loadSettingsStore(settingsPath, programSection());
     if (!settingsFile) {
         return log.end(exit_codes::settingsUnreadable,
                        L"tavrin.ini cannot be opened or read, or is empty");
@@ -533,6 +547,8 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                          messages::plainBox);
         return log.end(exit_codes::settingsSectionMissing, L"tavrin.ini has no [tavrin] section");
     }
+    log.line(L"sections read: " + settingsFile->sectionsRead());
+    const RedirectionNames redirection = redirectionNames(*settingsFile);
 
     SingleRunRule rule;
     if (const std::optional<int> end =
@@ -564,13 +580,14 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     }
 
     const std::wstring workingFolder =
-        !settings.workingDirectory.empty() ? settings.workingDirectory
+        !settings.workingDirectory.empty()                        ? settings.workingDirectory
         : a_kind == LauncherKind::console && !startFolder.empty() ? startFolder
                                                                   : applicationFolder;
     log.line(L"working directory: " + workingFolder);
 
     JavaSearchRequest request = searchRequestFrom(settings, texts);
     request.log = &log;
+    request.versionCheckBaseName = redirection.versionCheck;
     JavaSearch search(request, host);
     const std::vector<std::wstring> noArguments;
     const std::vector<std::wstring>& arguments =
@@ -590,9 +607,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
             archive.prepareFor(java, executable, settings, log);
         }
         if (settings.inProcess) {
-            if (const std::optional<int> exitCode =
-                    startInProcess(host, java, executable, settings, arguments, archive.options(),
-                                   settingsPath, workingFolder, record, a_kind, log)) {
+            if (const std::optional<int> exitCode = startInProcess(
+                    host, java, executable, settings, arguments, archive.options(), settingsPath,
+                    workingFolder, redirection.launch, record, a_kind, log)) {
                 return *exitCode;
             }
         }
@@ -603,7 +620,7 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         }
         log.line(L"launch: " + launch.line->commandLine());
         const ProcessResult launched =
-            launchApplication(host, launch.line->commandLine(), workingFolder,
+            launchApplication(host, launch.line->commandLine(), workingFolder, redirection.launch,
                               settings.waitForExit, a_kind, record, archive);
         // A runtime known only by its release file may not start at all.
         if (launched.code == ProcessCode::notStarted && java.fromReleaseFile) {

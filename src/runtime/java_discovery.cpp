@@ -18,7 +18,6 @@
 namespace {
 
 constexpr DWORD versionCheckTimeoutMs = 3000;
-constexpr const wchar_t* versionCheckBaseName = L"java.version.check";
 
 // What a candidate's version check found.
 enum class Fit {
@@ -32,10 +31,11 @@ enum class Fit {
 
 // The runtime's report, read back from its redirection files, within the
 // limit.
-ProcessRequest versionCheckRequest(const std::wstring& a_versionCommand) {
+ProcessRequest versionCheckRequest(const std::wstring& a_versionCommand,
+                                   const std::wstring& a_baseName) {
     ProcessRequest request;
     request.commandLine = a_versionCommand;
-    request.baseName = versionCheckBaseName;
+    request.baseName = a_baseName;
     request.collect = true;
     request.wait = true;
     request.timeoutMs = versionCheckTimeoutMs;
@@ -251,7 +251,8 @@ private:
         }
         const ULONGLONG started = GetTickCount64();
         const ProcessResult report =
-            runRedirected(m_host, versionCheckRequest(a_candidate.versionCommand));
+            runRedirected(m_host, versionCheckRequest(a_candidate.versionCommand,
+                                                      m_request.versionCheckBaseName));
         if (logging()) {
             const std::wstring text =
                 fromAnsi(report.output.empty() ? report.error : report.output);

@@ -28,6 +28,8 @@ struct JavaSearchRequest {
     // java-download-url: offered when the search ends without a runtime.
     std::wstring downloadAddress;
     StartLog* log = nullptr; // every candidate, how it was checked, the verdict
+    // The version check's redirection files, beside the launcher.
+    std::wstring versionCheckBaseName = L"java.version.check";
 };
 
 struct JavaSearchResult {

@@ -28,10 +28,11 @@ SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_byte
 // a_key set to a_value in a_bytes, the file at a_path as it is now, so that
 // what others wrote into it meanwhile stays; not written when the value is
 // already there.
-SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes, const char* a_key,
+SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes,
+                       const std::string& a_programSection, const char* a_key,
                        const std::wstring& a_value) {
     const std::optional<std::string> changed =
-        SettingsFile(std::move(a_bytes)).withValue(a_key, a_value);
+        SettingsFile(std::move(a_bytes), a_programSection).withValue(a_key, a_value);
     if (!changed) {
         return SaveResult::unchanged; // most starts write nothing
     }
@@ -40,12 +41,13 @@ SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes, const ch
 
 // The same, read at this moment; a file that cannot be read cannot be
 // rewritten.
-SaveResult saveValue(const std::wstring& a_path, const char* a_key, const std::wstring& a_value) {
+SaveResult saveValue(const std::wstring& a_path, const std::string& a_programSection,
+                     const char* a_key, const std::wstring& a_value) {
     std::string bytes;
     if (!readWholeFile(a_path, bytes)) {
         return SaveResult::notWritable;
     }
-    return saveValueIn(a_path, std::move(bytes), a_key, a_value);
+    return saveValueIn(a_path, std::move(bytes), a_programSection, a_key, a_value);
 }
 
 // The user's file with java-location set: made with its folder when there is
@@ -62,8 +64,9 @@ SaveResult saveInUserSettings(const LauncherSettings& a_settings,
         CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
     } else if (!isUtf8(bytes)) {
         return SaveResult::notWritable; // never appended to in another encoding
-    } else if (SettingsFile(bytes).hasSection()) {
-        return saveValueIn(path, std::move(bytes), javaLocationKey, a_javaLocation);
+    } else if (SettingsFile(bytes, a_settings.programSection).hasSection()) {
+        return saveValueIn(path, std::move(bytes), a_settings.programSection, javaLocationKey,
+                           a_javaLocation);
     }
     const bool endsLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
     bytes += std::string(endsLine ? "" : "\r\n") + "[tavrin]\r\n" + javaLocationKey + "=" +
@@ -82,7 +85,8 @@ SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSe
         if (a_settings.javaLocationFromUser) {
             saveInUserSettings(a_settings, L""); // when it fails, the search finds it again
         }
-        const SaveResult saved = saveValue(a_settingsPath, javaLocationKey, a_javaLocation);
+        const SaveResult saved =
+            saveValue(a_settingsPath, a_settings.programSection, javaLocationKey, a_javaLocation);
         // A folder the user may not write to: nothing to remember, no error.
         return saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()
                    ? SaveResult::unchanged
@@ -91,7 +95,8 @@ SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSe
     if (a_settings.javaLocationFromUser) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
-    const SaveResult saved = saveValue(a_settingsPath, javaLocationKey, a_javaLocation);
+    const SaveResult saved =
+        saveValue(a_settingsPath, a_settings.programSection, javaLocationKey, a_javaLocation);
     // An application folder the user may not write to: the user's own file
     // remembers the runtime instead.
     if (saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()) {

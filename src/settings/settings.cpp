@@ -327,7 +327,7 @@ void readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
         a_read.userSettingsWritable = false;
         return;
     }
-    const SettingsFile user(std::move(bytes));
+    const SettingsFile user(std::move(bytes), a_settings.programSection());
     if (const std::optional<std::wstring> location = optionalValue(user, keys::javaLocation)) {
         a_read.applicationJavaLocation = a_read.javaLocation;
         a_read.javaLocation = *location;
@@ -348,7 +348,12 @@ std::wstring configuredFilePath(const std::wstring& a_value) {
                                                                            : a_value);
 }
 
-std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath) {
+std::string programSection() {
+    return encodeUtf8(fileNameOf(executablePath()));
+}
+
+std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath,
+                                              const std::string& a_programSection) {
     std::string bytes;
     if (!readWholeFile(a_settingsPath, bytes)) {
         return std::nullopt;
@@ -358,7 +363,7 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
     if (bytes.empty() || bytes == "\xEF\xBB\xBF") {
         return std::nullopt;
     }
-    return SettingsFile(std::move(bytes));
+    return SettingsFile(std::move(bytes), a_programSection);
 }
 
 std::wstring userSettingsPath(const LauncherSettings& a_settings) {
@@ -395,6 +400,7 @@ bool readSingleRunActivate(const SettingsFile& a_settings) {
 LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFor a_reader) {
     const bool console = a_reader == SettingsFor::consoleLauncher;
     LauncherSettings read;
+    read.programSection = a_settings.programSection();
     readStart(a_settings, read);
     readMinJavaVersion(a_settings, read);
     if (read.start == LauncherSettings::Start::module &&

@@ -16,8 +16,12 @@ struct SettingsProblem {
     std::wstring missingPath; // the full path it looked for, when a file is missing
 };
 
-// The values of the [tavrin] section of tavrin.ini.
+// The values of the [tavrin] section of tavrin.ini, with the program's own
+// section over it.
 struct LauncherSettings {
+    // The program's own section, read over [tavrin] in the user's file too,
+    // and where java-location is written back when it has the key.
+    std::string programSection;
     // How the application starts: exactly one of jar-file-name, main-class
     // (with class-path) and module (with module-path, when given).
     enum class Start { jar, mainClass, module };
@@ -45,9 +49,9 @@ struct LauncherSettings {
     bool passArguments = false;
     bool findInstalledJava = true;
     bool readJavaRelease = false;
-    bool inProcess = false;       // the JVM in the launcher's own process
+    bool inProcess = false;        // the JVM in the launcher's own process
     bool classDataSharing = false; // a class-data archive kept for the application
-    std::wstring javaDownloadUrl; // one http:// or https:// address
+    std::wstring javaDownloadUrl;  // one http:// or https:// address
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.
     std::wstring userSettingsFolder;
@@ -71,9 +75,15 @@ std::wstring configuredFilePath(const std::wstring& a_value);
 // The settings file's name, beside the launcher (and in the user's folder).
 constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 
-// Reads the settings file. None when it cannot be opened or read, or holds
-// nothing (not even a section); nothing is shown.
-std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath);
+// The launcher's own section of the settings: its file name, such as
+// "example.exe" (UTF-8).
+std::string programSection();
+
+// Reads the settings file, with a_programSection over [tavrin]. None when it
+// cannot be opened or read, or holds nothing (not even a section); nothing
+// is shown.
+std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath,
+                                              const std::string& a_programSection = "");
 
 // The user's own file, in the folder user-settings names.
 std::wstring userSettingsPath(const LauncherSettings& a_settings);

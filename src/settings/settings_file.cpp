@@ -52,7 +52,9 @@ std::string lowerCase(const std::string& a_text, std::size_t a_begin, std::size_
 
 } // namespace
 
-SettingsFile::SettingsFile(std::string a_bytes) : m_bytes(std::move(a_bytes)) {
+SettingsFile::SettingsFile(std::string a_bytes, const std::string& a_programSection)
+    : m_bytes(std::move(a_bytes)),
+      m_program(lowerCase(a_programSection, 0, a_programSection.size())) {
     std::size_t at = m_bytes.compare(0, 3, utf8Signature) == 0 ? 3 : 0;
     std::string section; // lower case; empty before the first
     while (at < m_bytes.size()) {
@@ -84,6 +86,8 @@ void SettingsFile::readLine(const Line& a_line, std::string& a_section) {
         a_section = lowerCase(m_bytes, nameBegin, trimBlanksBefore(m_bytes, nameBegin, close));
         if (a_section == sectionName) {
             m_sectionLine = m_lines.size() - 1;
+        } else if (!m_program.empty() && a_section == m_program) {
+            m_programSectionLine = m_lines.size() - 1;
         }
         return;
     }
@@ -97,13 +101,16 @@ void SettingsFile::readLine(const Line& a_line, std::string& a_section) {
                       m_lines.size() - 1};
     if (a_section == sectionName) {
         m_entries.push_back(entry);
+    } else if (!m_program.empty() && a_section == m_program) {
+        m_programEntries.push_back(entry);
     } else {
         m_otherEntries.push_back({a_section, entry});
     }
 }
 
-const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
-    for (auto entry = m_entries.rbegin(); entry != m_entries.rend(); ++entry) {
+const SettingsFile::Entry* SettingsFile::lastEntryIn(const std::vector<Entry>& a_entries,
+                                                     const char* a_key) {
+    for (auto entry = a_entries.rbegin(); entry != a_entries.rend(); ++entry) {
         if (entry->key == a_key) {
             return &*entry;
         }
@@ -111,8 +118,27 @@ const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
     return nullptr;
 }
 
+// The entry a value is written into: the program's, else the shared one.
+const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
+    const Entry* own = lastEntryIn(m_programEntries, a_key);
+    return own != nullptr ? own : lastEntryIn(m_entries, a_key);
+}
+
+std::wstring SettingsFile::sectionsRead() const {
+    std::wstring sections = m_sectionLine != noLine ? L"[tavrin]" : L"";
+    if (hasProgramSection()) {
+        sections += (sections.empty() ? L"[" : L", [") +
+                    decodeUtf8(m_program.data(), m_program.size()) + L"]";
+    }
+    return sections;
+}
+
 std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
-    return valueOf(lastEntry(a_key));
+    const Entry* own = lastEntryIn(m_programEntries, a_key);
+    if (own != nullptr && own->valueBegin == own->valueEnd) {
+        return std::nullopt; // cleared for this program
+    }
+    return valueOf(own != nullptr ? own : lastEntryIn(m_entries, a_key));
 }
 
 std::optional<std::wstring> SettingsFile::value(const std::string& a_section,
@@ -154,10 +180,15 @@ std::optional<std::string> SettingsFile::withValue(const char* a_key,
     return std::string(m_bytes).replace(entry->valueBegin, length, value);
 }
 
-// Where a new line goes: after the section's last entry, or after its
-// section line when it has none.
+// Where a new line goes: after the last entry of [tavrin], or after its
+// section line when it has none; the program's section stands in for a
+// missing [tavrin].
 const SettingsFile::Line& SettingsFile::anchorLine() const {
-    return m_lines[m_entries.empty() ? m_sectionLine : m_entries.back().line];
+    const bool shared = m_sectionLine != noLine;
+    const std::vector<Entry>& entries = shared ? m_entries : m_programEntries;
+    return m_lines[!entries.empty() ? entries.back().line
+                   : shared         ? m_sectionLine
+                                    : m_programSectionLine];
 }
 
 // The bytes that end a_line; empty for a last line without a line end.

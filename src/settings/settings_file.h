@@ -9,7 +9,9 @@
 #include <vector>
 
 // tavrin.ini as the bytes it holds, with the entries of [tavrin] located in
-// them. Values are read from the lines that hold them; setting a value
+// them, and those of the program's own section: a launcher's file name, such
+// as [example.exe], whose entries stand over those of [tavrin], key by key.
+// Values are read from the lines that hold them; setting a value
 // replaces the bytes of that one value, so every other byte of the file
 // (signature, line ends, comments, other sections, blanks, lines that are
 // not entries) stays as it was.
@@ -24,15 +26,26 @@
 // U+FFFD.
 class SettingsFile final : public AuthorsTextSource {
 public:
-    explicit SettingsFile(std::string a_bytes);
+    // a_programSection: the program's own section, its name in any letter
+    // case; empty: [tavrin] alone.
+    explicit SettingsFile(std::string a_bytes, const std::string& a_programSection = "");
 
     const std::string& bytes() const { return m_bytes; }
+    const std::string& programSection() const { return m_program; }
 
-    // Whether the file has a [tavrin] section (in any letter case).
-    bool hasSection() const { return m_sectionLine != noLine; }
+    // Whether the file has a [tavrin] section (in any letter case), or the
+    // program's own.
+    bool hasSection() const { return m_sectionLine != noLine || hasProgramSection(); }
+    bool hasProgramSection() const { return m_programSectionLine != noLine; }
 
-    // The value of the last entry of [tavrin] whose key is exactly a_key;
-    // none when there is no such entry. Text after a NUL is not part of it.
+    // The sections read, "[tavrin], [example.exe]" or either alone: for the
+    // log.
+    std::wstring sectionsRead() const;
+
+    // The value of the last entry whose key is exactly a_key, in the
+    // program's section, or else in [tavrin]; none when neither has one, or
+    // the program's entry is empty (it clears the shared one). Text after a
+    // NUL is not part of it.
     std::optional<std::wstring> value(const char* a_key) const;
 
     // The same for the entries of another section, such as
@@ -40,11 +53,11 @@ public:
     std::optional<std::wstring> value(const std::string& a_section,
                                       const char* a_key) const override;
 
-    // The file's bytes with a_key of [tavrin] set to a_value: the value of
-    // the entry that value() reads replaced, or, when there is none, a new
-    // line "a_key=a_value" after the section's last entry, with the line end
-    // the file uses. None when the value is already a_value, byte for byte,
-    // or the file has no [tavrin] section.
+    // The file's bytes with a_key set to a_value: the value of the last
+    // entry of a_key replaced (the program's, else that of [tavrin]), or, when there is none, a new
+    // line "a_key=a_value" after the last entry of [tavrin] (of the program's section when there is
+    // no [tavrin]), with the line end the file uses. None when the value is already a_value, byte
+    // for byte, or the file has neither section.
     std::optional<std::string> withValue(const char* a_key, const std::wstring& a_value) const;
 
 private:
@@ -64,6 +77,7 @@ private:
 
     void readLine(const Line& a_line, std::string& a_section);
     std::optional<std::wstring> valueOf(const Entry* a_entry) const;
+    static const Entry* lastEntryIn(const std::vector<Entry>& a_entries, const char* a_key);
     const Entry* lastEntry(const char* a_key) const;
     const Line& anchorLine() const;
     std::string lineEndOf(const Line& a_line) const;
@@ -72,7 +86,10 @@ private:
 
     std::string m_bytes;
     std::vector<Line> m_lines;
+    std::string m_program;                                     // lower case
     std::vector<Entry> m_entries;                              // of [tavrin], in file order
+    std::vector<Entry> m_programEntries;                       // of the program's section
     std::vector<std::pair<std::string, Entry>> m_otherEntries; // with their section, lower case
     std::size_t m_sectionLine = noLine;
+    std::size_t m_programSectionLine = noLine;
 };

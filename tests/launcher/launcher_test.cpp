@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -82,6 +83,41 @@ TEST_F(RunLauncher, TheTypicalStart) {
               (std::vector<std::wstring>{L"java.exe", L"-jar", jarPath}));
     EXPECT_EQ(readFileBytes(settingsPath), settingsWith("java-location=java.exe\r\n"));
     EXPECT_EQ(host.messages.size(), 0u);
+}
+
+// A launcher with a section of its own reads it over [tavrin], names its
+// redirection files after itself, says so in the log, and writes the runtime
+// back into [tavrin], where it read the key.
+TEST_F(RunLauncher, AProgramsOwnSection) {
+    const std::wstring program = fileNameOf(executablePath());
+    const std::wstring stem = withoutExtension(program);
+    const ScratchFolder logs;
+    SetEnvironmentVariableW(L"TAVRIN_LOG", (logs / L"tavrin.log").c_str());
+    const std::string shared = settingsWith("java-location=\r\nstart-arguments=--gui\r\n");
+    const std::string own = "[" + utf8(program) + "]\r\nstart-arguments=--batch\r\n";
+    writeSettings(shared + own);
+    EXPECT_EQ(runWith({java16, started}), 0);
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+    ASSERT_EQ(host.processCalls.size(), 2u);
+    EXPECT_EQ(host.processCalls[0].baseName, moduleRelativePath(stem + L".version.check"));
+    EXPECT_EQ(host.processCalls[1].baseName, moduleRelativePath(stem + L".jar.run"));
+    EXPECT_EQ(host.processCalls[1].commandLine, L"java.exe -jar  \"" + jarPath + L"\"  \"--batch\" ");
+    EXPECT_EQ(readFileBytes(settingsPath),
+              settingsWith("java-location=java.exe\r\nstart-arguments=--gui\r\n") + own);
+    std::string section = utf8(program);
+    for (char& character : section) {
+        character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
+    }
+    const std::string log = readFileBytes(logs / L"tavrin.log");
+    EXPECT_NE(log.find("sections read: [tavrin], [" + section + "]\r\n"), std::string::npos) << log;
+
+    // An own java-location is the program's to keep.
+    const std::string ownRuntime = own + "java-location=\r\n";
+    writeSettings(settingsWith("java-location=C:\\old\r\n") + ownRuntime);
+    host = ScriptedHost();
+    EXPECT_EQ(runWith({java16, started}), 0);
+    EXPECT_EQ(readFileBytes(settingsPath),
+              settingsWith("java-location=C:\\old\r\n") + own + "java-location=java.exe\r\n");
 }
 
 TEST_F(RunLauncher, LeavesNoHandleBehind) {

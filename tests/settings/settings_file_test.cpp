@@ -131,4 +131,69 @@ TEST(SettingsFile, SettingAValueChangesOnlyItsBytes) {
     }
 }
 
+// A program's own section, [example.exe], stands over [tavrin] key by key;
+// an empty value there clears the shared one.
+TEST(SettingsFile, TheProgramsSectionStandsOverTavrinKeyByKey) {
+    const std::string file = "[tavrin]\r\nmain-class=app.Main\r\njava-location=C:\\jdk\r\n"
+                             "start-arguments=--all\r\n"
+                             "[Example.EXE]\r\nmain-class=app.Tool\r\nstart-arguments=\r\n"
+                             "main-class=app.Tool2\r\nonly-here=1\r\n[other.exe]\r\nx=2\r\n";
+    const struct {
+        const char* name;
+        std::string program;
+        const char* key;
+        std::optional<std::wstring> value;
+    } cases[] = {
+        {"its own value, the last of its lines", "example.exe", "main-class", L"app.Tool2"},
+        {"the shared value where it has none", "example.exe", "java-location", L"C:\\jdk"},
+        {"an empty value clears the shared one", "example.exe", "start-arguments", std::nullopt},
+        {"a key of its own alone", "example.exe", "only-here", L"1"},
+        {"any letter case of the program's name", "EXAMPLE.exe", "main-class", L"app.Tool2"},
+        {"another program's section is not read", "example.exe", "x", std::nullopt},
+        {"a program without a section reads [tavrin]", "tool.exe", "main-class", L"app.Main"},
+        {"no program: [tavrin] alone", "", "start-arguments", L"--all"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SettingsFile(file, c.program).value(c.key), c.value);
+    }
+    EXPECT_EQ(SettingsFile(file, "example.exe").sectionsRead(), L"[tavrin], [example.exe]");
+    EXPECT_EQ(SettingsFile(file, "tool.exe").sectionsRead(), L"[tavrin]");
+    EXPECT_TRUE(SettingsFile(file, "example.exe").hasProgramSection());
+    EXPECT_FALSE(SettingsFile(file, "tool.exe").hasProgramSection());
+    EXPECT_FALSE(SettingsFile(file).hasProgramSection());
+    const SettingsFile ownOnly("[example.exe]\nkey=1\n", "example.exe");
+    EXPECT_TRUE(ownOnly.hasSection());
+    EXPECT_EQ(ownOnly.sectionsRead(), L"[example.exe]");
+    EXPECT_FALSE(SettingsFile("[example.exe]\nkey=1\n", "tool.exe").hasSection());
+}
+
+// java-location goes back where it was read: the program's section when it
+// has the key, else [tavrin].
+TEST(SettingsFile, AValueIsWrittenWhereItWasRead) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::string expected;
+    } cases[] = {
+        {"the shared entry", "[tavrin]\r\njava-location=old\r\n[example.exe]\r\nmain-class=a.B\r\n",
+         "[tavrin]\r\njava-location=new\r\n[example.exe]\r\nmain-class=a.B\r\n"},
+        {"the program's entry",
+         "[tavrin]\r\njava-location=old\r\n[example.exe]\r\njava-location=mine\r\n",
+         "[tavrin]\r\njava-location=old\r\n[example.exe]\r\njava-location=new\r\n"},
+        {"the program's empty entry, which cleared the shared one",
+         "[tavrin]\r\njava-location=old\r\n[example.exe]\r\njava-location=\r\n",
+         "[tavrin]\r\njava-location=old\r\n[example.exe]\r\njava-location=new\r\n"},
+        {"absent from both: a new line in [tavrin]", "[example.exe]\nx=1\n[tavrin]\na=1\n\n[z]\n",
+         "[example.exe]\nx=1\n[tavrin]\na=1\njava-location=new\n\n[z]\n"},
+        {"no [tavrin]: a new line in the program's section", "[example.exe]\nx=1\n[z]\ny=2\n",
+         "[example.exe]\nx=1\njava-location=new\n[z]\ny=2\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SettingsFile(c.file, "example.exe").withValue("java-location", L"new"),
+                  c.expected);
+    }
+}
+
 } // namespace

@@ -41,10 +41,11 @@ protected:
 
     // Loads a_text as the settings file and reads it as the launcher does.
     LauncherSettings read(const std::string& a_text,
-                          SettingsFor a_reader = SettingsFor::windowedLauncher) {
+                          SettingsFor a_reader = SettingsFor::windowedLauncher,
+                          const std::string& a_program = "") {
         const std::wstring path = scratch / L"tavrin.ini";
         writeFileBytes(path, a_text);
-        const std::optional<SettingsFile> file = loadSettingsStore(path);
+        const std::optional<SettingsFile> file = loadSettingsStore(path, a_program);
         if (!file) {
             ADD_FAILURE() << "the settings did not load";
             return {};
@@ -723,16 +724,27 @@ TEST_F(Settings, DefaultsAndRequiredKeysFollowTheLauncherThatReads) {
     } cases[] = {
         {"windowed: arguments dropped", windowed, validKeys, false, {}},
         {"console: arguments passed", console, validKeys, true, {}},
-        {"console: pass-arguments=0 drops them", console, validKeys + "pass-arguments=0\r\n",
-         false, {}},
-        {"console: an unreadable switch keeps the default", console,
-         validKeys + "pass-arguments=yes\r\n", true, {}},
+        {"console: pass-arguments=0 drops them",
+         console,
+         validKeys + "pass-arguments=0\r\n",
+         false,
+         {}},
+        {"console: an unreadable switch keeps the default",
+         console,
+         validKeys + "pass-arguments=yes\r\n",
+         true,
+         {}},
         {"console: no wait-for-exit", console, noWait, true, {}},
         {"in process: no wait-for-exit", windowed, noWait + "in-process=1\r\n", false, {}},
-        {"windowed: wait-for-exit required", windowed, noWait, false,
+        {"windowed: wait-for-exit required",
+         windowed,
+         noWait,
+         false,
          {L"wait-for-exit: missing, and required"}},
-        {"console: the other switches still required", console,
-         replaced(noWait, "allow-newer-version=1\r\n", ""), true,
+        {"console: the other switches still required",
+         console,
+         replaced(noWait, "allow-newer-version=1\r\n", ""),
+         true,
          {L"allow-newer-version: missing, and required"}},
     };
     for (const auto& c : cases) {
@@ -778,6 +790,66 @@ TEST_F(Settings, WorkingDirectoryIsAFolderThatExists) {
         EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
     }
     SetEnvironmentVariableW(L"TAVRIN_TEST_DATA", nullptr);
+}
+
+// The settings of a program with a section of its own are [tavrin] with that
+// section over it: the check is on the result.
+TEST_F(Settings, AProgramsSectionIsCheckedMergedWithTavrin) {
+    const std::string noWait = replaced(validKeys, "wait-for-exit=0\r\n", "");
+    const struct {
+        const char* name;
+        std::string file;
+        LauncherSettings::Start start;
+        std::wstring startArguments;
+        std::vector<std::wstring> whys;
+    } cases[] = {
+        {"its own main class, the JAR cleared",
+         section(validKeys + "start-arguments=--gui\r\n") +
+             "[tool.exe]\r\njar-file-name=\r\nmain-class=app.Tool\r\nclass-path=lib\r\n"
+             "start-arguments=--batch\r\n",
+         LauncherSettings::Start::mainClass,
+         L"--batch",
+         {}},
+        {"a required key in its section alone",
+         section(noWait) + "[tool.exe]\r\nwait-for-exit=1\r\n",
+         LauncherSettings::Start::jar,
+         L"",
+         {}},
+        {"the way to start in its section alone",
+         section(noJar) + "[Tool.Exe]\r\njar-file-name=lib\\app.jar\r\n",
+         LauncherSettings::Start::jar,
+         L"",
+         {}},
+        {"a required key cleared there is missing",
+         section(validKeys) + "[tool.exe]\r\nmin-java-version=\r\n",
+         LauncherSettings::Start::jar,
+         L"",
+         {L"min-java-version: missing, and required"}},
+        {"two ways to start once merged",
+         section(validKeys) + "[tool.exe]\r\nmain-class=app.Tool\r\nclass-path=lib\r\n",
+         LauncherSettings::Start::jar,
+         L"",
+         {L"jar-file-name, main-class, module: more than one given"}},
+        {"another program's section is not read",
+         section(noWait) + "[other.exe]\r\nwait-for-exit=1\r\n",
+         LauncherSettings::Start::jar,
+         L"",
+         {L"wait-for-exit: missing, and required"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(c.file, SettingsFor::windowedLauncher, "tool.exe");
+        EXPECT_EQ(settings.programSection, "tool.exe");
+        std::vector<std::wstring> whys;
+        for (const SettingsProblem& problem : settings.problems) {
+            whys.push_back(problem.why);
+        }
+        EXPECT_EQ(whys, c.whys);
+        if (c.whys.empty()) {
+            EXPECT_EQ(settings.start, c.start);
+            EXPECT_EQ(settings.startArguments, c.startArguments);
+        }
+    }
 }
 
 } // namespace
