@@ -1158,6 +1158,67 @@ TEST(ConsoleLauncher, ALineAddedWhileTheApplicationRunsStays) {
     EXPECT_EQ(typical.app.settings(), edited + "java-location=java.exe\r\n");
 }
 
+// Two programs of one application: a windowed launcher and a command-line
+// tool beside it, each with a section of its own over the shared [tavrin].
+// The runtime the first one found serves the second, which has no other way
+// to find it; while both run, each keeps its own redirection files; the
+// rewrite changes java-location in [tavrin] alone.
+TEST(SeveralPrograms, AWindowedApplicationAndItsToolShareTheRuntimeNotTheirFiles) {
+    Application app;
+    app.writeJar();
+    const JavaRuntime java(app.scratch() / L"Java Runtime\\bin");
+    app.environment[L"JAVA_HOME"] = app.scratch() / L"Java Runtime";
+    copyFileOrFail(launcherExecutable(), app.path(L"Example.exe"));
+    copyFileOrFail(consoleLauncherExecutable(), app.path(L"example-tool.exe"));
+    const std::string shared = "[tavrin]\r\nclass-path=lib\\app.jar\r\nmin-java-version=1.5\r\n"
+                               "java-location=\r\nask-for-java-location=0\r\n"
+                               "allow-newer-version=1\r\n";
+    const std::string own = "[Example.exe]\r\nmain-class=app.Gui\r\nstart-arguments=--gui\r\n"
+                            "wait-for-exit=0\r\n\r\n"
+                            "[example-tool.exe]\r\nmain-class=app.Tool\r\n"
+                            "start-arguments=--batch\r\n";
+    app.writeSettings(shared + own);
+    std::string rewritten = shared;
+    rewritten.insert(rewritten.find("java-location=") + 14, utf8(java.executable()));
+    const std::wstring endSignal = app.scratch() / L"end-the-application";
+    const std::wstring marker = app.scratch() / L"application-ended";
+    app.environment[L"FAKE_JAVA_RUN_UNTIL"] = endSignal;
+    app.environment[L"FAKE_JAVA_RUN_MARKER"] = marker;
+    app.launcherName = L"Example.exe";
+    EXPECT_EQ(app.run().exitCode, 0);
+    EXPECT_EQ(app.settings(), rewritten + own);
+
+    app.environment[L"JAVA_HOME"] = L"";
+    app.environment.erase(L"FAKE_JAVA_RUN_UNTIL");
+    app.environment.erase(L"FAKE_JAVA_RUN_MARKER");
+    app.launcherName = L"example-tool.exe";
+    app.arguments = {L"in.csv"};
+    const ConsoleRun tool = runConsole(app, "");
+    EXPECT_EQ(tool.exitCode, 0u) << tool.error;
+    const std::string jar = utf8(app.path(L"lib\\app.jar"));
+    EXPECT_EQ(tool.output, "fake java ran [-cp] [" + jar + "] [app.Tool] [--batch] [in.csv]\r\n");
+    writeFileBytes(endSignal, "");
+    for (int i = 0; i < 1000 && !pathExists(marker); ++i) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(pathExists(marker));
+
+    const std::vector<JavaRecord> runs = app.javaRuns();
+    ASSERT_EQ(runs.size(), 4u) << "a version check and a run for each, no search by the tool";
+    for (const JavaRecord& run : runs) {
+        EXPECT_EQ(run.executable, java.executable());
+    }
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{java.executable(), L"-cp", app.path(L"lib\\app.jar"),
+                                         L"app.Gui", L"--gui"}));
+    EXPECT_EQ(readFileBytes(app.path(L"Example.jar.run.output.file")),
+              "fake java ran [-cp] [" + jar + "] [app.Gui] [--gui]\r\n");
+    EXPECT_TRUE(pathExists(app.path(L"Example.version.check.error.file")));
+    EXPECT_TRUE(pathExists(app.path(L"example-tool.version.check.error.file")));
+    EXPECT_EQ(filesMatching(app.path(L"java.*")), std::vector<std::wstring>{});
+    EXPECT_EQ(app.settings(), rewritten + own);
+}
+
 // A launcher ended from outside (a CI time-out, Task Manager) takes its
 // application along; what the application started itself stays.
 TEST(ConsoleLauncher, EndingTheLauncherEndsTheApplicationOnly) {
