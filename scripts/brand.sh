@@ -3,8 +3,8 @@
 # the same code, messages and manifest, and the same tavrin.ini beside it.
 # Run scripts/setup.sh first on a fresh machine.
 #
-#   scripts/brand.sh --name NAME [--console] [--icon FILE.ico] [--version A.B.C.D]
-#                    [--product TEXT] [--company TEXT] [--description TEXT]
+#   scripts/brand.sh --name NAME [--console] [--icon FILE.ico|FILE.png]
+#                    [--version A.B.C.D] [--product TEXT] [--company TEXT] [--description TEXT]
 #                    [--copyright TEXT]
 #
 # The result is dist/NAME.exe, the windowed launcher, or with --console the
@@ -12,6 +12,8 @@
 # build/brand/NAME, so branding never touches dist/tavrin.exe.
 set -eu
 # A relative --icon is the caller's, from the folder the script is run in.
+# A PNG icon (at least 256x256 pixels, square) becomes an .ico of the sizes
+# Windows shows, 16 to 256 pixels.
 caller=$PWD
 cd "$(dirname "$0")/.."
 
@@ -23,8 +25,8 @@ fail() {
 . scripts/input_checks.sh
 
 usage() {
-  echo "usage: scripts/brand.sh --name NAME [--console] [--icon FILE.ico] [--version A.B.C.D]" >&2
-  echo "         [--product TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]" >&2
+  echo "usage: scripts/brand.sh --name NAME [--console] [--icon FILE.ico|FILE.png]" >&2
+  echo "         [--version A.B.C.D] [--product TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]" >&2
   exit 2
 }
 
@@ -95,7 +97,8 @@ for number in $(echo "$version" | tr . ' '); do
 done
 version=$normalised
 
-# --- The icon: an .ico whose directory lies within the file. ---
+# --- The icon: an .ico whose directory lies within the file, or a square
+# PNG. ---
 case $icon in
   /*) ;;
   *) icon=$caller/$icon ;;
@@ -103,34 +106,60 @@ esac
 [ -f "$icon" ] && [ -r "$icon" ] || fail "--icon '$icon' is not a readable file"
 size=$(wc -c <"$icon")
 number() { od -An -tu$2 -j "$1" -N "$2" "$icon" | tr -d ' \n'; } # little-endian here
-[ "$size" -ge 6 ] && [ "$(number 0 2)" = 0 ] && [ "$(number 2 2)" = 1 ] ||
-  fail "--icon '$icon' is not an .ico file (no icon header)"
-count=$(number 4 2)
-[ "$count" -ge 1 ] || fail "--icon '$icon' holds no image"
-[ "$size" -ge $((6 + 16 * count)) ] || fail "--icon '$icon' is cut short"
-i=0
-while [ $i -lt "$count" ]; do
-  entry=$((6 + 16 * i))
-  bytes=$(number $((entry + 8)) 4)
-  offset=$(number $((entry + 12)) 4)
-  [ "$bytes" -gt 0 ] && [ "$offset" -ge $((6 + 16 * count)) ] &&
-    [ $((offset + bytes)) -le "$size" ] ||
-    fail "--icon '$icon': image $((i + 1)) lies outside the file"
-  # Each image is a PNG, or a bitmap whose header gives the entry's width
-  # and its height (doubled for the mask, or not).
-  width=$(number "$entry" 1)
-  height=$(number $((entry + 1)) 1)
-  [ "$width" -ne 0 ] || width=256
-  [ "$height" -ne 0 ] || height=256
-  if [ "$(od -An -tx1 -j "$offset" -N 8 "$icon" | tr -d ' \n')" != 89504e470d0a1a0a ]; then
-    [ "$bytes" -ge 40 ] && [ "$(number "$offset" 4)" -ge 40 ] &&
-      [ "$(number $((offset + 4)) 4)" -eq "$width" ] &&
-      { [ "$(number $((offset + 8)) 4)" -eq $((2 * height)) ] ||
-        [ "$(number $((offset + 8)) 4)" -eq "$height" ]; } ||
-      fail "--icon '$icon': image $((i + 1)) is neither a PNG nor a bitmap of ${width}x$height"
-  fi
-  i=$((i + 1))
-done
+big_number() { printf '%d' "0x$(od -An -tx1 -j "$1" -N 4 "$icon" | tr -d ' \n')"; }
+is_png() { [ "$(od -An -tx1 -j "$1" -N 8 "$icon" | tr -d ' \n')" = 89504e470d0a1a0a ]; }
+
+# The PNG's header: its sides, from IHDR, the chunk every PNG starts with.
+check_png_icon() {
+  [ "$size" -ge 33 ] && [ "$(od -An -c -j 12 -N 4 "$icon" | tr -d ' \n')" = IHDR ] ||
+    fail "--icon '$icon' is a PNG file without its header (IHDR)"
+  png_width=$(big_number 16)
+  png_height=$(big_number 20)
+  [ "$png_width" -eq "$png_height" ] ||
+    fail "--icon '$icon' is not square (${png_width}x$png_height): an icon needs a square PNG"
+  [ "$png_width" -ge 256 ] ||
+    echo "brand.sh: warning: --icon '$icon' is ${png_width}x$png_height: it is scaled up to" \
+      "256x256 and looks blurred; a PNG of at least 256x256 pixels is sharper" >&2
+}
+
+check_ico_icon() {
+  [ "$size" -ge 6 ] && [ "$(number 0 2)" = 0 ] && [ "$(number 2 2)" = 1 ] ||
+    fail "--icon '$icon' is not an .ico file (no icon header) nor a PNG file"
+  count=$(number 4 2)
+  [ "$count" -ge 1 ] || fail "--icon '$icon' holds no image"
+  [ "$size" -ge $((6 + 16 * count)) ] || fail "--icon '$icon' is cut short"
+  i=0
+  while [ $i -lt "$count" ]; do
+    entry=$((6 + 16 * i))
+    bytes=$(number $((entry + 8)) 4)
+    offset=$(number $((entry + 12)) 4)
+    [ "$bytes" -gt 0 ] && [ "$offset" -ge $((6 + 16 * count)) ] &&
+      [ $((offset + bytes)) -le "$size" ] ||
+      fail "--icon '$icon': image $((i + 1)) lies outside the file"
+    # Each image is a PNG, or a bitmap whose header gives the entry's width
+    # and its height (doubled for the mask, or not).
+    width=$(number "$entry" 1)
+    height=$(number $((entry + 1)) 1)
+    [ "$width" -ne 0 ] || width=256
+    [ "$height" -ne 0 ] || height=256
+    if ! is_png "$offset"; then
+      [ "$bytes" -ge 40 ] && [ "$(number "$offset" 4)" -ge 40 ] &&
+        [ "$(number $((offset + 4)) 4)" -eq "$width" ] &&
+        { [ "$(number $((offset + 8)) 4)" -eq $((2 * height)) ] ||
+          [ "$(number $((offset + 8)) 4)" -eq "$height" ]; } ||
+        fail "--icon '$icon': image $((i + 1)) is neither a PNG nor a bitmap of ${width}x$height"
+    fi
+    i=$((i + 1))
+  done
+}
+
+png_icon=""
+if [ "$size" -ge 8 ] && is_png 0; then
+  png_icon=1
+  check_png_icon
+else
+  check_ico_icon
+fi
 
 # --- The build, in a folder of the brand's own; dist/ gets the result only
 # when it is complete. The build's own paths and file names keep to plain
@@ -145,9 +174,17 @@ if [ -n "$console" ]; then
   output=launcherc
 fi
 # The icon goes to the build under a plain name: its own path may hold
-# characters the resource compiler or CMake read as syntax (" ; \).
+# characters the resource compiler or CMake read as syntax (" ; \). A PNG
+# is made an .ico there by a tool built for this machine.
 mkdir -p "$build"
-cp "$icon" "$build/brand.ico"
+rm -f "$build/brand.ico"
+if [ -n "$png_icon" ]; then
+  c++ -O2 -std=c++17 resources/icon/icon_from_png.cpp resources/icon/icon_writer.cpp -lz \
+    -o "$build/icon_from_png" || fail "the icon tool cannot be built (run scripts/setup.sh)"
+  why=$("$build/icon_from_png" "$icon" "$build/brand.ico" 2>&1) || fail "--icon '$icon': $why"
+else
+  cp "$icon" "$build/brand.ico"
+fi
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_DEMO=OFF -DTAVRIN_DIST_DIR="$PWD/$build/out" \

@@ -68,6 +68,33 @@ cp "$work/app.ico" "$work/garbage.ico"
 second=$(od -An -tu4 -j $((6 + 16 + 12)) -N 4 "$work/app.ico" | tr -d ' ')
 printf 'garbage, not a bitmap header, for forty bytes or more' |
   dd of="$work/garbage.ico" bs=1 seek="$second" conv=notrunc 2>/dev/null
+# PNG icons, written here: square and large, small, wide, damaged.
+python3 - "$work" <<'PNGS'
+import struct, sys, zlib
+work = sys.argv[1]
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+def png(width, height, packed, crc_fault=False):
+    header = chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 6, 0, 0, 0))
+    data = chunk(b'IDAT', packed)
+    if crc_fault:
+        data = data[:-1] + bytes([data[-1] ^ 1])
+    return b'\x89PNG\r\n\x1a\n' + header + data + chunk(b'IEND', b'')
+def rows(width, height):
+    # A blue disc on a transparent square.
+    out = b''
+    for y in range(height):
+        out += b'\0' + b''.join(b'\x20\x60\xe0\xff' if (x - width / 2) ** 2 + (y - height / 2) ** 2
+                                < (width / 2.2) ** 2 else b'\0\0\0\0' for x in range(width))
+    return zlib.compress(out)
+for name, data in {'app.png': png(300, 300, rows(300, 300)),
+                   'small.png': png(64, 64, rows(64, 64)),
+                   'wide.png': png(300, 200, rows(300, 200)),
+                   'damaged.png': png(300, 300, rows(300, 300)[:-40]),
+                   'crc.png': png(300, 300, rows(300, 300), crc_fault=True),
+                   'headless.png': b'\x89PNG\r\n\x1a\n' + b'garbage' * 8}.items():
+    open(f'{work}/{name}', 'wb').write(data)
+PNGS
 ls "$tree/dist" >"$work/dist.before"
 refused() {
   expected=$1
@@ -81,7 +108,14 @@ refused() {
 }
 refused "usage" --icon "$work/app.ico"
 refused "is not a readable file" --name App --icon "$work/none.ico"
-refused "is not an .ico file" --name App --icon "$work/text.ico"
+refused "is not an .ico file (no icon header) nor a PNG file" --name App --icon "$work/text.ico"
+refused "wide.png' is not square (300x200): an icon needs a square PNG" --name App \
+  --icon "$work/wide.png"
+refused "damaged.png': the PNG file's image data is damaged or cut short" --name App \
+  --icon "$work/damaged.png"
+refused "crc.png': the PNG file is damaged (chunk IDAT)" --name App --icon "$work/crc.png"
+refused "headless.png' is a PNG file without its header (IHDR)" --name App \
+  --icon "$work/headless.png"
 refused "is cut short" --name App --icon "$work/short.ico"
 refused "image 3 lies outside the file" --name App --icon "$work/cut.ico"
 refused "garbage.ico': image 2 is neither a PNG nor a bitmap of 24x24" --name App \
@@ -158,9 +192,28 @@ cmp "$work/first.exe" "$exe" || fail "two brands of the same tree and options di
 
 # A console launcher, under a name with every character Windows allows that a
 # build could take as syntax; the version's zeros stay.
+# Its icon is a PNG smaller than 256 pixels: scaled up, with a warning.
 odd="Ana's Setup(x64);\$1\`x"
-brand --name "$odd" --console --version 3.1.0.0 ||
+brand --name "$odd" --console --version 3.1.0.0 --icon small.png ||
   fail "brand.sh --name $odd --console: $(cat "$work/brand.err")"
+grep -qF "warning: --icon '$work/small.png' is 64x64: it is scaled up to 256x256" "$work/brand.err" ||
+  fail "no warning for a small PNG icon: $(cat "$work/brand.err")"
+images=$(icon_images "$tree/dist/$odd.exe")
+[ "$images" = "16:32 20:32 24:32 32:32 40:32 48:32 64:32 256:32 " ] ||
+  fail "a PNG's icon images: $images"
+# Only the 256-pixel image is a PNG (the eighth entry's data), the others
+# are bitmaps.
+png_images=""
+for i in 1 2 3 4 5 6 7 8; do
+  at=$(od -An -tu4 -j $((6 + 16 * (i - 1) + 12)) -N 4 "$work/icon.ico" | tr -d ' ')
+  [ "$(od -An -tx1 -j "$at" -N 8 "$work/icon.ico" | tr -d ' \n')" != 89504e470d0a1a0a ] ||
+    png_images="$png_images$i "
+done
+[ "$png_images" = "8 " ] || fail "the PNG images of a PNG's icon: $png_images"
+# The same PNG gives the same icon.
+odd_build=$(ls -d "$tree"/build/brand/Ana*)
+"$odd_build/icon_from_png" "$work/small.png" "$work/again.ico"
+cmp -s "$work/again.ico" "$odd_build/brand.ico" || fail "one PNG gave two different icons"
 x86_64-w64-mingw32-objdump -p "$tree/dist/$odd.exe" | grep -q '^Subsystem[[:space:]]*00000003' ||
   fail "brand.sh --console did not build a console-subsystem executable"
 cat >"$work/odd.expected" <<END

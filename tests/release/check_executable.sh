@@ -60,7 +60,8 @@ check_launcher tavrin 2 GUI-subsystem
 check_launcher tavrinc 3 console-subsystem
 
 # The committed icon is what the generator draws.
-c++ -O2 -std=c++17 "$source_dir/resources/icon/make_icon.cpp" -lz -o "$work/make_icon"
+c++ -O2 -std=c++17 "$source_dir/resources/icon/make_icon.cpp" \
+  "$source_dir/resources/icon/icon_writer.cpp" -lz -o "$work/make_icon"
 "$work/make_icon" "$work/generated.ico"
 cmp -s "$work/generated.ico" "$source_dir/resources/tavrin.ico" ||
   fail "resources/tavrin.ico is not what resources/icon/make_icon.cpp draws"
