@@ -8,13 +8,17 @@
 #                      [--desktop-shortcut] [--associate .EXT=DESCRIPTION]...
 #                      [--associate-default .EXT=DESCRIPTION]...
 #                      [--url-protocol SCHEME] [--upgrade-code GUID]
+#                      [--launcher NAME[=SHORTCUT TEXT]]... [--tool NAME]...
 #                      [--sign-pkcs12 FILE --sign-password-file FILE]
 #                      [--timestamp-url URL | --timestamp-rfc3161 URL]
 #                      [--timestamp-timeout SECONDS]
 #
 # DIR holds the launcher NAME.exe, tavrin.ini, the JARs and any runtime
-# folder; everything in it is installed. Bad input is refused with a
-# sentence, and nothing is written to dist/ then.
+# folder; everything in it is installed. --launcher adds another windowed
+# launcher of the folder with a Start-menu shortcut of its own; --tool a
+# console launcher, run from a command prompt: the install folder goes on
+# PATH. Bad input is refused with a sentence, and nothing is written to
+# dist/ then.
 set -eu
 # Relative paths are the caller's, from the folder the script is run in.
 caller=$PWD
@@ -34,6 +38,7 @@ usage() {
   echo "         [--company TEXT] [--per-machine] [--desktop-shortcut]" >&2
   echo "         [--associate .EXT=DESCRIPTION]... [--associate-default .EXT=DESCRIPTION]..." >&2
   echo "         [--url-protocol SCHEME] [--upgrade-code GUID]" >&2
+  echo "         [--launcher NAME[=SHORTCUT TEXT]]... [--tool NAME]..." >&2
   echo "         [--sign-pkcs12 FILE --sign-password-file FILE]" >&2
   echo "         [--timestamp-url URL | --timestamp-rfc3161 URL] [--timestamp-timeout SECONDS]" >&2
   exit 2
@@ -61,6 +66,8 @@ password_file=""
 timestamp_url=""
 timestamp_kind=""
 timestamp_timeout=60
+launchers=""
+tools=""
 newline='
 '
 while [ $# -gt 0 ]; do
@@ -78,6 +85,8 @@ while [ $# -gt 0 ]; do
     --associate) associations="${associations}open-with $2$newline" ;;
     --associate-default) associations="${associations}default $2$newline" ;;
     --url-protocol) protocol=$2 ;;
+    --launcher) launchers="$launchers$2$newline" ;;
+    --tool) tools="$tools$2$newline" ;;
     --upgrade-code) upgrade_code=$2 ;;
     --sign-pkcs12) pkcs12=$(callers "$2") ;;
     --sign-password-file) password_file=$(callers "$2") ;;
@@ -147,35 +156,163 @@ build=$(echo "$build" | sed 's/^0*\(.\)/\1/')
 [ "$build" -le 65535 ] || fail "--version '$version': the third number is above 65535"
 version=$major.$minor.$build
 
-# --- tavrin.ini: a package of settings the launcher refuses starts nothing. ---
-ini=$app_dir/tavrin.ini
+# --- The programs: NAME.exe, each --launcher and each --tool, in the folder,
+# each of its kind and under a name of its own. ---
+lower() { printf '%s' "$1" | tr 'A-Z' 'a-z'; }
 # The launcher's subsystem in its PE header: 3 is the console's.
-subsystem=$(python3 -c '
+subsystem_of() {
+  python3 -c '
 import struct, sys
 data = open(sys.argv[1], "rb").read(4096)
 at = struct.unpack_from("<I", data, 0x3C)[0] if data[:2] == b"MZ" and len(data) >= 0x40 else 0
 print(struct.unpack_from("<H", data, at + 92)[0] if 0 < at and at + 94 <= len(data) and data[at:at + 4] == b"PE\0\0" else 0)
-' "$app_dir/$name.exe")
-[ "$subsystem" != 3 ] ||
-  fail "$name.exe is a console launcher: its Start-menu shortcut would open a window that closes at once; give the windowed launcher as --name"
-# As the launcher counts them: jar-file-name even when empty.
-ways=0
-[ -z "$(settings_has "$ini" jar-file-name)" ] || ways=$((ways + 1))
-[ -z "$(settings_value "$ini" main-class)" ] || ways=$((ways + 1))
-[ -z "$(settings_value "$ini" module)" ] || ways=$((ways + 1))
-[ "$ways" -ne 0 ] || fail "tavrin.ini gives no jar-file-name, main-class or module: the launcher would start nothing"
-[ "$ways" -eq 1 ] || fail "tavrin.ini gives more than one of jar-file-name, main-class and module: the launcher would refuse it"
-required="min-java-version ask-for-java-location allow-newer-version"
-[ "$(settings_value "$ini" in-process)" = 1 ] || required="$required wait-for-exit"
-for key in $required; do
-  [ -n "$(settings_has "$ini" "$key")" ] ||
-    fail "tavrin.ini has no $key, which the launcher requires: it would refuse to start"
+' "$1"
+}
+# The description in a launcher's version block, else its product name;
+# nothing when it has neither.
+version_text_of() {
+  python3 - "$1" <<'PYTHON'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+def u16(at): return struct.unpack_from("<H", data, at)[0]
+def u32(at): return struct.unpack_from("<I", data, at)[0]
+def strings(at, end, found):
+    # Nodes of the block: length, value length, type (1: text), key, value,
+    # children; the texts are in the string tables of StringFileInfo.
+    while at + 6 <= end:
+        length, value_length, kind = u16(at), u16(at + 2), u16(at + 4)
+        if length < 6:
+            return
+        key_end = data.index(b"\0\0", at + 6)
+        while (key_end - at) % 2:
+            key_end = data.index(b"\0\0", key_end + 1)
+        name = data[at + 6:key_end].decode("utf-16-le", "replace")
+        value_at = (key_end + 2 + 3) & ~3
+        size = value_length * 2 if kind == 1 else value_length
+        if kind == 1 and value_length:
+            found.setdefault(name, data[value_at:value_at + size].decode("utf-16-le", "replace").rstrip("\0"))
+        if name in ("VS_VERSION_INFO", "StringFileInfo") or len(name) == 8:
+            strings((value_at + size + 3) & ~3, at + length, found)
+        at = (at + length + 3) & ~3
+def entry_of(directory, wanted=None):
+    for i in range(u16(directory + 12) + u16(directory + 14)):
+        at = directory + 16 + 8 * i
+        if wanted is None or u32(at) == wanted:
+            return u32(at + 4)
+    raise LookupError
+try:
+    pe = u32(0x3C)
+    sections, optional = u16(pe + 6), u16(pe + 20)
+    table = pe + 24 + optional
+    def file_offset(rva):
+        for section in (table + 40 * i for i in range(sections)):
+            start, size = u32(section + 12), max(u32(section + 8), u32(section + 16))
+            if start <= rva < start + size:
+                return u32(section + 20) + rva - start
+        raise LookupError
+    base = file_offset(u32(pe + 24 + 128)) # PE32+: the resource directory
+    node = entry_of(base, 16)               # the version block
+    for _ in range(2):                      # its name, its language
+        node = entry_of(base + (node & 0x7FFFFFFF))
+    block = file_offset(u32(base + node))
+    found = {}
+    strings(block, block + u32(base + node + 4), found)
+    print(found.get("FileDescription") or found.get("ProductName") or "", end="")
+except (LookupError, ValueError, struct.error, IndexError):
+    pass
+PYTHON
+}
+[ "$(subsystem_of "$app_dir/$name.exe")" != 3 ] ||
+  fail "$name.exe is a console launcher: its Start-menu shortcut would open a window that closes at once; give the windowed launcher as --name (and this one as --tool)"
+taken="$newline$(lower "$name")$newline"
+check_program() { # OPTION NAME
+  check_file_name "$1" "$2"
+  check_code_page "$1" "$2"
+  case $(lower "$2") in
+    *.exe) fail "$1 '$2': give the name without .exe (it is added)" ;;
+  esac
+  [ -f "$app_dir/$2.exe" ] || fail "$1 '$2': --app-dir '$app_dir' has no launcher $2.exe"
+  case $taken in
+    *"$newline$(lower "$2")$newline"*)
+      fail "$1 '$2': $2.exe is already given (as --name, --launcher or --tool); each program is given once" ;;
+  esac
+  taken="$taken$(lower "$2")$newline"
+}
+# The shortcuts of the windowed launchers: NAME, a tab, the shortcut's text.
+shortcuts=""
+shortcut_texts="$newline$(lower "$product")$newline"
+old_ifs=$IFS
+IFS=$newline
+for entry in $launchers; do
+  launcher=${entry%%=*}
+  check_program --launcher "$launcher"
+  [ "$(subsystem_of "$app_dir/$launcher.exe")" != 3 ] ||
+    fail "--launcher $launcher: $launcher.exe is a console launcher: give it as --tool"
+  text=""
+  case $entry in
+    *=*) text=${entry#*=} ;;
+  esac
+  if [ -z "$text" ]; then
+    text=$(version_text_of "$app_dir/$launcher.exe")
+    [ -n "$text" ] || text=$launcher
+  fi
+  check_file_name "--launcher $launcher: the shortcut" "$text"
+  check_text "--launcher $launcher: the shortcut" "$text"
+  check_code_page "--launcher $launcher: the shortcut" "$text"
+  case $shortcut_texts in
+    *"$newline$(lower "$text")$newline"*)
+      fail "--launcher $launcher: its shortcut '$text' has the name of another shortcut: give one with --launcher $launcher=TEXT" ;;
+  esac
+  shortcut_texts="$shortcut_texts$(lower "$text")$newline"
+  shortcuts="$shortcuts$launcher	$text$newline"
 done
+for tool in $tools; do
+  check_program --tool "$tool"
+  [ "$(subsystem_of "$app_dir/$tool.exe")" = 3 ] ||
+    fail "--tool $tool: $tool.exe is a windowed launcher: a command prompt does not wait for it nor show its output; give it as --launcher"
+done
+IFS=$old_ifs
+# Every program: the windowed ones, then the tools.
+programs="$name$newline$(printf '%s' "$shortcuts" | cut -f1)$newline$tools"
+
+# --- tavrin.ini: a program whose settings the launcher refuses starts
+# nothing. Each reads [tavrin] with its own section [NAME.exe] over it. ---
+ini=$app_dir/tavrin.ini
+check_settings() { # NAME KIND
+  program=$1.exe
+  for_program=""
+  [ "$1" = "$name" ] || for_program=" for $program"
+  # As the launcher counts them: jar-file-name even when empty.
+  ways=0
+  [ -z "$(settings_has "$ini" jar-file-name "$program")" ] || ways=$((ways + 1))
+  [ -z "$(settings_value "$ini" main-class "$program")" ] || ways=$((ways + 1))
+  [ -z "$(settings_value "$ini" module "$program")" ] || ways=$((ways + 1))
+  [ "$ways" -ne 0 ] || fail "tavrin.ini$for_program gives no jar-file-name, main-class or module: the launcher would start nothing"
+  [ "$ways" -eq 1 ] || fail "tavrin.ini$for_program gives more than one of jar-file-name, main-class and module: the launcher would refuse it"
+  for key in min-java-version ask-for-java-location allow-newer-version wait-for-exit; do
+    if [ "$key" = wait-for-exit ] &&
+      { [ "$2" = console ] || [ "$(settings_value "$ini" in-process "$program")" = 1 ]; }; then
+      continue # the console launcher and a start in process need none
+    fi
+    [ -n "$(settings_has "$ini" "$key" "$program")" ] ||
+      fail "tavrin.ini$for_program has no $key, which the launcher requires: it would refuse to start"
+  done
+}
+IFS=$newline
+for program in $name $(printf '%s' "$shortcuts" | cut -f1); do
+  check_settings "$program" windowed
+done
+for program in $tools; do
+  check_settings "$program" console
+done
+# The log files the programs write, one a line.
+log_files=$(for program in $programs; do settings_value "$ini" log-file "$program.exe"; echo; done | sort -u)
+IFS=$old_ifs
 
 # --- Associations and links: they hand a document or link to the launcher,
 # which passes it on only with pass-arguments=1. Windows' own are never
 # taken over. ---
-pass_arguments=$(settings_value "$ini" pass-arguments)
+pass_arguments=$(settings_value "$ini" pass-arguments "$name.exe")
 windows_extensions=" .exe .com .bat .cmd .lnk .msi .msp .ps1 .psm1 .vbs .vbe .js .jse .wsf .wsh .scr .pif .cpl .dll .sys .reg .url .hta .msc "
 windows_schemes=" http https file ftp ftps mailto news nntp telnet ldap tel sms callto javascript vbscript data about res shell ms-settings search-ms "
 old_ifs=$IFS
@@ -274,7 +411,7 @@ if [ -n "$pkcs12" ] && command -v openssl >/dev/null 2>&1; then
   fi
 fi
 
-if [ -n "$per_machine" ] && [ -z "$(settings_value "$ini" user-settings)" ]; then
+if [ -n "$per_machine" ] && [ -z "$(settings_value "$ini" user-settings "$name.exe")" ]; then
   echo "package.sh: warning: a per-machine install without user-settings in tavrin.ini: users cannot write tavrin.ini under Program Files, so nothing is remembered and users have no settings of their own" >&2
 fi
 
@@ -374,13 +511,22 @@ sign() {
   fail "the time-stamp server '$timestamp_url' gave no RFC 3161 time stamp for $2: $(tail -n 1 "$work/sign.err")"
 }
 if [ -n "$pkcs12" ]; then
-  sign "$work/app/$name.exe" "the launcher"
+  old_ifs=$IFS
+  IFS=$newline
+  for program in $programs; do
+    if [ "$program" = "$name" ]; then
+      sign "$work/app/$program.exe" "the launcher"
+    else
+      sign "$work/app/$program.exe" "$program.exe"
+    fi
+  done
+  IFS=$old_ifs
 fi
 
 dollar=TAVRINDOLLAR5E2C
 NAME=$name PRODUCT=$product COMPANY=$company VERSION=$version UPGRADE_CODE=$upgrade_code \
   PER_MACHINE=$per_machine DESKTOP=$desktop ASSOCIATIONS=$associations PROTOCOL=$protocol \
-  LOG_FILE=$(settings_value "$ini" log-file) DOLLAR=$dollar \
+  LOG_FILES=$log_files SHORTCUTS=$shortcuts TOOLS=$tools PROGRAMS=$programs DOLLAR=$dollar \
   python3 - "$work" <<'PYTHON'
 import hashlib, os, sys, uuid
 from xml.sax.saxutils import quoteattr
@@ -398,6 +544,9 @@ for line in env["ASSOCIATIONS"].splitlines():
         extension, description = rest.split("=", 1)
         associations.append((kind, extension, description))
 protocol = env["PROTOCOL"]
+shortcuts = [line.split("\t", 1) for line in env["SHORTCUTS"].splitlines() if line]
+tools = [line for line in env["TOOLS"].splitlines() if line]
+programs = [line for line in env["PROGRAMS"].splitlines() if line]
 namespace = uuid.UUID(upgrade)
 
 def guid(text):
@@ -460,6 +609,8 @@ emit('<Media Id="1" Cabinet="app.cab" EmbedCab="yes"/>')
 emit('<MajorUpgrade DowngradeErrorMessage="A newer version of [ProductName] is already installed."/>')
 emit('<Icon Id="launcher.ico" SourceFile=%s/>' % attr(os.path.join("app", name + ".exe")))
 emit('<Property Id="ARPPRODUCTICON" Value="launcher.ico"/>')
+for index, (program, _) in enumerate(shortcuts):
+    emit('<Icon Id="launcher%d.ico" SourceFile=%s/>' % (index, attr(os.path.join("app", program + ".exe"))))
 emit('<Directory Id="TARGETDIR" Name="SourceDir">')
 if per_machine:
     emit('<Directory Id="ProgramFiles64Folder">')
@@ -474,6 +625,9 @@ emit('<RegistryValue Root=%s Key=%s Name="InstallFolder" Value="[INSTALLDIR]" Ty
     attr(root), attr(formatted("Software\\" + company + "\\" + product))))
 emit('<Shortcut Id="startmenu" Directory="ProgramMenuFolder" Name=%s Target=%s WorkingDirectory="INSTALLDIR" Icon="launcher.ico"/>' % (
     attr(product), attr(launcher)))
+for index, (program, text) in enumerate(shortcuts):
+    emit('<Shortcut Id="startmenu%d" Directory="ProgramMenuFolder" Name=%s Target=%s WorkingDirectory="INSTALLDIR" Icon="launcher%d.ico"/>' % (
+        index, attr(text), attr("[INSTALLDIR]" + formatted(program) + ".exe"), index))
 if desktop:
     emit('<Shortcut Id="desktop" Directory="DesktopFolder" Name=%s Target=%s WorkingDirectory="INSTALLDIR" Icon="launcher.ico"/>' % (
         attr(product), attr(launcher)))
@@ -531,20 +685,25 @@ def table(file_name, header, types, key, rows):
 # has no RemoveFile element; the table goes in afterwards). Named one by one:
 # Windows Installer under Wine expands no wildcards.
 # A start while an earlier application still runs writes java.jar.run.2.*
-# up to java.jar.run.16.*.
-runs = ["java.jar.run"] + ["java.jar.run.%d" % number for number in range(2, 17)]
-names = [("INSTALLDIR", base + suffix) for base in runs + ["java.version.check"]
-         for suffix in (".output.file", ".error.file", ".input.file")]
+# up to java.jar.run.16.*; a program with a section of its own in
+# tavrin.ini names them after itself (example.jar.run.*).
+names = []
+for prefix in ["java"] + programs:
+    runs = [prefix + ".jar.run"] + ["%s.jar.run.%d" % (prefix, number) for number in range(2, 17)]
+    names += [("INSTALLDIR", base + suffix) for base in runs + [prefix + ".version.check"]
+              for suffix in (".output.file", ".error.file", ".input.file")]
 names.append(("INSTALLDIR", "tavrin.ini.before-upgrade"))
-# A log-file the launcher writes in the install folder.
-log_file = env["LOG_FILE"].replace("/", "\\").lstrip("\\")
-if log_file and ":" not in log_file and "%" not in log_file:
+# The log-files the launchers write in the install folder.
+for given in env["LOG_FILES"].splitlines():
+    log_file = given.replace("/", "\\").lstrip("\\")
+    if not log_file or ":" in log_file or "%" in log_file:
+        continue
     log_folder, _, log_name = log_file.rpartition("\\")
     if log_folder.replace("\\", "/") in directories:
         names.append((directories[log_folder.replace("\\", "/")], log_name))
     else:
         print("package.sh: warning: log-file '%s' is in a folder the package does not make: "
-              "the uninstall leaves it" % env["LOG_FILE"], file=sys.stderr)
+              "the uninstall leaves it" % given, file=sys.stderr)
 # Every folder of the package, once empty (an empty name: the folder).
 names += [(identifier, "") for relative, identifier in sorted(directories.items(), reverse=True)
           if relative]
@@ -552,6 +711,12 @@ table("RemoveFile.idt", ["FileKey", "Component_", "FileName", "DirProperty", "In
       ["s72", "s72", "L255", "s72", "i2"], "RemoveFile\tFileKey",
       [("runtime%d" % index, "integration", file_name, folder, "2")
        for index, (folder, file_name) in enumerate(names)])
+
+# The tools' folder on PATH, the user's or the machine's: added at the end
+# on install ([~] is the value there already), taken off on uninstall.
+table("Environment.idt", ["Environment", "Name", "Value", "Component_"], ["s72", "l255", "L255", "s72"],
+      "Environment\tEnvironment", [("toolsonpath", "=-*PATH" if per_machine else "=-PATH",
+                                   "[~];[INSTALLDIR]", "integration")] if tools else [])
 
 # Who holds each extension before the install, the user's classes and the
 # machine's: the default then goes to the application only when nobody does
@@ -592,6 +757,11 @@ for table in Property Directory File Registry Shortcut; do
     add_table "$table.idt"
   fi
 done
+if [ -n "$tools" ]; then
+  add_table Environment.idt
+  add_rows InstallExecuteSequence "RemoveEnvironmentStrings		3300
+WriteEnvironmentStrings		5200"
+fi
 if [ -n "$associations" ]; then
   add_table AppSearch.idt
   add_table RegLocator.idt
@@ -630,5 +800,8 @@ if [ -z "$upgrade_given" ]; then
   echo "Upgrade code: {$upgrade_code}, made from --product and --name. Every later version must carry it, or it installs beside this one: pin it with --upgrade-code {$upgrade_code}."
 else
   echo "Upgrade code: {$upgrade_code}."
+fi
+if [ -n "$tools" ]; then
+  echo "The tools ($(printf '%s' "$tools" | tr '\n' ' ' | sed 's/ $//')) run from a command prompt opened after the install: the install folder is on $(if [ -n "$per_machine" ]; then echo "the machine's PATH"; else echo "the user's PATH"; fi)."
 fi
 echo "Test it with: msiexec /i $msi /qn, and uninstall with msiexec /x $msi /qn"

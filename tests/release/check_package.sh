@@ -36,12 +36,17 @@ make_app() {
   rm -rf "$app"
   mkdir -p "$app/lib" "$app/runtime/bin" "$app/data/empty"
   cp "$tavrin" "$app/Example.exe"
+  cp "$tavrin" "$app/Viewer.exe"
+  cp "$tavrinc" "$app/example-tool.exe"
   printf 'PK' >"$app/lib/app.jar"
   printf 'PK' >"$app/lib/old.jar"
   cp "$fake_java" "$app/runtime/bin/java.exe"
   printf 'FAKE_JAVA_RECORD=C:\\records\\runs.txt\r\n' >"$app/runtime/bin/fake-java.cfg"
+  # The programs' own sections first: lines added at the end go to [tavrin].
+  printf '[example-tool.exe]\r\nstart-arguments=--batch\r\n\r\n[Viewer.exe]\r\nstart-arguments=--view\r\n\r\n' \
+    >"$app/tavrin.ini"
   printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\njava-location=runtime\\bin\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\npass-arguments=%s\r\nuser-settings=Example App\r\nlog-file=example.log\r\n' \
-    "$1" >"$app/tavrin.ini"
+    "$1" >>"$app/tavrin.ini"
 }
 
 # --- Bad input: a sentence, a non-zero exit, nothing in dist/. ---
@@ -104,6 +109,25 @@ ok=" --name Example --version 1.0.0"
   refused "given twice, with different descriptions" --app-dir "$app" $ok --associate .plan=Plan \
     --associate .PLAN=Other
   refused "is not a number of seconds" --app-dir "$app" $ok --timestamp-timeout 2s
+  refused "--launcher 'Missing': --app-dir '$app' has no launcher Missing.exe" --app-dir "$app" $ok \
+    --launcher Missing
+  refused "--launcher 'Viewer.exe': give the name without .exe" --app-dir "$app" $ok --launcher Viewer.exe
+  refused "--tool 'Example': Example.exe is already given (as --name, --launcher or --tool)" \
+    --app-dir "$app" $ok --tool Example
+  refused "--tool 'Viewer': Viewer.exe is already given" --app-dir "$app" $ok --launcher Viewer \
+    --tool Viewer
+  refused "--tool 'example-tool': example-tool.exe is already given" --app-dir "$app" $ok \
+    --tool example-tool --tool example-tool
+  refused "--launcher example-tool: example-tool.exe is a console launcher: give it as --tool" \
+    --app-dir "$app" $ok --launcher example-tool
+  refused "--tool Viewer: Viewer.exe is a windowed launcher" --app-dir "$app" $ok --tool Viewer
+  refused "--launcher Viewer: its shortcut 'example' has the name of another shortcut" \
+    --app-dir "$app" $ok --launcher Viewer=example
+  # Named by its version block's description, as the product's shortcut is.
+  refused "--launcher Viewer: its shortcut 'Java application launcher' has the name of another" \
+    --app-dir "$app" $ok --product "Java application launcher" --launcher Viewer
+  refused "--launcher Viewer: the shortcut 'a/b': Windows file names cannot hold" --app-dir "$app" $ok \
+    --launcher Viewer=a/b
 }
 
 # The author's folder as Windows must hold it: each row a file made in a
@@ -157,6 +181,19 @@ sed -i '/^wait-for-exit=/d' "$work/settings/tavrin.ini"
 printf 'in-process=1\r\n' >>"$work/settings/tavrin.ini"
 package --app-dir "$work/settings" $ok || fail "in process without wait-for-exit: refused: $(cat "$work/package.err")"
 rm -f "$tree/dist/"*
+# Each program's settings are [tavrin] with its own section over it: an
+# empty value there clears a required key, which a tool does not need.
+rm -rf "$work/settings" && cp -R "$app" "$work/settings"
+sed -i 's/^start-arguments=--view/&\r\nwait-for-exit=/; s/^start-arguments=--batch/&\r\nwait-for-exit=/' \
+  "$work/settings/tavrin.ini"
+package --app-dir "$work/settings" $ok --tool example-tool ||
+  fail "a tool without wait-for-exit: refused: $(cat "$work/package.err")"
+rm -f "$tree/dist/"*
+refused "tavrin.ini for Viewer.exe has no wait-for-exit, which the launcher requires" \
+  --app-dir "$work/settings" $ok --launcher Viewer
+sed -i 's/^start-arguments=--batch/&\r\nmin-java-version=/' "$work/settings/tavrin.ini"
+refused "tavrin.ini for example-tool.exe has no min-java-version, which the launcher requires" \
+  --app-dir "$work/settings" $ok --tool example-tool
 cp "$tavrinc" "$work/settings/Example.exe"
 refused "Example.exe is a console launcher" --app-dir "$work/settings" $ok
 # The script's own folders.
@@ -335,12 +372,14 @@ make_app 1
 # A description with what wixl and Windows Installer would expand; .csv is
 # the user's other program's.
 plan='Example plan [draft] $(env.HOME)'
-build --version 1.0.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut
+build --version 1.0.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut \
+  --launcher "Viewer=Example Viewer" --tool example-tool
 cp "$tree/dist/Example-1.0.0.msi" "$work/"
 # 1.1.0 no longer ships lib\old.jar, and its tavrin.ini is new.
 rm "$app/lib/old.jar"
 printf 'start-arguments=1.1\r\n' >>"$app/tavrin.ini"
-build --version 1.1.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut
+build --version 1.1.0 --associate .plan="$plan" --associate .csv=Table --url-protocol exampleapp --desktop-shortcut \
+  --launcher "Viewer=Example Viewer" --tool example-tool
 # Another product of the same --name.
 package --app-dir "$app" --name Example --product "Example Editor" --version 1.0.0 ||
   fail "Example Editor: $(cat "$work/package.err")"
@@ -376,6 +415,19 @@ wine "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Example App\\Example.exe" 
   'C:\docs\plan 2026.plan' </dev/null >/dev/null 2>&1 || fail "the installed launcher ended with $?"
 grep -q '^arg=C:\\docs\\plan 2026.plan' "$drive/records/runs.txt" 2>/dev/null ||
   fail "the application did not get the document: $(cat "$drive/records/runs.txt" 2>/dev/null)"
+# The other programs: the viewer's shortcut, and the tool on the user's
+# PATH, which a new process finds by its name.
+[ -f "$user_menu/Example Viewer.lnk" ] || fail "no Start-menu shortcut for Viewer.exe"
+user_install="C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Example App\\"
+on_path() { # KEY: how often the install folder is on that PATH
+  key "$1" | sed -n 's/^ *PATH *REG_[A-Z_]*SZ *//p' | tr ';' '\n' | grep -cxF "$2" || true
+}
+[ "$(on_path 'HKCU\Environment' "$user_install")" -eq 1 ] ||
+  fail "the install folder is not on the user's PATH: $(key 'HKCU\Environment')"
+(cd "$drive/docs" && wine cmd /c 'example-tool in.csv' </dev/null >"$work/tool.out" 2>&1) ||
+  fail "the tool did not run from a new command prompt: $(cat "$work/tool.out")"
+grep -q '^arg=--batch$' "$drive/records/runs.txt" && grep -q '^arg=in.csv$' "$drive/records/runs.txt" ||
+  fail "the tool's application did not get its arguments: $(cat "$drive/records/runs.txt")"
 # The user's own settings, which an uninstall keeps.
 mkdir -p "$drive/users/$(id -un)/AppData/Local/Example App"
 printf '[tavrin]\r\njava-options=-Xmx4g\r\n' >"$drive/users/$(id -un)/AppData/Local/Example App/tavrin.ini"
@@ -389,6 +441,8 @@ printf '; the user was here\r\n' >>"$user_programs/tavrin.ini"
 cp "$user_programs/tavrin.ini" "$work/users.ini"
 msiexec /i "$tree/dist/Example-1.1.0.msi" /qn || fail "1.1.0 did not install over 1.0.0"
 [ "$(entries)" -eq 1 ] || fail "after the upgrade: $(entries) entries"
+[ "$(on_path 'HKCU\Environment' "$user_install")" -eq 1 ] ||
+  fail "after the upgrade, the install folder is not on the user's PATH once: $(key 'HKCU\Environment')"
 cmp -s "$user_programs/tavrin.ini" "$app/tavrin.ini" || fail "the upgrade did not install the new tavrin.ini"
 cmp -s "$user_programs/tavrin.ini.before-upgrade" "$work/users.ini" ||
   fail "the upgrade did not keep the user's tavrin.ini as tavrin.ini.before-upgrade"
@@ -413,8 +467,10 @@ for suffix in output error input; do
 done
 msiexec /x "$tree/dist/Example-1.1.0.msi" /qn || fail "the uninstall failed"
 [ ! -e "$user_programs" ] || fail "the uninstall left $(ls -A "$user_programs" | tr '\n' ' ')"
-[ ! -e "$user_menu/Example App.lnk" ] && [ ! -e "$HOME/Desktop/Example App.lnk" ] ||
-  fail "the uninstall left a shortcut"
+[ ! -e "$user_menu/Example App.lnk" ] && [ ! -e "$user_menu/Example Viewer.lnk" ] &&
+  [ ! -e "$HOME/Desktop/Example App.lnk" ] || fail "the uninstall left a shortcut"
+[ "$(on_path 'HKCU\Environment' "$user_install")" -eq 0 ] ||
+  fail "the uninstall left the install folder on the user's PATH: $(key 'HKCU\Environment')"
 for class in .plan Example.plan exampleapp; do
   ! has_key "HKCU\Software\Classes\$class" || fail "the uninstall left the key of $class"
 done
@@ -437,7 +493,7 @@ msiexec /x "$work/Editor-1.0.0.msi" /qn || fail "Example Editor did not uninstal
 
 # --- Per machine: Program Files, the machine's classes in the 64-bit view,
 # the Start menu of all users; signed, the launcher inside too. ---
-build --version 2.0.0 --per-machine --associate .plan="Example plan" \
+build --version 2.0.0 --per-machine --associate .plan="Example plan" --launcher Viewer --tool example-tool \
   --sign-pkcs12 "$work/sign.p12" --sign-password-file "$work/password.txt"
 grep -q 'warning: a per-machine install without user-settings' "$work/package.err" &&
   fail "warned about user-settings, which tavrin.ini has"
@@ -446,9 +502,11 @@ osslsigncode verify -CAfile "$work/cert.pem" -in "$tree/dist/Example-2.0.0.msi" 
   fail "the signed package does not verify"
 mkdir -p "$work/extracted"
 (cd "$work/extracted" && msiextract "$tree/dist/Example-2.0.0.msi" >/dev/null 2>&1)
-signed_exe=$(find "$work/extracted" -name Example.exe | head -n 1)
-[ -n "$signed_exe" ] && osslsigncode verify -CAfile "$work/cert.pem" -in "$signed_exe" >/dev/null 2>&1 ||
-  fail "the launcher inside the package does not verify"
+for program in Example Viewer example-tool; do
+  signed_exe=$(find "$work/extracted" -name "$program.exe" | head -n 1)
+  [ -n "$signed_exe" ] && osslsigncode verify -CAfile "$work/cert.pem" -in "$signed_exe" >/dev/null 2>&1 ||
+    fail "$program.exe inside the package does not verify"
+done
 machine_programs="$drive/Program Files/Example App"
 msiexec /i "$tree/dist/Example-2.0.0.msi" /qn || fail "the per-machine package did not install"
 [ -f "$machine_programs/Example.exe" ] && [ -f "$machine_programs/lib/app.jar" ] ||
@@ -462,11 +520,19 @@ key 'HKLM\Software\Classes\Example.plan\shell\open\command' | grep -q 'C:\\Progr
 machine_shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Example App.lnk"
 [ -f "$machine_shortcut" ] || machine_shortcut="$user_menu/Example App.lnk"
 [ -f "$machine_shortcut" ] || fail "per machine: no Start-menu shortcut"
+# Viewer.exe's shortcut is named by its version block.
+viewer_shortcut="$(dirname "$machine_shortcut")/Java application launcher.lnk"
+[ -f "$viewer_shortcut" ] || fail "per machine: no shortcut named by Viewer.exe's description"
+machine_environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+[ "$(on_path "$machine_environment" 'C:\Program Files\Example App\')" -eq 1 ] ||
+  fail "per machine: the install folder is not on the machine's PATH: $(key "$machine_environment")"
 msiinfo export "$tree/dist/Example-2.0.0.msi" Property | grep -q '^ALLUSERS	1' ||
   fail "per machine: ALLUSERS is not 1"
 msiexec /x "$tree/dist/Example-2.0.0.msi" /qn || fail "the per-machine uninstall failed"
 [ ! -e "$machine_programs" ] || fail "the per-machine uninstall left the install folder"
-[ ! -e "$machine_shortcut" ] || fail "the per-machine uninstall left the shortcut"
+[ ! -e "$machine_shortcut" ] && [ ! -e "$viewer_shortcut" ] || fail "the per-machine uninstall left a shortcut"
+[ "$(on_path "$machine_environment" 'C:\Program Files\Example App\')" -eq 0 ] ||
+  fail "the per-machine uninstall left the install folder on the machine's PATH"
 ! has_key 'HKLM\Software\Classes\Example.plan' || fail "the per-machine uninstall left a key"
 
 wineserver -k 2>/dev/null || true
