@@ -249,9 +249,8 @@ bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handle
     const DWORD flags =
         a_flags | (startup.lpAttributeList != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
     std::wstring commandLine = a_request.commandLine; // CreateProcessW may write into it
-    const std::wstring workingDirectory = a_request.workingDirectory.empty()
-                                              ? moduleRelativePath(L"")
-                                              : a_request.workingDirectory;
+    const std::wstring workingDirectory =
+        a_request.workingDirectory.empty() ? moduleRelativePath(L"") : a_request.workingDirectory;
     return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherited.any(), flags,
                           nullptr, workingDirectory.c_str(), &startup.StartupInfo,
                           &a_started) != FALSE;
