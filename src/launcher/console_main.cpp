@@ -1,4 +1,5 @@
 #include "launcher/launcher.h"
+#include "launcher/service.h"
 #include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
@@ -14,8 +15,11 @@ int wmain() {
     // launcher; the launcher stays, to end with the application's exit code.
     // (It fails only for a handler that is not a function: nothing to do.)
     outlastConsoleEvents();
+    const std::vector<std::wstring> arguments = argumentsAfterProgram(GetCommandLineW());
+    if (const std::optional<int> exitCode = runAsService(arguments)) {
+        return *exitCode;
+    }
     NamedMutex singleRunMutex; // released on the way out
     ConsoleHost host;
-    return runLauncher(host, singleRunMutex, argumentsAfterProgram(GetCommandLineW()),
-                       LauncherKind::console);
+    return runLauncher(host, singleRunMutex, arguments, LauncherKind::console);
 }

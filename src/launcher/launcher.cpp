@@ -22,6 +22,8 @@
 #include "settings/settings.h"
 #include "version/java_version.h"
 
+#include <optional>
+
 // Where the launcher that started the application keeps its process id: in
 // the user's session, also for a Global\ mutex (a shared block there needs a
 // privilege standard users lack, and another session's window cannot be
@@ -238,6 +240,8 @@ private:
             return L"Yes";
         case IDNO:
             return L"No";
+        case IDCANCEL:
+            return L"Cancel";
         default:
             return L"none (the box could not be shown)";
         }
@@ -247,18 +251,68 @@ private:
     StartLog& m_log;
 };
 
+// A service's host: nothing reaches a user, and each process the start runs
+// (a runtime's version check) is a step of its progress. The log has every
+// box, with the answer that lets the start end without one.
+class ServiceHost final : public LauncherHost {
+public:
+    ServiceHost(LauncherHost& a_host, ServiceRole& a_service)
+        : m_host(a_host), m_service(a_service) {}
+
+    int showMessage(const std::wstring&, const wchar_t*, UINT a_flags) override {
+        switch (a_flags & MB_TYPEMASK) {
+        case MB_YESNO:
+            return IDNO;
+        case MB_OKCANCEL:
+        case MB_RETRYCANCEL:
+        case MB_YESNOCANCEL:
+            return IDCANCEL;
+        case MB_ABORTRETRYIGNORE:
+            return IDABORT;
+        default:
+            return IDOK;
+        }
+    }
+    std::wstring chooseJavaFolder(const std::wstring&) override { return L""; }
+    void openAddress(const std::wstring&) override {}
+    std::vector<std::wstring> installedJavaRuntimes() override {
+        return m_host.installedJavaRuntimes();
+    }
+    ProcessResult runProcess(const ProcessRequest& a_request) override {
+        m_service.progress();
+        return m_host.runProcess(a_request);
+    }
+    void handOverForeground(DWORD, bool) override {}
+    std::wstring loadJavaLauncher(const std::wstring&, const std::wstring&) override {
+        return L"a service starts its application as a process";
+    }
+    int runJavaLauncher(const std::vector<std::wstring>&, const std::wstring&, bool) override {
+        return exit_codes::unexpectedFailure; // never called: loadJavaLauncher refused
+    }
+    bool activateWindowOf(DWORD) override { return false; }
+
+private:
+    LauncherHost& m_host;
+    ServiceRole& m_service;
+};
+
 // What happens as soon as the application runs, before any waiting: its
-// window may take the foreground, and a second start can find it.
+// window may take the foreground, a second start can find it, and a service
+// runs.
 class ApplicationStarted final : public StartObserver {
 public:
     ApplicationStarted(LauncherHost& a_host, LauncherKind a_kind, bool a_wait,
-                       ProcessRecord& a_record, ClassDataArchive& a_archive)
-        : m_host(a_host), m_kind(a_kind), m_wait(a_wait), m_record(a_record), m_archive(a_archive) {
-    }
+                       ProcessRecord& a_record, ClassDataArchive& a_archive, ServiceRole* a_service,
+                       unsigned long a_stopTimeoutSeconds)
+        : m_host(a_host), m_kind(a_kind), m_wait(a_wait), m_record(a_record), m_archive(a_archive),
+          m_service(a_service), m_stopTimeoutSeconds(a_stopTimeoutSeconds) {}
 
     void started(DWORD a_processId) override {
         if (m_kind == LauncherKind::windowed) {
             m_host.handOverForeground(a_processId, m_wait);
+        }
+        if (m_service != nullptr) {
+            m_service->running(a_processId, m_stopTimeoutSeconds);
         }
         if (!m_record.created() && !m_archive.makes()) {
             return; // nobody looks for the application, nothing to hand it
@@ -280,13 +334,25 @@ private:
     bool m_wait;
     ProcessRecord& m_record;
     ClassDataArchive& m_archive;
+    ServiceRole* m_service;
+    unsigned long m_stopTimeoutSeconds;
+};
+
+// Which launcher starts the application, and for a service its side and its
+// stop's time-out.
+struct LaunchRole {
+    LauncherKind kind;
+    ServiceRole* service;
+    unsigned long stopTimeoutSeconds;
 };
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
                                 const std::wstring& a_workingFolder, const std::wstring& a_baseName,
-                                bool a_wait, LauncherKind a_kind, ProcessRecord& a_record,
+                                bool a_wait, const LaunchRole& a_role, ProcessRecord& a_record,
                                 ClassDataArchive& a_archive) {
-    ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive);
+    const LauncherKind a_kind = a_role.kind;
+    ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive, a_role.service,
+                               a_role.stopTimeoutSeconds);
     if (a_kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
         ProcessRequest request;
@@ -306,8 +372,15 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     request.workingDirectory = a_workingFolder;
     request.baseName = a_baseName;
     request.wait = a_wait;
-    request.startupFeedback = true;
     request.observer = &started;
+    if (a_kind == LauncherKind::service) {
+        // Without a window (with a console of its own, for Ctrl+C), and never
+        // outliving the service.
+        request.wait = true;
+        request.endWithLauncher = true;
+    } else {
+        request.startupFeedback = true;
+    }
     return runRedirected(a_host, request);
 }
 
@@ -333,8 +406,8 @@ std::optional<int> applySingleRunRule(const SettingsFile& a_settings, NamedMutex
                          L"the single-run-mutex name cannot be used for a mutex");
     }
     if (verdict == RuleVerdict::refused) {
-        return a_log.end(a_kind == LauncherKind::console ? exit_codes::consoleAlreadyRunning
-                                                         : exit_codes::anotherInstanceRunning,
+        return a_log.end(a_kind != LauncherKind::windowed ? exit_codes::consoleAlreadyRunning
+                                                          : exit_codes::anotherInstanceRunning,
                          L"another launcher holds the single-run-mutex, or its application runs");
     }
     return std::nullopt;
@@ -483,6 +556,27 @@ int endLaunchFailed(LauncherHost& a_host, const MessageTexts& a_texts, LauncherK
     return a_log.end(exit_codes::launchFailed, reason.c_str());
 }
 
+// How a service's application ended, for the log.
+void logServiceEnd(ServiceRole& a_service, DWORD a_exitCode, unsigned long a_timeoutSeconds,
+                   StartLog& a_log) {
+    const ServiceStop stop = a_service.stopped();
+    const long code = static_cast<long>(a_exitCode);
+    if (!stop.requested) {
+        a_log.line(
+            formatWideString(L"service: the application ended by itself, exit code %ld", code));
+        return;
+    }
+    if (!stop.ctrlCSent) {
+        a_log.line(L"service: stop requested; the application has no console to send Ctrl+C to");
+    }
+    a_log.line(stop.ended ? formatWideString(L"service: stop requested; the application did not "
+                                             L"end within %lu seconds and was ended, exit code %ld",
+                                             a_timeoutSeconds, code)
+                          : formatWideString(L"service: stop requested; the application ended, "
+                                             L"exit code %ld",
+                                             code));
+}
+
 // Why a process did not start, for the log.
 std::wstring whyNotStarted(const ProcessResult& a_launched) {
     if (a_launched.code == ProcessCode::noRedirectionFiles) {
@@ -511,9 +605,14 @@ void showSettingsProblems(LauncherHost& a_host, const std::vector<SettingsProble
 }
 
 int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
-                const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind) {
+                const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind,
+                ServiceRole* a_service) {
     StartLog log(environmentVariable(L"TAVRIN_LOG"));
-    LoggingHost host(a_realHost, log);
+    std::optional<ServiceHost> serviceHost;
+    if (a_kind == LauncherKind::service) {
+        serviceHost.emplace(a_realHost, *a_service);
+    }
+    LoggingHost host(serviceHost ? static_cast<LauncherHost&>(*serviceHost) : a_realHost, log);
     // The console launcher's application works in the caller's folder.
     const std::wstring startFolder = withoutTrailingBackslash(currentFolder());
     // Relative paths then mean the launcher's folder, and the plain java
@@ -538,7 +637,12 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         return log.end(exit_codes::settingsUnreadable,
                        L"tavrin.ini cannot be opened or read, or is empty");
     }
-    const std::wstring logFile = readLogFile(*settingsFile);
+    std::wstring logFile = readLogFile(*settingsFile);
+    if (logFile.empty() && a_kind == LauncherKind::service) {
+        // A service's start has nobody to tell: it always has a log.
+        logFile =
+            moduleRelativePath(withoutExtension(fileNameOf(executablePath())) + L".service.log");
+    }
     log.decide(logFile);
     MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);
     fillPlaceholders(*settingsFile, texts);
@@ -562,8 +666,9 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     }
 
     LauncherSettings settings = readLauncherSettings(
-        *settingsFile, a_kind == LauncherKind::console ? SettingsFor::consoleLauncher
-                                                       : SettingsFor::windowedLauncher);
+        *settingsFile, a_kind == LauncherKind::console   ? SettingsFor::consoleLauncher
+                       : a_kind == LauncherKind::service ? SettingsFor::service
+                                                         : SettingsFor::windowedLauncher);
     if (log.enabled()) {
         for (const std::wstring& line : settingsLines(settings, logFile)) {
             log.line(line);
@@ -574,9 +679,14 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
         return log.end(exit_codes::settingsInvalid,
                        L"the settings are invalid or the JAR is missing");
     }
-    if (a_kind == LauncherKind::console) {
+    if (a_kind != LauncherKind::windowed) {
         settings.askForJavaLocation = false;
         settings.waitForExit = true;
+    }
+    if (a_kind == LauncherKind::service) {
+        // Its application is a process it can stop.
+        settings.inProcess = false;
+        a_service->progress();
     }
 
     const std::wstring workingFolder =
@@ -619,9 +729,10 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
             return endLaunchFailed(host, texts, a_kind, launch.whyNot, log);
         }
         log.line(L"launch: " + launch.line->commandLine());
-        const ProcessResult launched =
-            launchApplication(host, launch.line->commandLine(), workingFolder, redirection.launch,
-                              settings.waitForExit, a_kind, record, archive);
+        const ProcessResult launched = launchApplication(
+            host, launch.line->commandLine(), workingFolder, redirection.launch,
+            settings.waitForExit, LaunchRole{a_kind, a_service, settings.serviceStopTimeoutSeconds},
+            record, archive);
         // A runtime known only by its release file may not start at all.
         if (launched.code == ProcessCode::notStarted && java.fromReleaseFile) {
             log.line(L"  the runtime did not start: the search goes on");
@@ -637,7 +748,10 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
             saveJavaLocation(settingsPath, settings, java.javaExecutable, java.applicationsOwn));
         // A command line's caller reads the application's exit code; a settings
         // file that could not be rewritten is left as it was either way.
-        if (a_kind == LauncherKind::console) {
+        if (a_kind == LauncherKind::service) {
+            logServiceEnd(*a_service, launched.exitCode, settings.serviceStopTimeoutSeconds, log);
+        }
+        if (a_kind != LauncherKind::windowed) {
             return log.end(static_cast<int>(launched.exitCode), L"the application's own exit code");
         }
         return log.end(saved, saved == exit_codes::normalEnd

@@ -2,6 +2,8 @@
 
 #include "platform/named_mutex.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -16,16 +18,45 @@ struct SettingsProblem;
 // nothing (as with ask-for-java-location=0), and its application shares the
 // console and the standard streams; it always waits, and ends with the
 // application's exit code.
-enum class LauncherKind { windowed, console };
+// A Windows service (service-name) shows nothing and asks nothing, and
+// waits for its application, which runs without a window.
+enum class LauncherKind { windowed, console, service };
+
+// How a service's application ended.
+struct ServiceStop {
+    bool requested = false; // a stop (or shutdown) was asked for
+    bool ctrlCSent = false; // the application was sent Ctrl+C
+    bool ended = false;     // it was still running after the stop's time-out
+};
+
+// The service control manager's side of a service's start: the start-up
+// sequence tells it how the start goes, and asks it how the application's
+// end came about.
+class ServiceRole {
+public:
+    // A step of the start (the settings read, a runtime checked).
+    virtual void progress() = 0;
+    // The application runs; a stop sends it Ctrl+C and waits
+    // a_stopTimeoutSeconds before it ends it.
+    virtual void running(DWORD a_processId, unsigned long a_stopTimeoutSeconds) = 0;
+    // After the application has ended.
+    virtual ServiceStop stopped() = 0;
+
+protected:
+    ~ServiceRole() = default;
+};
 
 // The start-up sequence, from finding tavrin.ini to rewriting it after the
 // launch. a_launcherArguments are the launcher's own command-line arguments,
 // which reach the application only with pass-arguments=1. a_singleRunMutex
 // holds the single-run-mutex while the launcher runs; the caller releases it.
 // Returns the process exit code (see exit_codes.h).
+// With LauncherKind::service, a_service is the service's side; the exit
+// code is then the application's, or the launcher's own when it could not
+// start it.
 int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments,
-                LauncherKind a_kind = LauncherKind::windowed);
+                LauncherKind a_kind = LauncherKind::windowed, ServiceRole* a_service = nullptr);
 
 // The shared block in which the launcher that started the application keeps
 // its process for single-run-activate: the mutex's name and

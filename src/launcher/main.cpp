@@ -1,4 +1,5 @@
 #include "launcher/launcher.h"
+#include "launcher/service.h"
 #include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/named_mutex.h"
@@ -8,7 +9,11 @@
 // The settings file decides what is run; the launcher's own arguments reach
 // the application only when the settings pass them on.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const std::vector<std::wstring> arguments = argumentsAfterProgram(GetCommandLineW());
+    if (const std::optional<int> exitCode = runAsService(arguments)) {
+        return *exitCode;
+    }
     NamedMutex singleRunMutex; // released on the way out
     SystemHost host;
-    return runLauncher(host, singleRunMutex, argumentsAfterProgram(GetCommandLineW()));
+    return runLauncher(host, singleRunMutex, arguments);
 }

@@ -15,3 +15,11 @@ bool outlastConsoleEvents(decltype(SetConsoleCtrlHandler)* a_install = SetConsol
 // that every character shows, and as UTF-8 bytes otherwise (a pipe, a file).
 // Nothing happens when there is no standard error or writing fails.
 void writeStandardError(const std::wstring& a_text);
+
+// Sends Ctrl+C to the console of a_processId, a child of this process that
+// has a console of its own (a console program started with CREATE_NO_WINDOW)
+// and this process none: every process of that console gets it, and Java
+// runs its shutdown hooks. This process outlasts the event and leaves the
+// console again. False when there is no such console to attach to, or the
+// event cannot be sent.
+bool sendCtrlC(DWORD a_processId);

@@ -39,6 +39,8 @@ constexpr const char* classPath = "class-path";
 constexpr const char* module = "module";
 constexpr const char* modulePath = "module-path";
 constexpr const char* workingDirectory = "working-directory";
+constexpr const char* serviceName = "service-name";
+constexpr const char* serviceStopTimeout = "service-stop-timeout";
 } // namespace keys
 
 // A problem, "key: why", in the order found.
@@ -232,6 +234,30 @@ void readRequiredSwitch(const SettingsFile& a_settings, const char* a_key, bool&
     }
 }
 
+// service-name: a name the service control manager takes, and
+// service-stop-timeout, whole seconds from 1 to 300.
+void readService(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    readOptionalText(a_settings, keys::serviceName, a_read.serviceName);
+    if (!a_read.serviceName.empty() && !isServiceName(a_read.serviceName)) {
+        invalid(a_read, L"service-name: not a service name (at most 256 characters, no / or \\): " +
+                            a_read.serviceName);
+    }
+    const std::optional<std::wstring> timeout = optionalValue(a_settings, keys::serviceStopTimeout);
+    if (!timeout) {
+        return;
+    }
+    const std::wstring digits = trimmed(*timeout, L" \t");
+    const bool number = !digits.empty() && digits.size() <= 3 &&
+                        digits.find_first_not_of(L"0123456789") == std::wstring::npos;
+    const unsigned long seconds = number ? std::wcstoul(digits.c_str(), nullptr, 10) : 0;
+    if (seconds < 1 || seconds > 300) {
+        invalid(a_read,
+                L"service-stop-timeout: not a number of seconds from 1 to 300: " + *timeout);
+        return;
+    }
+    a_read.serviceStopTimeoutSeconds = seconds;
+}
+
 // working-directory: variables expanded, then a path as jar-file-name's; it
 // must be a folder.
 void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_read) {
@@ -348,6 +374,16 @@ std::wstring configuredFilePath(const std::wstring& a_value) {
                                                                            : a_value);
 }
 
+std::wstring readServiceName(const SettingsFile& a_settings) {
+    const std::optional<std::wstring> name = optionalValue(a_settings, keys::serviceName);
+    return name ? *name : std::wstring();
+}
+
+bool isServiceName(const std::wstring& a_name) {
+    return !a_name.empty() && a_name.size() <= 256 &&
+           a_name.find_first_of(L"/\\") == std::wstring::npos;
+}
+
 std::string programSection() {
     return encodeUtf8(fileNameOf(executablePath()));
 }
@@ -399,6 +435,8 @@ bool readSingleRunActivate(const SettingsFile& a_settings) {
 
 LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFor a_reader) {
     const bool console = a_reader == SettingsFor::consoleLauncher;
+    // A service always waits for its application.
+    const bool waits = console || a_reader == SettingsFor::service;
     LauncherSettings read;
     read.programSection = a_settings.programSection();
     readStart(a_settings, read);
@@ -419,7 +457,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
     readWorkingDirectory(a_settings, read);
     readSwitch(a_settings, keys::inProcess, read.inProcess);
-    if (console || read.inProcess) {
+    if (waits || read.inProcess) {
         readSwitch(a_settings, keys::waitForExit, read.waitForExit);
     } else {
         readRequiredSwitch(a_settings, keys::waitForExit, read.waitForExit, read);
@@ -432,6 +470,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
+    readService(a_settings, read);
     return read;
 }
 

@@ -52,6 +52,10 @@ struct LauncherSettings {
     bool inProcess = false;        // the JVM in the launcher's own process
     bool classDataSharing = false; // a class-data archive kept for the application
     std::wstring javaDownloadUrl;  // one http:// or https:// address
+    // service-name: the launcher is that Windows service; and how long a
+    // stop waits for the application after Ctrl+C.
+    std::wstring serviceName;
+    unsigned long serviceStopTimeoutSeconds = 20;
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.
     std::wstring userSettingsFolder;
@@ -88,6 +92,13 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
 // The user's own file, in the folder user-settings names.
 std::wstring userSettingsPath(const LauncherSettings& a_settings);
 
+// service-name as written: empty when the key is absent or empty.
+std::wstring readServiceName(const SettingsFile& a_settings);
+
+// A name the service control manager takes: 1 to 256 characters, no slash
+// or backslash.
+bool isServiceName(const std::wstring& a_name);
+
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
 
@@ -106,7 +117,8 @@ bool readSingleRunActivate(const SettingsFile& a_settings);
 // Which launcher reads the settings: the console launcher passes its
 // arguments unless pass-arguments=0, and needs no wait-for-exit (it always
 // waits), as a start in process does not.
-enum class SettingsFor { windowedLauncher, consoleLauncher };
+// A service needs no wait-for-exit either: it always waits.
+enum class SettingsFor { windowedLauncher, consoleLauncher, service };
 
 // Reads every other key, and the user's file. Keys count only when written
 // exactly as the launcher spells them; a key given twice takes the value of

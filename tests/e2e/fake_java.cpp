@@ -24,6 +24,10 @@
 //   FAKE_JAVA_RUN_WINDOW  a file: a "-jar" run shows a window, minimised, for
 //                         FAKE_JAVA_RUN_MS, and writes "minimised" into the
 //                         file, then "restored" once it is no longer
+//   FAKE_JAVA_CTRL_C      a file: a "-jar" run that gets Ctrl+C writes
+//                         "ctrl-c" into it and ends with 130, as a JVM's
+//                         shutdown hooks would end it
+//   FAKE_JAVA_IGNORE_CTRL_C "1": a "-jar" run goes on after Ctrl+C
 //   FAKE_JAVA_RECORD      a file to which every run appends its record:
 //                         exe=, cmdline=, arg= (one per argument as the C
 //                         runtime splits them), cwd=, stdin=, then "---"
@@ -66,11 +70,12 @@ std::string readFile(const std::wstring& a_path) {
 // The environment's FAKE_JAVA_ variables, then the file beside the program.
 std::map<std::string, std::string> configuration() {
     std::map<std::string, std::string> settings;
-    for (const char* name : {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS",
-                             "FAKE_JAVA_RUN_MS", "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT",
-                             "FAKE_JAVA_RUN_ERROR", "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID",
-                             "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT", "FAKE_JAVA_RUN_WINDOW",
-                             "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT", "FAKE_JAVA_RUN_UNTIL"}) {
+    for (const char* name :
+         {"FAKE_JAVA_REPORT", "FAKE_JAVA_STREAM", "FAKE_JAVA_DELAY_MS", "FAKE_JAVA_RUN_MS",
+          "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT", "FAKE_JAVA_RUN_ERROR",
+          "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID", "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT",
+          "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT",
+          "FAKE_JAVA_RUN_UNTIL", "FAKE_JAVA_CTRL_C", "FAKE_JAVA_IGNORE_CTRL_C"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -212,6 +217,19 @@ DWORD milliseconds(const std::map<std::string, std::string>& a_settings, const c
     return found == a_settings.end() ? 0 : std::strtoul(found->second.c_str(), nullptr, 10);
 }
 
+std::wstring ctrlCFile;
+
+BOOL WINAPI onCtrlC(DWORD a_event) {
+    if (a_event != CTRL_C_EVENT) {
+        return FALSE;
+    }
+    if (!ctrlCFile.empty()) {
+        writeText(ctrlCFile, "ctrl-c");
+        ExitProcess(130);
+    }
+    return TRUE; // ignored
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -234,6 +252,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     {
         // Any other start runs the application: -jar, -cp, --module, @file.
+        ctrlCFile = wide(rawSetting(settings, "FAKE_JAVA_CTRL_C"));
+        if (!ctrlCFile.empty() || rawSetting(settings, "FAKE_JAVA_IGNORE_CTRL_C") == "1") {
+            SetConsoleCtrlHandler(onCtrlC, TRUE);
+        }
         std::string output = "fake java ran";
         for (int i = 1; i < argc; ++i) {
             output += " [" + utf8(argv[i]) + "]";

@@ -101,7 +101,8 @@ TEST_F(RunLauncher, AProgramsOwnSection) {
     ASSERT_EQ(host.processCalls.size(), 2u);
     EXPECT_EQ(host.processCalls[0].baseName, moduleRelativePath(stem + L".version.check"));
     EXPECT_EQ(host.processCalls[1].baseName, moduleRelativePath(stem + L".jar.run"));
-    EXPECT_EQ(host.processCalls[1].commandLine, L"java.exe -jar  \"" + jarPath + L"\"  \"--batch\" ");
+    EXPECT_EQ(host.processCalls[1].commandLine,
+              L"java.exe -jar  \"" + jarPath + L"\"  \"--batch\" ");
     EXPECT_EQ(readFileBytes(settingsPath),
               settingsWith("java-location=java.exe\r\nstart-arguments=--gui\r\n") + own);
     std::string section = utf8(program);
@@ -150,6 +151,110 @@ TEST_F(RunLauncher, RunsInItsOwnFolderWhereverItWasStarted) {
 // Where the application works: tavrin.exe's in the launcher's folder,
 // tavrinc.exe's in the caller's, or where working-directory says, also in
 // process. %TAVRIN_APP_DIR% is the launcher's folder.
+// The service's side, recorded: each step of the start, the application's
+// start, and how its end came about.
+struct RecordingService final : ServiceRole {
+    void progress() override { ++steps; }
+    void running(DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
+        runningProcess = a_processId;
+        stopTimeoutSeconds = a_stopTimeoutSeconds;
+    }
+    ServiceStop stopped() override { return stop; }
+
+    int steps = 0;
+    DWORD runningProcess = 0;
+    unsigned long stopTimeoutSeconds = 0;
+    ServiceStop stop;
+};
+
+// A service shows nothing, asks nothing and always waits: its application
+// is a process in the launcher's job, its exit code the service's, and the
+// log (beside the launcher unless log-file names one) says how it ended.
+TEST_F(RunLauncher, AServiceShowsNothingAndWaitsForItsApplication) {
+    const std::wstring serviceLog =
+        moduleRelativePath(withoutExtension(fileNameOf(executablePath())) + L".service.log");
+    DeleteFileW(serviceLog.c_str());
+    const std::string service = "service-name=ExampleServer\r\n";
+    const std::string noWait = "[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\n"
+                               "ask-for-java-location=1\r\nallow-newer-version=1\r\n";
+    const struct {
+        const char* name;
+        std::string settings;
+        ServiceStop stop;
+        std::vector<Answer> runs;
+        int exitCode;
+        unsigned long stopTimeout;
+        const char* logged;
+    } cases[] = {
+        {"it ends by itself",
+         noWait + service + "in-process=1\r\n",
+         {},
+         {java16, {ProcessCode::succeeded, "", "", 5, 4711}},
+         5,
+         20,
+         "service: the application ended by itself, exit code 5\r\n"},
+        {"stopped after Ctrl+C",
+         noWait + service + "service-stop-timeout=7\r\n",
+         {true, true, false},
+         {java16, {ProcessCode::succeeded, "", "", 130, 4711}},
+         130,
+         7,
+         "service: stop requested; the application ended, exit code 130\r\n"},
+        {"ended after the time-out",
+         noWait + service + "service-stop-timeout=1\r\n",
+         {true, true, true},
+         {java16, {ProcessCode::succeeded, "", "", 1, 4711}},
+         1,
+         1,
+         "service: stop requested; the application did not end within 1 seconds and was ended, "
+         "exit code 1\r\n"},
+        {"no runtime: no folder dialog",
+         noWait + service,
+         {},
+         {{ProcessCode::notStarted, "", ""}},
+         -5,
+         0,
+         "end: exit code -5"},
+        {"a missing JAR: no box",
+         "[tavrin]\r\njar-file-name=lib\\gone.jar\r\nmin-java-version=1.6\r\nask-for-java-location="
+         "1\r\nallow-newer-version=1\r\n" +
+             service,
+         {},
+         {},
+         -4,
+         0,
+         "settings: jar-file-name: no such file or folder: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeSettings(c.settings);
+        host = ScriptedHost();
+        host.installedRuntimes.clear();
+        RecordingService role;
+        role.stop = c.stop;
+        host.processAnswers.assign(c.runs.begin(), c.runs.end());
+        EXPECT_EQ(runLauncher(host, mutex, {L"one"}, LauncherKind::service, &role), c.exitCode);
+        EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
+        EXPECT_TRUE(host.messages.empty()) << "a box reached the user";
+        EXPECT_TRUE(host.folderTitles.empty()) << "the folder dialog was shown";
+        EXPECT_EQ(role.stopTimeoutSeconds, c.stopTimeout);
+        if (c.stopTimeout != 0) {
+            ASSERT_EQ(host.processCalls.size(), 2u);
+            const ScriptedHost::ProcessCall& launch = host.processCalls[1];
+            EXPECT_EQ(launch.commandLine, L"java.exe -jar  \"" + jarPath + L"\" ");
+            EXPECT_TRUE(launch.wait);
+            EXPECT_TRUE(launch.endWithLauncher);
+            EXPECT_FALSE(launch.inheritStreams);
+            EXPECT_EQ(launch.baseName, moduleRelativePath(L"java.jar.run"));
+            EXPECT_EQ(role.runningProcess, 4711u);
+            EXPECT_GE(role.steps, 2) << "the settings read and the version check";
+        }
+        const std::string log = readFileBytes(serviceLog);
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        DeleteFileW(serviceLog.c_str());
+    }
+}
+
 TEST_F(RunLauncher, TheApplicationsWorkingDirectory) {
     makeDirectories(moduleRelativePath(L"lib\\jre\\bin"));
     writeFileBytes(moduleRelativePath(L"lib\\jre\\bin\\java.exe"), "MZ");

@@ -852,4 +852,46 @@ TEST_F(Settings, AProgramsSectionIsCheckedMergedWithTavrin) {
     }
 }
 
+// service-name and service-stop-timeout; a service, which always waits,
+// needs no wait-for-exit.
+TEST_F(Settings, TheServiceKeys) {
+    const std::string noWait = replaced(validKeys, "wait-for-exit=0\r\n", "");
+    const struct {
+        const char* name;
+        std::string keys;
+        SettingsFor reader;
+        std::wstring serviceName;
+        unsigned long timeout;
+        std::wstring why;
+    } cases[] = {
+        {"absent", validKeys, SettingsFor::windowedLauncher, L"", 20, L""},
+        {"a name, the default time-out", noWait + "service-name=Example Server\r\n",
+         SettingsFor::service, L"Example Server", 20, L""},
+        {"the shortest time-out", validKeys + "service-stop-timeout=1\r\n",
+         SettingsFor::windowedLauncher, L"", 1, L""},
+        {"the longest, blanks around it", validKeys + "service-stop-timeout= 300 \r\n",
+         SettingsFor::windowedLauncher, L"", 300, L""},
+        {"zero", validKeys + "service-stop-timeout=0\r\n", SettingsFor::windowedLauncher, L"", 20,
+         L"service-stop-timeout: not a number of seconds from 1 to 300: 0"},
+        {"above 300", validKeys + "service-stop-timeout=301\r\n", SettingsFor::windowedLauncher,
+         L"", 20, L"service-stop-timeout: not a number of seconds from 1 to 300: 301"},
+        {"not a number", validKeys + "service-stop-timeout=20s\r\n", SettingsFor::windowedLauncher,
+         L"", 20, L"service-stop-timeout: not a number of seconds from 1 to 300: 20s"},
+        {"a backslash in the name", validKeys + "service-name=Example\\Server\r\n",
+         SettingsFor::windowedLauncher, L"Example\\Server", 20,
+         L"service-name: not a service name (at most 256 characters, no / or \\): Example\\Server"},
+        {"a name too long", validKeys + "service-name=" + std::string(257, 'x') + "\r\n",
+         SettingsFor::windowedLauncher, std::wstring(257, L'x'), 20,
+         L"service-name: not a service name (at most 256 characters, no / or \\): " +
+             std::wstring(257, L'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(c.keys), c.reader);
+        EXPECT_EQ(settings.serviceName, c.serviceName);
+        EXPECT_EQ(settings.serviceStopTimeoutSeconds, c.timeout);
+        EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
+    }
+}
+
 } // namespace
