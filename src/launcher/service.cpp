@@ -153,7 +153,7 @@ std::optional<int> runAsService(const std::vector<std::wstring>& a_launcherArgum
     const std::optional<SettingsFile> settings =
         loadSettingsStore(moduleRelativePath(settingsFileName), programSection());
     const std::wstring name = settings ? readServiceName(*settings) : std::wstring();
-    if (name.empty()) {
+    if (name.empty() || !startedByServiceManager()) {
         return std::nullopt;
     }
     Service service(name, a_launcherArguments);

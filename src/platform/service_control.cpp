@@ -1,12 +1,42 @@
 #include "platform/service_control.h"
 
 #include "platform/system_library.h"
+#include "platform/unique_handle.h"
+
+#include <tlhelp32.h>
+
+#include <cwchar>
 
 namespace {
 
 constexpr const wchar_t* advapi32 = L"advapi32.dll";
 
 } // namespace
+
+bool startedByServiceManager() {
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
+        return true; // the dispatcher itself then tells
+    }
+    const DWORD self = GetCurrentProcessId();
+    DWORD parent = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self) {
+            parent = entry.th32ParentProcessID;
+        }
+    }
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && parent != 0;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == parent) {
+            return _wcsicmp(entry.szExeFile, L"services.exe") == 0;
+        }
+    }
+    return false;
+}
 
 bool runServiceDispatcher(const std::wstring& a_name, LPSERVICE_MAIN_FUNCTIONW a_main) {
     const auto dispatch = systemFunction<decltype(StartServiceCtrlDispatcherW)>(

@@ -7,6 +7,11 @@
 // The service control manager's side of a service program, through
 // advapi32, loaded only when a launcher is a service.
 
+// Whether the service control manager started this process: its parent is
+// services.exe. Asked first, since a dispatcher of a process a person
+// started fails only after some seconds under Wine (at once on Windows).
+bool startedByServiceManager();
+
 // Hands this thread to the service control manager, which calls a_main on a
 // thread of its own for the service a_name and sends it its controls;
 // returns when the service has stopped. False when it cannot: with

@@ -1,0 +1,202 @@
+// The launcher as a Windows service, under Wine's service control manager.
+#include "launcher_session.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace e2e;
+using namespace testing_support;
+
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static SC_HANDLE empty() noexcept { return nullptr; }
+    static void close(SC_HANDLE a_handle) noexcept { CloseServiceHandle(a_handle); }
+};
+using UniqueService = UniqueResource<ServiceHandleTraits>;
+
+// A demand-start service of the test's own, removed when the test ends.
+class TestService {
+public:
+    explicit TestService(const std::wstring& a_binary)
+        : m_name(L"tavrin-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount64())),
+          m_manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+        m_service.reset(CreateServiceW(
+            m_manager.get(), m_name.c_str(), m_name.c_str(), SERVICE_ALL_ACCESS,
+            SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+            quotedArgument(a_binary).c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_TRUE(m_service) << "CreateServiceW: " << GetLastError();
+    }
+    ~TestService() {
+        SERVICE_STATUS status{};
+        if (m_service && QueryServiceStatus(m_service.get(), &status) &&
+            status.dwCurrentState != SERVICE_STOPPED) {
+            ControlService(m_service.get(), SERVICE_CONTROL_STOP, &status);
+            waitFor(SERVICE_STOPPED, 20000);
+        }
+        if (m_service) {
+            DeleteService(m_service.get());
+        }
+    }
+
+    const std::wstring& name() const { return m_name; }
+
+    bool start(const std::vector<std::wstring>& a_arguments) {
+        std::vector<const wchar_t*> arguments;
+        for (const std::wstring& argument : a_arguments) {
+            arguments.push_back(argument.c_str());
+        }
+        return StartServiceW(m_service.get(), static_cast<DWORD>(arguments.size()),
+                             arguments.empty() ? nullptr : arguments.data()) != FALSE;
+    }
+    bool stop() {
+        SERVICE_STATUS status{};
+        return ControlService(m_service.get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+    }
+
+    // The first status in a_state, polled often: Wine forgets a stopped
+    // service's exit codes soon after its process ends.
+    SERVICE_STATUS waitFor(DWORD a_state, DWORD a_timeoutMs) {
+        SERVICE_STATUS status{};
+        const ULONGLONG deadline = GetTickCount64() + a_timeoutMs;
+        while (QueryServiceStatus(m_service.get(), &status) && status.dwCurrentState != a_state &&
+               GetTickCount64() < deadline) {
+            Sleep(5);
+        }
+        return status;
+    }
+
+private:
+    std::wstring m_name;
+    UniqueService m_manager;
+    UniqueService m_service;
+};
+
+// An application folder whose launcher is a service: the stand-in runtime
+// beside it (a service gets the system's environment, so its settings are
+// in its fake-java.cfg), and the service's log.
+struct ServiceApplication {
+    explicit ServiceApplication(std::map<std::string, std::string> a_java,
+                                const std::string& a_keys = "") {
+        app.writeJar();
+        a_java["FAKE_JAVA_RECORD"] = utf8(app.recordFile());
+        java = std::make_unique<JavaRuntime>(app.path(L"runtime\\bin"), a_java);
+        app.writeSettings("[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\n"
+                          "java-location=runtime\\bin\r\nask-for-java-location=1\r\n"
+                          "allow-newer-version=1\r\nservice-name=" +
+                          utf8(service.name()) + "\r\n" + a_keys);
+    }
+    std::string log() const {
+        const std::wstring file = app.path(L"tavrin.service.log");
+        return pathExists(file) ? readFileBytes(file) : std::string();
+    }
+
+    Application app;
+    TestService service{app.path(L"tavrin.exe")};
+    std::unique_ptr<JavaRuntime> java;
+};
+
+// Started by the control manager, with its start parameters passed on; a
+// stop sends the application Ctrl+C, which it ends on, and the service stops
+// cleanly.
+TEST(Service, StartedAndStoppedByTheControlManager) {
+    ServiceApplication server({{"FAKE_JAVA_RUN_MS", "60000"}}, "pass-arguments=1\r\n");
+    const std::wstring ctrlC = server.app.scratch() / L"ctrl-c.txt";
+    writeFileBytes(server.app.path(L"runtime\\bin\\fake-java.cfg"),
+                   readFileBytes(server.app.path(L"runtime\\bin\\fake-java.cfg")) +
+                       "FAKE_JAVA_CTRL_C=" + utf8(ctrlC) + "\r\n");
+    ASSERT_TRUE(server.service.start({L"--port", L"8080"})) << GetLastError();
+    EXPECT_EQ(server.service.waitFor(SERVICE_RUNNING, 10000).dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING));
+    // RUNNING comes as the application's process starts, before it runs.
+    for (int i = 0; i < 500 && server.app.javaRuns().size() < 2; ++i) {
+        Sleep(10);
+    }
+    const std::vector<JavaRecord> runs = server.app.javaRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].arguments,
+              (std::vector<std::wstring>{server.java->executable(), L"-jar",
+                                         server.app.path(L"lib\\app.jar"), L"--port", L"8080"}));
+    ASSERT_TRUE(server.service.stop()) << GetLastError();
+    const SERVICE_STATUS stopped = server.service.waitFor(SERVICE_STOPPED, 20000);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
+    EXPECT_EQ(readFileBytes(ctrlC), "ctrl-c");
+    EXPECT_NE(
+        server.log().find("service: stop requested; the application ended, exit code 130\r\n"),
+        std::string::npos)
+        << server.log();
+}
+
+// How the service stops: cleanly after a requested stop, even when the
+// application ignored Ctrl+C and had to be ended; with a service-specific
+// error carrying the code when the application ended by itself with one, or
+// when the start could not happen.
+TEST(Service, ItsStopAndItsExitCode) {
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> java;
+        std::string keys;
+        bool stop;
+        DWORD win32ExitCode;
+        DWORD specific;
+        std::string logged;
+    } cases[] = {
+        {"ignoring Ctrl+C",
+         {{"FAKE_JAVA_RUN_MS", "60000"}, {"FAKE_JAVA_IGNORE_CTRL_C", "1"}},
+         "service-stop-timeout=1\r\n",
+         true,
+         NO_ERROR,
+         0,
+         "service: stop requested; the application did not end within 1 seconds and was ended, "
+         "exit code 1\r\n"},
+        {"ending by itself with 5",
+         {{"FAKE_JAVA_RUN_MS", "300"}, {"FAKE_JAVA_EXIT", "5"}},
+         "",
+         false,
+         ERROR_SERVICE_SPECIFIC_ERROR,
+         5,
+         "service: the application ended by itself, exit code 5\r\n"},
+        {"a missing JAR",
+         {},
+         "jar-file-name=lib\\gone.jar\r\n",
+         false,
+         ERROR_SERVICE_SPECIFIC_ERROR,
+         static_cast<DWORD>(-4),
+         "settings: jar-file-name: no such file or folder: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceApplication server(c.java, c.keys);
+        ASSERT_TRUE(server.service.start({})) << GetLastError();
+        if (c.stop) {
+            EXPECT_EQ(server.service.waitFor(SERVICE_RUNNING, 10000).dwCurrentState,
+                      static_cast<DWORD>(SERVICE_RUNNING));
+            ASSERT_TRUE(server.service.stop()) << GetLastError();
+        }
+        const SERVICE_STATUS stopped = server.service.waitFor(SERVICE_STOPPED, 20000);
+        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(stopped.dwWin32ExitCode, c.win32ExitCode);
+        EXPECT_EQ(stopped.dwServiceSpecificExitCode, c.specific);
+        EXPECT_NE(server.log().find(c.logged), std::string::npos) << server.log();
+    }
+}
+
+// Started by a person, a service's launcher starts the application as any
+// launcher does.
+TEST(Service, StartedByAPersonItIsAPlainLauncher) {
+    ServiceApplication server({}, "wait-for-exit=1\r\n");
+    EXPECT_EQ(server.app.run().exitCode, 0);
+    EXPECT_EQ(server.app.javaRuns().size(), 2u);
+    EXPECT_EQ(server.log(), "") << "a plain start writes no service log";
+}
+
+} // namespace
