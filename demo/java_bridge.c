@@ -10,12 +10,16 @@
  * module path (joined by ";", each a path or Java's wildcard DIR\*), joined
  * by ":" as a Unix JVM reads them. The JVM's exit code is this program's.
  *
+ * Ctrl+C and Ctrl+Break on this program's console reach the JVM as SIGINT,
+ * as a terminal's would, so that its shutdown hooks run.
+ *
  * The JVM is /usr/bin/java, or the program that JAVA_BRIDGE_JVM names.
  */
 #include "unix_arguments.h"
 
 #include <windows.h>
 
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
@@ -58,6 +62,19 @@ static DWORD WINAPI copy_to_unix(void* arg) {
     return 0;
 }
 
+static pid_t jvm_process;
+
+/* The console event, on a thread of its own: the JVM ends in its time. */
+static BOOL WINAPI forward_to_jvm(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    if (jvm_process > 0) {
+        kill(jvm_process, SIGINT);
+    }
+    return TRUE;
+}
+
 int wmain(int argc, WCHAR** argv) {
     const char* jvm = getenv("JAVA_BRIDGE_JVM");
     if (jvm == NULL || *jvm == '\0') {
@@ -87,6 +104,8 @@ int wmain(int argc, WCHAR** argv) {
     if (posix_spawn(&child, jvm, &actions, NULL, args, environ) != 0) {
         return 126;
     }
+    jvm_process = child;
+    SetConsoleCtrlHandler(forward_to_jvm, TRUE);
     close(in[0]);
     close(out[1]);
     close(err[1]);

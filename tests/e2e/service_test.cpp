@@ -199,4 +199,30 @@ TEST(Service, StartedByAPersonItIsAPlainLauncher) {
     EXPECT_EQ(server.log(), "") << "a plain start writes no service log";
 }
 
+// The machine's own JVM, through the bridge, as a service: a stop runs its
+// shutdown hook.
+TEST(Service, AStopRunsARealJvmsShutdownHook) {
+    Application app;
+    TestService service(app.path(L"tavrin.exe"));
+    copyFileOrFail(javaApplications() + L"\\lib\\server.jar", app.path(L"server.jar"));
+    const std::wstring hook = app.scratch() / L"hook.txt";
+    app.writeSettings("[tavrin]\r\njar-file-name=server.jar\r\nmin-java-version=1.8\r\n"
+                      "java-location=" +
+                      utf8(bridgeFolder()) +
+                      "\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n"
+                      "start-arguments=" +
+                      utf8(hook) + "\r\nservice-name=" + utf8(service.name()) + "\r\n");
+    ASSERT_TRUE(service.start({})) << GetLastError();
+    for (int i = 0; i < 3000 && !pathExists(hook + L".running"); ++i) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(pathExists(hook + L".running")) << readFileBytes(app.path(L"tavrin.service.log"));
+    ASSERT_TRUE(service.stop()) << GetLastError();
+    const SERVICE_STATUS stopped = service.waitFor(SERVICE_STOPPED, 30000);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
+    EXPECT_EQ(pathExists(hook) ? readFileBytes(hook) : "", "shutdown hook ran")
+        << readFileBytes(app.path(L"tavrin.service.log"));
+}
+
 } // namespace
