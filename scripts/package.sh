@@ -9,6 +9,7 @@
 #                      [--associate-default .EXT=DESCRIPTION]...
 #                      [--url-protocol SCHEME] [--upgrade-code GUID]
 #                      [--launcher NAME[=SHORTCUT TEXT]]... [--tool NAME]...
+#                      [--service [--service-description TEXT]]
 #                      [--sign-pkcs12 FILE --sign-password-file FILE]
 #                      [--timestamp-url URL | --timestamp-rfc3161 URL]
 #                      [--timestamp-timeout SECONDS]
@@ -17,8 +18,9 @@
 # folder; everything in it is installed. --launcher adds another windowed
 # launcher of the folder with a Start-menu shortcut of its own; --tool a
 # console launcher, run from a command prompt: the install folder goes on
-# PATH. Bad input is refused with a sentence, and nothing is written to
-# dist/ then.
+# PATH. --service (with --per-machine) installs NAME.exe as the Windows
+# service tavrin.ini's service-name names. Bad input is refused with a
+# sentence, and nothing is written to dist/ then.
 set -eu
 # Relative paths are the caller's, from the folder the script is run in.
 caller=$PWD
@@ -39,6 +41,7 @@ usage() {
   echo "         [--associate .EXT=DESCRIPTION]... [--associate-default .EXT=DESCRIPTION]..." >&2
   echo "         [--url-protocol SCHEME] [--upgrade-code GUID]" >&2
   echo "         [--launcher NAME[=SHORTCUT TEXT]]... [--tool NAME]..." >&2
+  echo "         [--service [--service-description TEXT]]" >&2
   echo "         [--sign-pkcs12 FILE --sign-password-file FILE]" >&2
   echo "         [--timestamp-url URL | --timestamp-rfc3161 URL] [--timestamp-timeout SECONDS]" >&2
   exit 2
@@ -68,12 +71,15 @@ timestamp_kind=""
 timestamp_timeout=60
 launchers=""
 tools=""
+service=""
+service_description=""
 newline='
 '
 while [ $# -gt 0 ]; do
   case $1 in
     --per-machine) per_machine=1; shift; continue ;;
     --desktop-shortcut) desktop=1; shift; continue ;;
+    --service) service=1; shift; continue ;;
   esac
   [ $# -ge 2 ] || usage
   case $1 in
@@ -87,6 +93,7 @@ while [ $# -gt 0 ]; do
     --url-protocol) protocol=$2 ;;
     --launcher) launchers="$launchers$2$newline" ;;
     --tool) tools="$tools$2$newline" ;;
+    --service-description) service_description=$2 ;;
     --upgrade-code) upgrade_code=$2 ;;
     --sign-pkcs12) pkcs12=$(callers "$2") ;;
     --sign-password-file) password_file=$(callers "$2") ;;
@@ -291,15 +298,16 @@ check_settings() { # NAME KIND
   [ "$ways" -eq 1 ] || fail "tavrin.ini$for_program gives more than one of jar-file-name, main-class and module: the launcher would refuse it"
   for key in min-java-version ask-for-java-location allow-newer-version wait-for-exit; do
     if [ "$key" = wait-for-exit ] &&
-      { [ "$2" = console ] || [ "$(settings_value "$ini" in-process "$program")" = 1 ]; }; then
-      continue # the console launcher and a start in process need none
+      { [ "$2" != windowed ] || [ "$(settings_value "$ini" in-process "$program")" = 1 ]; }; then
+      continue # the console launcher, a service and a start in process need none
     fi
     [ -n "$(settings_has "$ini" "$key" "$program")" ] ||
       fail "tavrin.ini$for_program has no $key, which the launcher requires: it would refuse to start"
   done
 }
 IFS=$newline
-for program in $name $(printf '%s' "$shortcuts" | cut -f1); do
+check_settings "$name" "$(if [ -n "$service" ]; then echo service; else echo windowed; fi)"
+for program in $(printf '%s' "$shortcuts" | cut -f1); do
   check_settings "$program" windowed
 done
 for program in $tools; do
@@ -308,6 +316,28 @@ done
 # The log files the programs write, one a line.
 log_files=$(for program in $programs; do settings_value "$ini" log-file "$program.exe"; echo; done | sort -u)
 IFS=$old_ifs
+
+# --- The service: installed for the machine, under the name the launcher
+# takes from tavrin.ini. ---
+service_name=""
+if [ -n "$service" ]; then
+  [ -n "$per_machine" ] ||
+    fail "--service needs --per-machine: a Windows service is installed for the whole machine"
+  service_name=$(settings_value "$ini" service-name "$name.exe")
+  [ -n "$service_name" ] ||
+    fail "--service needs service-name in tavrin.ini: the launcher is the service of that name"
+  case $service_name in
+    */* | *\\* | *\"*) fail "tavrin.ini: service-name '$service_name' is not a service name the package can install (no / \\ or \")" ;;
+  esac
+  [ "$(printf '%s' "$service_name" | wc -m)" -le 256 ] ||
+    fail "tavrin.ini: service-name is longer than 256 characters, more than Windows takes"
+  check_text "tavrin.ini: service-name" "$service_name"
+  check_code_page "tavrin.ini: service-name" "$service_name"
+  check_text --service-description "$service_description"
+  check_code_page --service-description "$service_description"
+elif [ -n "$service_description" ]; then
+  fail "--service-description goes with --service"
+fi
 
 # --- Associations and links: they hand a document or link to the launcher,
 # which passes it on only with pass-arguments=1. Windows' own are never
@@ -526,6 +556,7 @@ fi
 dollar=TAVRINDOLLAR5E2C
 NAME=$name PRODUCT=$product COMPANY=$company VERSION=$version UPGRADE_CODE=$upgrade_code \
   PER_MACHINE=$per_machine DESKTOP=$desktop ASSOCIATIONS=$associations PROTOCOL=$protocol \
+  SERVICE_NAME=$service_name SERVICE_DESCRIPTION=$service_description \
   LOG_FILES=$log_files SHORTCUTS=$shortcuts TOOLS=$tools PROGRAMS=$programs DOLLAR=$dollar \
   python3 - "$work" <<'PYTHON'
 import hashlib, os, sys, uuid
@@ -547,6 +578,7 @@ protocol = env["PROTOCOL"]
 shortcuts = [line.split("\t", 1) for line in env["SHORTCUTS"].splitlines() if line]
 tools = [line for line in env["TOOLS"].splitlines() if line]
 programs = [line for line in env["PROGRAMS"].splitlines() if line]
+service_name, service_description = env["SERVICE_NAME"], env["SERVICE_DESCRIPTION"]
 namespace = uuid.UUID(upgrade)
 
 def guid(text):
@@ -595,6 +627,15 @@ def directory(path, depth):
         components.append(component)
         emit("  " * depth + "<Component Id=%s Guid=%s Win64=\"yes\">" % (attr(component), attr(guid("file " + relative))))
         emit("  " * depth + "  <File Id=%s Source=%s KeyPath=\"yes\"/>" % (attr(ident("f", relative)), attr(os.path.join("app", relative))))
+        if service_name and relative == name + ".exe":
+            # The launcher is the service: own process, started with
+            # Windows, as LocalSystem; stopped before its files change.
+            emit("  " * depth + "  <ServiceInstall Id=\"service\" Name=%s DisplayName=%s%s Type=\"ownProcess\" Start=\"auto\" ErrorControl=\"normal\" Account=\"LocalSystem\" Vital=\"yes\"/>" % (
+                attr(service_name), attr(service_name),
+                " Description=%s" % attr(service_description) if service_description else ""))
+            # Started by an action at the end (below): Wine's msiexec cannot
+            # open a service it has just installed.
+            emit("  " * depth + "  <ServiceControl Id=\"servicecontrol\" Name=%s Stop=\"both\" Remove=\"uninstall\" Wait=\"yes\"/>" % attr(service_name))
         emit("  " * depth + "</Component>")
 
 # The product code: another for every version and every product, so that
@@ -693,6 +734,8 @@ for prefix in ["java"] + programs:
     names += [("INSTALLDIR", base + suffix) for base in runs + [prefix + ".version.check"]
               for suffix in (".output.file", ".error.file", ".input.file")]
 names.append(("INSTALLDIR", "tavrin.ini.before-upgrade"))
+if service_name:
+    names.append(("INSTALLDIR", name + ".service.log")) # the service's own log
 # The log-files the launchers write in the install folder.
 for given in env["LOG_FILES"].splitlines():
     log_file = given.replace("/", "\\").lstrip("\\")
@@ -780,11 +823,20 @@ fi
 kept="[TempFolder]tavrin-$upgrade_code.ini"
 printf 'Action\tType\tSource\tTarget\ns72\ti2\tS72\tS255\nCustomAction\tAction\nKeepSettings\t98\tTARGETDIR\t"[System64Folder]cmd.exe" /c if exist "[INSTALLDIR]tavrin.ini" copy /y "[INSTALLDIR]tavrin.ini" "%s"\nRestoreSettings\t98\tTARGETDIR\t"[System64Folder]cmd.exe" /c if exist "%s" move /y "%s" "[INSTALLDIR]tavrin.ini.before-upgrade"\n' \
   "$kept" "$kept" "$kept" | sed 's/$/\r/' >"$work/CustomAction.idt"
-add_table CustomAction.idt
 add_rows InstallExecuteSequence "KeepSettings	WIX_UPGRADE_DETECTED	1390
 RestoreSettings	WIX_UPGRADE_DETECTED	6610"
 printf 'Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAction\nKeepSettings\tKeeping tavrin.ini, which the upgrade replaces, as tavrin.ini.before-upgrade\t\nRestoreSettings\tThe tavrin.ini before the upgrade is tavrin.ini.before-upgrade\t\n' |
   sed 's/$/\r/' >"$work/ActionText.idt"
+# The service starts once the install (or upgrade) is complete; a start that
+# fails leaves the installed files, and the service's log says why.
+if [ -n "$service" ]; then
+  formatted_name=$(printf '%s' "$service_name" | sed 's/\[/\x01/g; s/\]/\x02/g; s/\x01/[\\[]/g; s/\x02/[\\]]/g')
+  printf 'StartTheService\t98\tTARGETDIR\t"[System64Folder]sc.exe" start "%s"\r\n' "$formatted_name" \
+    >>"$work/CustomAction.idt"
+  add_rows InstallExecuteSequence "StartTheService	NOT REMOVE	6620"
+  printf 'StartTheService\tStarting the service %s\t\r\n' "$service_name" >>"$work/ActionText.idt"
+fi
+add_table CustomAction.idt
 add_table ActionText.idt
 # wixl picks a random package code: one derived from the content instead, so
 # that the same inputs give the same code. (Its time stamps stay wixl's.)

@@ -128,6 +128,10 @@ ok=" --name Example --version 1.0.0"
     --app-dir "$app" $ok --product "Java application launcher" --launcher Viewer
   refused "--launcher Viewer: the shortcut 'a/b': Windows file names cannot hold" --app-dir "$app" $ok \
     --launcher Viewer=a/b
+  refused "--service needs --per-machine" --app-dir "$app" $ok --service
+  refused "--service needs service-name in tavrin.ini" --app-dir "$app" $ok --per-machine --service
+  refused "--service-description goes with --service" --app-dir "$app" $ok --per-machine \
+    --service-description "A server"
 }
 
 # The author's folder as Windows must hold it: each row a file made in a
@@ -534,6 +538,63 @@ msiexec /x "$tree/dist/Example-2.0.0.msi" /qn || fail "the per-machine uninstall
 [ "$(on_path "$machine_environment" 'C:\Program Files\Example App\')" -eq 0 ] ||
   fail "the per-machine uninstall left the install folder on the machine's PATH"
 ! has_key 'HKLM\Software\Classes\Example.plan' || fail "the per-machine uninstall left a key"
+
+# --- A service: installed to start with Windows, started at the end of the
+# install, stopped with Ctrl+C, and gone with the uninstall, its log too.
+# The application runs until Ctrl+C, which it notes. Under Wine without a
+# display, a prefix's first service start can fail while Wine sets up the
+# services' desktop: the test then starts it itself. Wine starts an
+# automatic service again whenever its service manager starts anew, so the
+# Wine server stays up from the install to the uninstall. ---
+wineserver -k 2>/dev/null || true
+wineserver -p
+mkdir -p "$drive/records"
+server=$work/server
+rm -rf "$server" && cp -R "$app" "$server"
+sed -i '/^wait-for-exit=/d; /^user-settings=/d; /^log-file=/d' "$server/tavrin.ini"
+printf 'service-name=Example Server\r\n' >>"$server/tavrin.ini"
+printf 'FAKE_JAVA_RECORD=C:\\records\\server.txt\r\nFAKE_JAVA_RUN_MS=60000\r\nFAKE_JAVA_CTRL_C=C:\\records\\ctrl-c.txt\r\n' \
+  >"$server/runtime/bin/fake-java.cfg"
+package --app-dir "$server" --name Example --product "Example Server" --version 1.0.0 --per-machine \
+  --service --service-description "Serves Example plans" ||
+  fail "the service package: $(cat "$work/package.err")"
+service_programs="$drive/Program Files/Example Server"
+msiexec /i "$tree/dist/Example-1.0.0.msi" /qn /l*v 'C:\service-install.log' ||
+  fail "the service package did not install"
+grep -aq 'Action ended .*: StartTheService. Return value 1' "$drive/service-install.log" ||
+  fail "the install did not start the service"
+service_query() { wine sc "$1" "Example Server" 2>/dev/null | tr -d '\r'; }
+service_runs() {
+  service_query query | grep -q 'STATE *: *4 *RUNNING' && grep -q '^arg=-jar$' "$drive/records/server.txt" 2>/dev/null
+}
+for i in $(seq 30); do
+  service_runs && break
+  [ $((i % 10)) -ne 0 ] || wine sc start "Example Server" >/dev/null 2>&1 || true
+  sleep 1
+done
+service_runs || fail "the service does not run the application: $(service_query query)"
+service_key='HKLM\System\CurrentControlSet\Services\Example Server'
+key "$service_key" | grep -q 'Start *REG_DWORD *0x2$' || fail "the service does not start with Windows: $(key "$service_key")"
+key "$service_key" | grep -q 'ImagePath *REG_[A-Z_]*SZ *"*C:.Program Files.Example Server.Example.exe"*$' ||
+  fail "the service is not the launcher: $(key "$service_key")"
+key "$service_key" | grep -q 'ObjectName *REG_SZ *LocalSystem$' || fail "the service does not run as LocalSystem"
+key "$service_key" | grep -q 'Description *REG_SZ *Serves Example plans$' || fail "the service has not its description"
+wine sc stop "Example Server" >/dev/null 2>&1 || fail "the service did not take the stop"
+for i in $(seq 100); do
+  [ ! -f "$drive/records/ctrl-c.txt" ] || break
+  sleep 0.1
+done
+[ -f "$drive/records/ctrl-c.txt" ] || fail "stopping the service sent the application no Ctrl+C"
+for i in $(seq 50); do
+  [ ! -f "$service_programs/Example.service.log" ] || break
+  sleep 0.1
+done
+grep -q 'service: stop requested; the application ended, exit code 130' "$service_programs/Example.service.log" 2>/dev/null ||
+  fail "the service's log beside the launcher does not tell the stop"
+msiexec /x "$tree/dist/Example-1.0.0.msi" /qn || fail "the service package did not uninstall"
+! wine sc query "Example Server" >/dev/null 2>&1 || fail "the uninstall left the service"
+[ ! -e "$service_programs" ] || fail "the service's uninstall left $(ls -A "$service_programs" | tr '\n' ' ')"
+wineserver -k 2>/dev/null || true
 
 wineserver -k 2>/dev/null || true
 [ $failures -eq 0 ] || exit 1
