@@ -165,8 +165,7 @@ void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring&
 
 void ClassDataArchive::prepareFor(const JavaSearchResult& a_java, const std::wstring& a_executable,
                                   const LauncherSettings& a_settings, StartLog& a_log) {
-    const std::wstring& executable = a_executable;
-    const std::wstring releaseFile = releaseFileOf(executable);
+    const std::wstring releaseFile = releaseFileOf(a_executable);
     std::string release;
     if (!releaseFile.empty() && !readWholeFile(releaseFile, release)) {
         release.clear();
@@ -184,7 +183,8 @@ void ClassDataArchive::prepareFor(const JavaSearchResult& a_java, const std::wst
     const std::wstring launcher = executablePath();
     const std::wstring application =
         hexDigits(fnv1aHash(launcher.data(), launcher.size())).substr(8);
-    prepare(folder, application, classDataInputs(executable, release, version, a_settings), a_log);
+    prepare(folder, application, classDataInputs(a_executable, release, version, a_settings),
+            a_log);
 }
 
 void ClassDataArchive::started(HANDLE a_process) {

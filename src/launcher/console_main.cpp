@@ -4,6 +4,7 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/named_mutex.h"
+#include "settings/settings.h"
 
 #include <windows.h>
 
@@ -16,10 +17,13 @@ int wmain() {
     // (It fails only for a handler that is not a function: nothing to do.)
     outlastConsoleEvents();
     const std::vector<std::wstring> arguments = argumentsAfterProgram(GetCommandLineW());
-    if (const std::optional<int> exitCode = runAsService(arguments)) {
+    // Read once: by the service, or by the plain start.
+    const std::optional<SettingsFile> settingsFile = loadLaunchersSettingsFile();
+    const SettingsFile* settings = settingsFile ? &*settingsFile : nullptr;
+    if (const std::optional<int> exitCode = runAsService(settings, arguments)) {
         return *exitCode;
     }
     NamedMutex singleRunMutex; // released on the way out
     ConsoleHost host;
-    return runLauncher(host, singleRunMutex, arguments, LauncherKind::console);
+    return runLauncher(host, singleRunMutex, arguments, LauncherKind::console, nullptr, settings);
 }

@@ -47,10 +47,14 @@ struct RedirectionNames {
     std::wstring versionCheck;
 };
 
+// The launcher's file name without .exe, which names its own files.
+std::wstring launcherName() {
+    return withoutExtension(fileNameOf(executablePath()));
+}
+
 RedirectionNames redirectionNames(const SettingsFile& a_settings) {
-    const std::wstring prefix = a_settings.hasProgramSection()
-                                    ? withoutExtension(fileNameOf(executablePath()))
-                                    : std::wstring(L"java");
+    const std::wstring prefix =
+        a_settings.hasProgramSection() ? launcherName() : std::wstring(L"java");
     return RedirectionNames{prefix + L".jar.run", prefix + L".version.check"};
 }
 
@@ -296,23 +300,30 @@ private:
     ServiceRole& m_service;
 };
 
+// Which launcher starts the application, and for a service its side and its
+// stop's time-out.
+struct LaunchRole {
+    LauncherKind kind;
+    ServiceRole* service;
+    unsigned long stopTimeoutSeconds;
+};
+
 // What happens as soon as the application runs, before any waiting: its
 // window may take the foreground, a second start can find it, and a service
 // runs.
 class ApplicationStarted final : public StartObserver {
 public:
-    ApplicationStarted(LauncherHost& a_host, LauncherKind a_kind, bool a_wait,
-                       ProcessRecord& a_record, ClassDataArchive& a_archive, ServiceRole* a_service,
-                       unsigned long a_stopTimeoutSeconds)
-        : m_host(a_host), m_kind(a_kind), m_wait(a_wait), m_record(a_record), m_archive(a_archive),
-          m_service(a_service), m_stopTimeoutSeconds(a_stopTimeoutSeconds) {}
+    ApplicationStarted(LauncherHost& a_host, const LaunchRole& a_role, bool a_wait,
+                       ProcessRecord& a_record, ClassDataArchive& a_archive)
+        : m_host(a_host), m_role(a_role), m_wait(a_wait), m_record(a_record), m_archive(a_archive) {
+    }
 
     void started(DWORD a_processId) override {
-        if (m_kind == LauncherKind::windowed) {
+        if (m_role.kind == LauncherKind::windowed) {
             m_host.handOverForeground(a_processId, m_wait);
         }
-        if (m_service != nullptr) {
-            m_service->running(a_processId, m_stopTimeoutSeconds);
+        if (m_role.service != nullptr) {
+            m_role.service->running(a_processId, m_role.stopTimeoutSeconds);
         }
         if (!m_record.created() && !m_archive.makes()) {
             return; // nobody looks for the application, nothing to hand it
@@ -330,30 +341,18 @@ public:
 
 private:
     LauncherHost& m_host;
-    LauncherKind m_kind;
+    const LaunchRole& m_role;
     bool m_wait;
     ProcessRecord& m_record;
     ClassDataArchive& m_archive;
-    ServiceRole* m_service;
-    unsigned long m_stopTimeoutSeconds;
-};
-
-// Which launcher starts the application, and for a service its side and its
-// stop's time-out.
-struct LaunchRole {
-    LauncherKind kind;
-    ServiceRole* service;
-    unsigned long stopTimeoutSeconds;
 };
 
 ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_commandLine,
                                 const std::wstring& a_workingFolder, const std::wstring& a_baseName,
                                 bool a_wait, const LaunchRole& a_role, ProcessRecord& a_record,
                                 ClassDataArchive& a_archive) {
-    const LauncherKind a_kind = a_role.kind;
-    ApplicationStarted started(a_host, a_kind, a_wait, a_record, a_archive, a_role.service,
-                               a_role.stopTimeoutSeconds);
-    if (a_kind == LauncherKind::console) {
+    ApplicationStarted started(a_host, a_role, a_wait, a_record, a_archive);
+    if (a_role.kind == LauncherKind::console) {
         // It shares the launcher's console and streams, and ends with it.
         ProcessRequest request;
         request.commandLine = a_commandLine;
@@ -373,7 +372,7 @@ ProcessResult launchApplication(LauncherHost& a_host, const std::wstring& a_comm
     request.baseName = a_baseName;
     request.wait = a_wait;
     request.observer = &started;
-    if (a_kind == LauncherKind::service) {
+    if (a_role.kind == LauncherKind::service) {
         // Without a window (with a console of its own, for Ctrl+C), and never
         // outliving the service.
         request.wait = true;
@@ -512,9 +511,8 @@ startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
                const std::vector<std::wstring>& a_ownOptions, const std::wstring& a_settingsPath,
                const std::wstring& a_workingFolder, const std::wstring& a_baseName,
                ProcessRecord& a_record, LauncherKind a_kind, StartLog& a_log) {
-    const std::wstring& executable = a_executable;
     const LaunchLine launch(a_java.javaCommand, a_settings, a_arguments, L"", a_ownOptions);
-    const std::vector<std::wstring> arguments = inProcessArguments(executable, launch);
+    const std::vector<std::wstring> arguments = inProcessArguments(a_executable, launch);
     a_log.line(L"launch: " + launch.commandLine());
     // java.exe, which takes its command line as UTF-16, is the runtime's own
     // way with such an argument.
@@ -526,7 +524,7 @@ startInProcess(LauncherHost& a_host, const JavaSearchResult& a_java,
         return std::nullopt;
     }
     const std::wstring whyNot =
-        a_host.loadJavaLauncher(executable, a_kind == LauncherKind::windowed ? a_baseName : L"");
+        a_host.loadJavaLauncher(a_executable, a_kind == LauncherKind::windowed ? a_baseName : L"");
     if (!whyNot.empty()) {
         a_log.line(L"in-process: " + whyNot + L"; the application is started as a process");
         return std::nullopt;
@@ -606,7 +604,7 @@ void showSettingsProblems(LauncherHost& a_host, const std::vector<SettingsProble
 
 int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments, LauncherKind a_kind,
-                ServiceRole* a_service) {
+                ServiceRole* a_service, const SettingsFile* a_settingsFile) {
     StartLog log(environmentVariable(L"TAVRIN_LOG"));
     std::optional<ServiceHost> serviceHost;
     if (a_kind == LauncherKind::service) {
@@ -627,21 +625,24 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
     }
     const std::wstring settingsPath = moduleRelativePath(settingsFileName);
     log.line(L"settings file: " + settingsPath);
-    if (!fileExists(settingsPath)) {
-        host.showMessage(messages::settingsMissing, messages::errorCaption, messages::plainBox);
-        return log.end(exit_codes::settingsMissing, L"tavrin.ini is missing");
-    }
-    const std::optional<SettingsFile> settingsFile =
-        loadSettingsStore(settingsPath, programSection());
-    if (!settingsFile) {
-        return log.end(exit_codes::settingsUnreadable,
-                       L"tavrin.ini cannot be opened or read, or is empty");
+    std::optional<SettingsFile> readHere;
+    const SettingsFile* settingsFile = a_settingsFile;
+    if (settingsFile == nullptr) {
+        if (!fileExists(settingsPath)) {
+            host.showMessage(messages::settingsMissing, messages::errorCaption, messages::plainBox);
+            return log.end(exit_codes::settingsMissing, L"tavrin.ini is missing");
+        }
+        readHere = loadLaunchersSettingsFile();
+        if (!readHere) {
+            return log.end(exit_codes::settingsUnreadable,
+                           L"tavrin.ini cannot be opened or read, or is empty");
+        }
+        settingsFile = &*readHere;
     }
     std::wstring logFile = readLogFile(*settingsFile);
     if (logFile.empty() && a_kind == LauncherKind::service) {
         // A service's start has nobody to tell: it always has a log.
-        logFile =
-            moduleRelativePath(withoutExtension(fileNameOf(executablePath())) + L".service.log");
+        logFile = moduleRelativePath(launcherName() + L".service.log");
     }
     log.decide(logFile);
     MessageTexts texts(*settingsFile, userLanguage(), a_kind == LauncherKind::console);

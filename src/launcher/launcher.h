@@ -9,6 +9,7 @@
 
 class LauncherHost;
 class MessageTexts;
+class SettingsFile;
 class StartLog;
 struct LauncherSettings;
 struct SettingsProblem;
@@ -53,10 +54,12 @@ protected:
 // Returns the process exit code (see exit_codes.h).
 // With LauncherKind::service, a_service is the service's side; the exit
 // code is then the application's, or the launcher's own when it could not
-// start it.
+// start it. a_settingsFile: tavrin.ini as the entry point has read it
+// already, so that a start reads it once; null: read here.
 int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
                 const std::vector<std::wstring>& a_launcherArguments,
-                LauncherKind a_kind = LauncherKind::windowed, ServiceRole* a_service = nullptr);
+                LauncherKind a_kind = LauncherKind::windowed, ServiceRole* a_service = nullptr,
+                const SettingsFile* a_settingsFile = nullptr);
 
 // The shared block in which the launcher that started the application keeps
 // its process for single-run-activate: the mutex's name and

@@ -3,6 +3,7 @@
 #include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/named_mutex.h"
+#include "settings/settings.h"
 
 #include <windows.h>
 
@@ -10,10 +11,13 @@
 // the application only when the settings pass them on.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::vector<std::wstring> arguments = argumentsAfterProgram(GetCommandLineW());
-    if (const std::optional<int> exitCode = runAsService(arguments)) {
+    // Read once: by the service, or by the plain start.
+    const std::optional<SettingsFile> settingsFile = loadLaunchersSettingsFile();
+    const SettingsFile* settings = settingsFile ? &*settingsFile : nullptr;
+    if (const std::optional<int> exitCode = runAsService(settings, arguments)) {
         return *exitCode;
     }
     NamedMutex singleRunMutex; // released on the way out
     SystemHost host;
-    return runLauncher(host, singleRunMutex, arguments);
+    return runLauncher(host, singleRunMutex, arguments, LauncherKind::windowed, nullptr, settings);
 }

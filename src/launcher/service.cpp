@@ -4,7 +4,6 @@
 #include "launcher/system_host.h"
 #include "platform/console.h"
 #include "platform/named_mutex.h"
-#include "platform/paths.h"
 #include "platform/service_control.h"
 #include "platform/unique_handle.h"
 #include "settings/settings.h"
@@ -21,8 +20,10 @@ constexpr DWORD stopStepMs = 1000;
 // The service's side of the start, and its stop.
 class Service final : public ServiceRole {
 public:
-    Service(std::wstring a_name, std::vector<std::wstring> a_arguments)
-        : m_name(std::move(a_name)), m_arguments(std::move(a_arguments)) {}
+    Service(std::wstring a_name, const SettingsFile& a_settingsFile,
+            std::vector<std::wstring> a_arguments)
+        : m_name(std::move(a_name)), m_settingsFile(a_settingsFile),
+          m_arguments(std::move(a_arguments)) {}
 
     // The service's thread: the start-up sequence, then the final status.
     void run(DWORD a_argc, LPWSTR* a_argv) {
@@ -42,7 +43,8 @@ public:
         }
         NamedMutex singleRunMutex;
         SystemHost host;
-        m_exitCode = runLauncher(host, singleRunMutex, m_arguments, LauncherKind::service, this);
+        m_exitCode = runLauncher(host, singleRunMutex, m_arguments, LauncherKind::service, this,
+                                 &m_settingsFile);
         waitForStopper();
         // A requested stop is a clean one, whatever the application's code,
         // so that it never sets off the service's recovery actions.
@@ -126,6 +128,7 @@ private:
     }
 
     std::wstring m_name;
+    const SettingsFile& m_settingsFile;
     std::vector<std::wstring> m_arguments;
     ServiceStatus m_status;
     UniqueHandle m_stopAsked{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -149,14 +152,13 @@ void WINAPI serviceMain(DWORD a_argc, LPWSTR* a_argv) {
 
 } // namespace
 
-std::optional<int> runAsService(const std::vector<std::wstring>& a_launcherArguments) {
-    const std::optional<SettingsFile> settings =
-        loadSettingsStore(moduleRelativePath(settingsFileName), programSection());
-    const std::wstring name = settings ? readServiceName(*settings) : std::wstring();
+std::optional<int> runAsService(const SettingsFile* a_settingsFile,
+                                const std::vector<std::wstring>& a_launcherArguments) {
+    const std::wstring name = a_settingsFile ? readServiceName(*a_settingsFile) : std::wstring();
     if (name.empty() || !startedByServiceManager()) {
         return std::nullopt;
     }
-    Service service(name, a_launcherArguments);
+    Service service(name, *a_settingsFile, a_launcherArguments);
     theService = &service;
     // Started by a person (1063), or where there is no control manager to
     // connect to: the plain start.

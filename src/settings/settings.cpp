@@ -402,6 +402,10 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
     return SettingsFile(std::move(bytes), a_programSection);
 }
 
+std::optional<SettingsFile> loadLaunchersSettingsFile() {
+    return loadSettingsStore(moduleRelativePath(settingsFileName), programSection());
+}
+
 std::wstring userSettingsPath(const LauncherSettings& a_settings) {
     return a_settings.userSettingsFolder + L"\\" + settingsFileName;
 }

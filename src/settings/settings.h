@@ -83,6 +83,10 @@ constexpr const wchar_t* settingsFileName = L"tavrin.ini";
 // "example.exe" (UTF-8).
 std::string programSection();
 
+// The launcher's own tavrin.ini, beside it, with its own section: as
+// loadSettingsStore reads it.
+std::optional<SettingsFile> loadLaunchersSettingsFile();
+
 // Reads the settings file, with a_programSection over [tavrin]. None when it
 // cannot be opened or read, or holds nothing (not even a section); nothing
 // is shown.
