@@ -7,7 +7,8 @@
 #                    [--version A.B.C.D] [--product TEXT] [--company TEXT] [--description TEXT]
 #                    [--copyright TEXT]
 #
-# The result is dist/NAME.exe, the windowed launcher, or with --console the
+# The result is dist/NAME.exe in this repository (the message gives its full
+# path, whatever folder the script is run from), the windowed launcher, or with --console the
 # console launcher (tavrinc.exe's code); each brand is built in
 # build/brand/NAME, so branding never touches dist/tavrin.exe.
 set -eu
@@ -197,9 +198,12 @@ cmake --build "$build" --target "$target" >/dev/null
 mkdir -p dist
 cp "$build/out/$output.exe" "dist/$name.exe"
 
-echo "Built dist/$name.exe: $product $version ($(wc -c <"dist/$name.exe") bytes)."
+# The repository's dist/, whatever folder the script was run from: the
+# message gives its full path.
+built=$PWD/dist/$name.exe
+echo "Built $built: $product $version ($(wc -c <"$built") bytes)."
 echo "Put it in the application's folder beside tavrin.ini, then sign it, for example:"
 echo "  osslsigncode sign -pkcs12 my-certificate.p12 -pass ... -h sha256 \\"
 echo "    -n \"$product\" -t http://timestamp.digicert.com \\"
-echo "    -in \"dist/$name.exe\" -out \"$name-signed.exe\""
+echo "    -in \"$built\" -out \"$name-signed.exe\""
 echo "Sign after branding: changing the resources afterwards breaks the signature."

@@ -352,11 +352,18 @@ Bytes iconFile(const std::vector<Encoded>& images) {
     return file;
 }
 
+// A file that cannot be written whole is closed and removed: no partial
+// .ico is ever left for a build to pick up.
 bool writeFile(const char* a_path, const Bytes& a_bytes) {
     std::FILE* out = std::fopen(a_path, "wb");
-    if (out == nullptr || std::fwrite(a_bytes.data(), 1, a_bytes.size(), out) != a_bytes.size() ||
-        std::fclose(out) != 0) {
+    if (out == nullptr) {
         std::perror(a_path);
+        return false;
+    }
+    const bool written = std::fwrite(a_bytes.data(), 1, a_bytes.size(), out) == a_bytes.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::perror(a_path);
+        std::remove(a_path);
         return false;
     }
     return true;

@@ -58,6 +58,18 @@ RedirectionNames redirectionNames(const SettingsFile& a_settings) {
     return RedirectionNames{prefix + L".jar.run", prefix + L".version.check"};
 }
 
+// The sections read. A launcher with no section of its own in a file with
+// other programs' sections (a copy renamed after packaging) reads [tavrin]
+// alone: the log says so.
+void logSectionsRead(const SettingsFile& a_file, StartLog& a_log) {
+    a_log.line(L"sections read: " + a_file.sectionsRead());
+    const std::wstring others = a_file.otherProgramSections();
+    if (!a_file.hasProgramSection() && !others.empty()) {
+        a_log.line(L"no section [" + fileNameOf(executablePath()) +
+                   L"] for this launcher; the file's program sections: " + others);
+    }
+}
+
 // single-run-mutex, and whether a second start brings the running
 // application forward (single-run-activate).
 struct SingleRunRule {
@@ -652,7 +664,7 @@ int runLauncher(LauncherHost& a_realHost, NamedMutex& a_singleRunMutex,
                          messages::plainBox);
         return log.end(exit_codes::settingsSectionMissing, L"tavrin.ini has no [tavrin] section");
     }
-    log.line(L"sections read: " + settingsFile->sectionsRead());
+    logSectionsRead(*settingsFile, log);
     const RedirectionNames redirection = redirectionNames(*settingsFile);
 
     SingleRunRule rule;

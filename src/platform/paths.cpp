@@ -12,11 +12,25 @@
 #include <vector>
 
 // The call cuts the path silently when the buffer is full, so the buffer
-// grows until the whole path fits: installs deep in long paths work.
+// grows until the whole path fits: installs deep in long paths work. A
+// launcher started by its short name (EXAMPL~1.EXE, as %~s0 gives it) is
+// known by its long one, which names its section and its files; a path
+// without a tilde has no short component to resolve.
 std::wstring executablePath() {
-    return textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
-        return GetModuleFileNameW(GetModuleHandleW(nullptr), a_buffer, a_size);
-    });
+    static const std::wstring path = [] {
+        const std::wstring started = textFromSystem([](wchar_t* a_buffer, unsigned long a_size) {
+            return GetModuleFileNameW(GetModuleHandleW(nullptr), a_buffer, a_size);
+        });
+        if (started.find(L'~') == std::wstring::npos) {
+            return started;
+        }
+        const std::wstring full =
+            textFromSystem([&started](wchar_t* a_buffer, unsigned long a_size) {
+                return GetLongPathNameW(started.c_str(), a_buffer, a_size);
+            });
+        return full.empty() ? started : full; // unresolved: the name it was started by
+    }();
+    return path;
 }
 
 std::wstring moduleRelativePath(const std::wstring& a_name) {

@@ -5,7 +5,7 @@
 // Every file the launcher names itself lives beside its executable, never in
 // the current directory.
 
-// The executable's own path.
+// The executable's own path, by its long name.
 std::wstring executablePath();
 
 // The executable's folder, with its trailing backslash, followed by a_name;

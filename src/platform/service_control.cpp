@@ -14,8 +14,9 @@ constexpr const wchar_t* advapi32 = L"advapi32.dll";
 } // namespace
 
 bool startedByServiceManager() {
-    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) {
+    // A failed snapshot is INVALID_HANDLE_VALUE, as a failed file is.
+    const UniqueFile snapshot = adoptFileHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
         return true; // the dispatcher itself then tells
     }
     const DWORD self = GetCurrentProcessId();
@@ -71,24 +72,27 @@ void ServiceStatus::running() {
 }
 
 void ServiceStatus::stopped(DWORD a_win32ExitCode, DWORD a_specific) {
-    AcquireSRWLockExclusive(&m_lock);
-    m_status.dwWin32ExitCode = a_win32ExitCode;
-    m_status.dwServiceSpecificExitCode = a_specific;
-    ReleaseSRWLockExclusive(&m_lock);
-    report(SERVICE_STOPPED, 0, 0);
+    report(SERVICE_STOPPED, 0, 0, a_win32ExitCode, a_specific);
 }
 
 // Each pending report counts a checkpoint on, as the control manager reads
 // progress; a report that cannot be made has nowhere to go, and is ignored.
-void ServiceStatus::report(DWORD a_state, DWORD a_accepted, DWORD a_waitHintMs) {
+// STOPPED is the last word: a stop asked for as the application ended
+// reports no STOP_PENDING after it.
+void ServiceStatus::report(DWORD a_state, DWORD a_accepted, DWORD a_waitHintMs,
+                           DWORD a_win32ExitCode, DWORD a_specific) {
     AcquireSRWLockExclusive(&m_lock);
-    const bool pending = a_state == SERVICE_START_PENDING || a_state == SERVICE_STOP_PENDING;
-    m_status.dwCurrentState = a_state;
-    m_status.dwControlsAccepted = a_accepted;
-    m_status.dwWaitHint = a_waitHintMs;
-    m_status.dwCheckPoint = pending ? m_status.dwCheckPoint + 1 : 0;
-    if (m_setStatus != nullptr && m_handle != nullptr) {
-        m_setStatus(m_handle, &m_status);
+    if (m_status.dwCurrentState != SERVICE_STOPPED) {
+        const bool pending = a_state == SERVICE_START_PENDING || a_state == SERVICE_STOP_PENDING;
+        m_status.dwCurrentState = a_state;
+        m_status.dwControlsAccepted = a_accepted;
+        m_status.dwWaitHint = a_waitHintMs;
+        m_status.dwCheckPoint = pending ? m_status.dwCheckPoint + 1 : 0;
+        m_status.dwWin32ExitCode = a_win32ExitCode;
+        m_status.dwServiceSpecificExitCode = a_specific;
+        if (m_setStatus != nullptr && m_handle != nullptr) {
+            m_setStatus(m_handle, &m_status);
+        }
     }
     ReleaseSRWLockExclusive(&m_lock);
 }

@@ -32,10 +32,12 @@ public:
     // RUNNING, accepting STOP, SHUTDOWN and PRESHUTDOWN.
     void running();
     // STOPPED: NO_ERROR, or ERROR_SERVICE_SPECIFIC_ERROR with a_specific.
+    // Nothing is reported after it.
     void stopped(DWORD a_win32ExitCode, DWORD a_specific);
 
 private:
-    void report(DWORD a_state, DWORD a_accepted, DWORD a_waitHintMs);
+    void report(DWORD a_state, DWORD a_accepted, DWORD a_waitHintMs,
+                DWORD a_win32ExitCode = NO_ERROR, DWORD a_specific = 0);
 
     SERVICE_STATUS_HANDLE m_handle = nullptr;
     decltype(SetServiceStatus)* m_setStatus = nullptr;

@@ -25,14 +25,20 @@ SaveResult replaceSettings(const std::wstring& a_path, const std::string& a_byte
     return SaveResult::notWritable;
 }
 
-// a_key set to a_value in a_bytes, the file at a_path as it is now, so that
-// what others wrote into it meanwhile stays; not written when the value is
-// already there.
+// Where the runtime is remembered in a file that has the section for it.
+SettingsFile::Into placeFor(const LauncherSettings& a_settings) {
+    return a_settings.remembersOwnRuntime ? SettingsFile::Into::programSection
+                                          : SettingsFile::Into::whereRead;
+}
+
+// java-location set to a_value in a_bytes, the file at a_path as it is now,
+// so that what others wrote into it meanwhile stays; not written when the
+// value is already there.
 SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes,
-                       const std::string& a_programSection, const char* a_key,
-                       const std::wstring& a_value) {
+                       const LauncherSettings& a_settings, const std::wstring& a_value) {
     const std::optional<std::string> changed =
-        SettingsFile(std::move(a_bytes), a_programSection).withValue(a_key, a_value);
+        SettingsFile(std::move(a_bytes), a_settings.programSection)
+            .withValue(javaLocationKey, a_value, placeFor(a_settings));
     if (!changed) {
         return SaveResult::unchanged; // most starts write nothing
     }
@@ -41,17 +47,17 @@ SaveResult saveValueIn(const std::wstring& a_path, std::string a_bytes,
 
 // The same, read at this moment; a file that cannot be read cannot be
 // rewritten.
-SaveResult saveValue(const std::wstring& a_path, const std::string& a_programSection,
-                     const char* a_key, const std::wstring& a_value) {
+SaveResult saveValue(const std::wstring& a_path, const LauncherSettings& a_settings,
+                     const std::wstring& a_value) {
     std::string bytes;
     if (!readWholeFile(a_path, bytes)) {
         return SaveResult::notWritable;
     }
-    return saveValueIn(a_path, std::move(bytes), a_programSection, a_key, a_value);
+    return saveValueIn(a_path, std::move(bytes), a_settings, a_value);
 }
 
 // The user's file with java-location set: made with its folder when there is
-// none, given a [tavrin] section when it has none.
+// none, given the section it goes into when it has none.
 SaveResult saveInUserSettings(const LauncherSettings& a_settings,
                               const std::wstring& a_javaLocation) {
     if (!a_settings.userSettingsWritable) {
@@ -64,13 +70,16 @@ SaveResult saveInUserSettings(const LauncherSettings& a_settings,
         CreateDirectoryW(a_settings.userSettingsFolder.c_str(), nullptr);
     } else if (!isUtf8(bytes)) {
         return SaveResult::notWritable; // never appended to in another encoding
-    } else if (SettingsFile(bytes, a_settings.programSection).hasSection()) {
-        return saveValueIn(path, std::move(bytes), a_settings.programSection, javaLocationKey,
-                           a_javaLocation);
+    }
+    const SettingsFile file(bytes, a_settings.programSection);
+    const bool own = a_settings.remembersOwnRuntime;
+    if (own ? file.hasProgramSection() : file.hasSection()) {
+        return saveValueIn(path, std::move(bytes), a_settings, a_javaLocation);
     }
     const bool endsLine = bytes.empty() || bytes.back() == '\n' || bytes.back() == '\r';
-    bytes += std::string(endsLine ? "" : "\r\n") + "[tavrin]\r\n" + javaLocationKey + "=" +
-             encodeUtf8(a_javaLocation) + "\r\n";
+    bytes += std::string(endsLine ? "" : "\r\n") + "[" +
+             (own ? a_settings.programSection : std::string("tavrin")) + "]\r\n" + javaLocationKey +
+             "=" + encodeUtf8(a_javaLocation) + "\r\n";
     return replaceSettings(path, bytes);
 }
 
@@ -85,8 +94,7 @@ SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSe
         if (a_settings.javaLocationFromUser) {
             saveInUserSettings(a_settings, L""); // when it fails, the search finds it again
         }
-        const SaveResult saved =
-            saveValue(a_settingsPath, a_settings.programSection, javaLocationKey, a_javaLocation);
+        const SaveResult saved = saveValue(a_settingsPath, a_settings, a_javaLocation);
         // A folder the user may not write to: nothing to remember, no error.
         return saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()
                    ? SaveResult::unchanged
@@ -95,8 +103,7 @@ SaveResult saveJavaLocation(const std::wstring& a_settingsPath, const LauncherSe
     if (a_settings.javaLocationFromUser) {
         return saveInUserSettings(a_settings, a_javaLocation);
     }
-    const SaveResult saved =
-        saveValue(a_settingsPath, a_settings.programSection, javaLocationKey, a_javaLocation);
+    const SaveResult saved = saveValue(a_settingsPath, a_settings, a_javaLocation);
     // An application folder the user may not write to: the user's own file
     // remembers the runtime instead.
     if (saved == SaveResult::notWritable && !a_settings.userSettingsFolder.empty()) {

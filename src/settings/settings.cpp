@@ -443,6 +443,8 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     const bool waits = console || a_reader == SettingsFor::service;
     LauncherSettings read;
     read.programSection = a_settings.programSection();
+    read.remembersOwnRuntime =
+        a_settings.programHas(keys::minJavaVersion) || a_settings.programHas(keys::maxJavaVersion);
     readStart(a_settings, read);
     readMinJavaVersion(a_settings, read);
     if (read.start == LauncherSettings::Start::module &&

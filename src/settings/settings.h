@@ -22,6 +22,10 @@ struct LauncherSettings {
     // The program's own section, read over [tavrin] in the user's file too,
     // and where java-location is written back when it has the key.
     std::string programSection;
+    // The program's section sets its own version bounds: the runtime it
+    // finds is remembered there, so that programs with other bounds never
+    // take turns rewriting a shared java-location.
+    bool remembersOwnRuntime = false;
     // How the application starts: exactly one of jar-file-name, main-class
     // (with class-path) and module (with module-path, when given).
     enum class Start { jar, mainClass, module };

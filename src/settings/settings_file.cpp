@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -50,13 +51,17 @@ std::string lowerCase(const std::string& a_text, std::size_t a_begin, std::size_
     return lowered;
 }
 
+bool endsWithExe(const std::string& a_lowerName) {
+    return a_lowerName.size() > 4 && a_lowerName.compare(a_lowerName.size() - 4, 4, ".exe") == 0;
+}
+
 } // namespace
 
 SettingsFile::SettingsFile(std::string a_bytes, const std::string& a_programSection)
-    : m_bytes(std::move(a_bytes)),
-      m_program(lowerCase(a_programSection, 0, a_programSection.size())) {
+    : m_bytes(std::move(a_bytes)), m_program(a_programSection),
+      m_programName(decodeUtf8(a_programSection.data(), a_programSection.size())) {
     std::size_t at = m_bytes.compare(0, 3, utf8Signature) == 0 ? 3 : 0;
-    std::string section; // lower case; empty before the first
+    Section section;
     while (at < m_bytes.size()) {
         Line line{at, at, at};
         while (line.contentEnd < m_bytes.size() && !isLineEnd(m_bytes[line.contentEnd])) {
@@ -72,7 +77,7 @@ SettingsFile::SettingsFile(std::string a_bytes, const std::string& a_programSect
 }
 
 // Sections and entries, as the syntax above describes them.
-void SettingsFile::readLine(const Line& a_line, std::string& a_section) {
+void SettingsFile::readLine(const Line& a_line, Section& a_section) {
     const std::size_t first = skipBlanks(m_bytes, a_line.begin, a_line.contentEnd);
     if (first == a_line.contentEnd || m_bytes[first] == ';' || m_bytes[first] == '#') {
         return;
@@ -80,31 +85,54 @@ void SettingsFile::readLine(const Line& a_line, std::string& a_section) {
     if (m_bytes[first] == '[') {
         const std::size_t nameBegin = skipBlanks(m_bytes, first + 1, a_line.contentEnd);
         const std::size_t close = findIn(m_bytes, ']', nameBegin, a_line.contentEnd);
-        if (close == a_line.contentEnd) {
-            return;
-        }
-        a_section = lowerCase(m_bytes, nameBegin, trimBlanksBefore(m_bytes, nameBegin, close));
-        if (a_section == sectionName) {
-            m_sectionLine = m_lines.size() - 1;
-        } else if (!m_program.empty() && a_section == m_program) {
-            m_programSectionLine = m_lines.size() - 1;
+        if (close != a_line.contentEnd) {
+            readSectionLine(
+                m_bytes.substr(nameBegin, trimBlanksBefore(m_bytes, nameBegin, close) - nameBegin),
+                a_section);
         }
         return;
     }
     const std::size_t equals = findIn(m_bytes, '=', first, a_line.contentEnd);
-    if (equals == a_line.contentEnd || equals == first || a_section.empty()) {
+    if (equals == a_line.contentEnd || equals == first || a_section.kind == Section::Kind::none) {
         return;
     }
     const std::size_t valueBegin = skipBlanks(m_bytes, equals + 1, a_line.contentEnd);
     const Entry entry{m_bytes.substr(first, trimBlanksBefore(m_bytes, first, equals) - first),
                       valueBegin, trimBlanksBefore(m_bytes, valueBegin, a_line.contentEnd),
                       m_lines.size() - 1};
-    if (a_section == sectionName) {
+    switch (a_section.kind) {
+    case Section::Kind::shared:
         m_entries.push_back(entry);
-    } else if (!m_program.empty() && a_section == m_program) {
+        break;
+    case Section::Kind::program:
         m_programEntries.push_back(entry);
+        break;
+    default:
+        m_otherEntries.push_back({a_section.name, entry});
+    }
+}
+
+// The program's own section is matched as Windows compares file names, in
+// any letter case beyond ASCII too; other programs' sections are kept for
+// the log.
+void SettingsFile::readSectionLine(const std::string& a_written, Section& a_section) {
+    a_section.name = lowerCase(a_written, 0, a_written.size());
+    if (a_section.name == sectionName) {
+        a_section.kind = Section::Kind::shared;
+        m_sectionLine = m_lines.size() - 1;
+    } else if (!m_program.empty() &&
+               samePath(decodeUtf8(a_written.data(), a_written.size()), m_programName)) {
+        a_section.kind = Section::Kind::program;
+        if (m_programSectionLine == noLine) {
+            m_programWritten = a_written;
+        }
+        m_programSectionLine = m_lines.size() - 1;
     } else {
-        m_otherEntries.push_back({a_section, entry});
+        a_section.kind = Section::Kind::other;
+        if (endsWithExe(a_section.name) && std::find(m_otherPrograms.begin(), m_otherPrograms.end(),
+                                                     a_written) == m_otherPrograms.end()) {
+            m_otherPrograms.push_back(a_written);
+        }
     }
 }
 
@@ -124,13 +152,36 @@ const SettingsFile::Entry* SettingsFile::lastEntry(const char* a_key) const {
     return own != nullptr ? own : lastEntryIn(m_entries, a_key);
 }
 
-std::wstring SettingsFile::sectionsRead() const {
-    std::wstring sections = m_sectionLine != noLine ? L"[tavrin]" : L"";
-    if (hasProgramSection()) {
-        sections += (sections.empty() ? L"[" : L", [") +
-                    decodeUtf8(m_program.data(), m_program.size()) + L"]";
+namespace {
+
+// "[a], [b]" of the names given, as written.
+std::wstring sectionList(const std::vector<std::string>& a_names) {
+    std::wstring list;
+    for (const std::string& name : a_names) {
+        list += (list.empty() ? L"[" : L", [") + decodeUtf8(name.data(), name.size()) + L"]";
     }
-    return sections;
+    return list;
+}
+
+} // namespace
+
+std::wstring SettingsFile::sectionsRead() const {
+    std::vector<std::string> read;
+    if (m_sectionLine != noLine) {
+        read.push_back(sectionName);
+    }
+    if (hasProgramSection()) {
+        read.push_back(m_programWritten);
+    }
+    return sectionList(read);
+}
+
+std::wstring SettingsFile::otherProgramSections() const {
+    return sectionList(m_otherPrograms);
+}
+
+bool SettingsFile::programHas(const char* a_key) const {
+    return lastEntryIn(m_programEntries, a_key) != nullptr;
 }
 
 std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
@@ -163,15 +214,16 @@ std::optional<std::wstring> SettingsFile::valueOf(const Entry* a_entry) const {
     return text;
 }
 
-std::optional<std::string> SettingsFile::withValue(const char* a_key,
-                                                   const std::wstring& a_value) const {
-    if (!hasSection()) {
+std::optional<std::string> SettingsFile::withValue(const char* a_key, const std::wstring& a_value,
+                                                   Into a_into) const {
+    if (a_into == Into::programSection ? !hasProgramSection() : !hasSection()) {
         return std::nullopt;
     }
     const std::string value = encodeUtf8(a_value);
-    const Entry* entry = lastEntry(a_key);
+    const Entry* entry =
+        a_into == Into::programSection ? lastEntryIn(m_programEntries, a_key) : lastEntry(a_key);
     if (entry == nullptr) {
-        return withNewLine(std::string(a_key) + "=" + value);
+        return withNewLine(std::string(a_key) + "=" + value, a_into);
     }
     const std::size_t length = entry->valueEnd - entry->valueBegin;
     if (m_bytes.compare(entry->valueBegin, length, value) == 0) {
@@ -182,9 +234,9 @@ std::optional<std::string> SettingsFile::withValue(const char* a_key,
 
 // Where a new line goes: after the last entry of [tavrin], or after its
 // section line when it has none; the program's section stands in for a
-// missing [tavrin].
-const SettingsFile::Line& SettingsFile::anchorLine() const {
-    const bool shared = m_sectionLine != noLine;
+// missing [tavrin], and is the place itself for Into::programSection.
+const SettingsFile::Line& SettingsFile::anchorLine(Into a_into) const {
+    const bool shared = m_sectionLine != noLine && a_into == Into::whereRead;
     const std::vector<Entry>& entries = shared ? m_entries : m_programEntries;
     return m_lines[!entries.empty() ? entries.back().line
                    : shared         ? m_sectionLine
@@ -197,17 +249,17 @@ std::string SettingsFile::lineEndOf(const Line& a_line) const {
 }
 
 // The anchor's line end, else the file's first one, else the Windows one.
-std::string SettingsFile::lineEnd() const {
-    std::string ending = lineEndOf(anchorLine());
+std::string SettingsFile::lineEnd(const Line& a_anchor) const {
+    std::string ending = lineEndOf(a_anchor);
     for (auto line = m_lines.begin(); ending.empty() && line != m_lines.end(); ++line) {
         ending = lineEndOf(*line);
     }
     return ending.empty() ? "\r\n" : ending;
 }
 
-std::string SettingsFile::withNewLine(const std::string& a_line) const {
-    const Line& anchor = anchorLine();
-    const std::string ending = lineEnd();
+std::string SettingsFile::withNewLine(const std::string& a_line, Into a_into) const {
+    const Line& anchor = anchorLine(a_into);
+    const std::string ending = lineEnd(anchor);
     std::string inserted = a_line + ending;
     if (lineEndOf(anchor).empty()) {
         inserted.insert(0, ending); // the file's last line had none

@@ -19,7 +19,8 @@
 // The syntax: lines end in CR LF, LF or CR. A line whose first character
 // after blanks and tabs is ";" or "#" is a comment. "[name]" starts a
 // section, the name trimmed of blanks and tabs and matched without regard to
-// ASCII letter case; what follows "]" on its line is ignored. "key=value" is
+// letter case (the program's as Windows compares file names, the others in
+// ASCII); what follows "]" on its line is ignored. "key=value" is
 // an entry: key and value trimmed of blanks and tabs, the value running to
 // the line end. Any other line (no "=", an empty key, "[" without "]") is
 // not an entry. UTF-8, a signature allowed; bytes that are not UTF-8 read as
@@ -30,6 +31,10 @@ public:
     // case; empty: [tavrin] alone.
     explicit SettingsFile(std::string a_bytes, const std::string& a_programSection = "");
 
+    // Where a value is written: where it was read (the program's entry, else
+    // that of [tavrin]), or into the program's own section.
+    enum class Into { whereRead, programSection };
+
     const std::string& bytes() const { return m_bytes; }
     const std::string& programSection() const { return m_program; }
 
@@ -38,9 +43,16 @@ public:
     bool hasSection() const { return m_sectionLine != noLine || hasProgramSection(); }
     bool hasProgramSection() const { return m_programSectionLine != noLine; }
 
-    // The sections read, "[tavrin], [example.exe]" or either alone: for the
-    // log.
+    // The sections read, "[tavrin], [Example.exe]" or either alone, each
+    // named as the file writes it: for the log.
     std::wstring sectionsRead() const;
+    // The other programs' sections ([NAME.exe]), as written, such as
+    // "[Example.exe], [example-tool.exe]"; empty when there are none.
+    std::wstring otherProgramSections() const;
+
+    // Whether the program's own section has an entry of a_key (an empty one
+    // too).
+    bool programHas(const char* a_key) const;
 
     // The value of the last entry whose key is exactly a_key, in the
     // program's section, or else in [tavrin]; none when neither has one, or
@@ -56,9 +68,11 @@ public:
     // The file's bytes with a_key set to a_value: the value of the last
     // entry of a_key replaced (the program's, else that of [tavrin]), or, when there is none, a new
     // line "a_key=a_value" after the last entry of [tavrin] (of the program's section when there is
-    // no [tavrin]), with the line end the file uses. None when the value is already a_value, byte
-    // for byte, or the file has neither section.
-    std::optional<std::string> withValue(const char* a_key, const std::wstring& a_value) const;
+    // no [tavrin]), with the line end the file uses. Into::programSection: the program's entry, or
+    // a new line in its section, whatever [tavrin] has. None when the value is already a_value,
+    // byte for byte, or the file has no section to write into.
+    std::optional<std::string> withValue(const char* a_key, const std::wstring& a_value,
+                                         Into a_into = Into::whereRead) const;
 
 private:
     static constexpr std::size_t noLine = static_cast<std::size_t>(-1);
@@ -75,18 +89,28 @@ private:
         std::size_t line;
     };
 
-    void readLine(const Line& a_line, std::string& a_section);
+    // The section the lines being read belong to.
+    struct Section {
+        enum class Kind { none, shared, program, other } kind = Kind::none;
+        std::string name; // lower case
+    };
+
+    void readLine(const Line& a_line, Section& a_section);
+    void readSectionLine(const std::string& a_written, Section& a_section);
     std::optional<std::wstring> valueOf(const Entry* a_entry) const;
     static const Entry* lastEntryIn(const std::vector<Entry>& a_entries, const char* a_key);
     const Entry* lastEntry(const char* a_key) const;
-    const Line& anchorLine() const;
+    const Line& anchorLine(Into a_into) const;
     std::string lineEndOf(const Line& a_line) const;
-    std::string lineEnd() const;
-    std::string withNewLine(const std::string& a_line) const;
+    std::string lineEnd(const Line& a_anchor) const;
+    std::string withNewLine(const std::string& a_line, Into a_into) const;
 
     std::string m_bytes;
     std::vector<Line> m_lines;
-    std::string m_program;                                     // lower case
+    std::string m_program;                                     // as the launcher is named
+    std::wstring m_programName;                                // the same, to compare
+    std::string m_programWritten;                              // as the file names it
+    std::vector<std::string> m_otherPrograms;                  // as the file names them
     std::vector<Entry> m_entries;                              // of [tavrin], in file order
     std::vector<Entry> m_programEntries;                       // of the program's section
     std::vector<std::pair<std::string, Entry>> m_otherEntries; // with their section, lower case

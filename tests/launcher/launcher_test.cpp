@@ -91,13 +91,16 @@ TEST_F(RunLauncher, TheTypicalStart) {
 TEST_F(RunLauncher, AProgramsOwnSection) {
     const std::wstring program = fileNameOf(executablePath());
     const std::wstring stem = withoutExtension(program);
+    std::string written = utf8(program); // in other capitals: still the program's
+    for (char& character : written) {
+        character = static_cast<char>(std::toupper(static_cast<unsigned char>(character)));
+    }
     const ScratchFolder logs;
     SetEnvironmentVariableW(L"TAVRIN_LOG", (logs / L"tavrin.log").c_str());
     const std::string shared = settingsWith("java-location=\r\nstart-arguments=--gui\r\n");
-    const std::string own = "[" + utf8(program) + "]\r\nstart-arguments=--batch\r\n";
+    const std::string own = "[" + written + "]\r\nstart-arguments=--batch\r\n";
     writeSettings(shared + own);
     EXPECT_EQ(runWith({java16, started}), 0);
-    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
     ASSERT_EQ(host.processCalls.size(), 2u);
     EXPECT_EQ(host.processCalls[0].baseName, moduleRelativePath(stem + L".version.check"));
     EXPECT_EQ(host.processCalls[1].baseName, moduleRelativePath(stem + L".jar.run"));
@@ -105,20 +108,46 @@ TEST_F(RunLauncher, AProgramsOwnSection) {
               L"java.exe -jar  \"" + jarPath + L"\"  \"--batch\" ");
     EXPECT_EQ(readFileBytes(settingsPath),
               settingsWith("java-location=java.exe\r\nstart-arguments=--gui\r\n") + own);
-    std::string section = utf8(program);
-    for (char& character : section) {
-        character = static_cast<char>(std::tolower(static_cast<unsigned char>(character)));
-    }
-    const std::string log = readFileBytes(logs / L"tavrin.log");
-    EXPECT_NE(log.find("sections read: [tavrin], [" + section + "]\r\n"), std::string::npos) << log;
+    std::string log = readFileBytes(logs / L"tavrin.log");
+    EXPECT_NE(log.find("sections read: [tavrin], [" + written + "]\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("no section ["), std::string::npos) << log;
 
-    // An own java-location is the program's to keep.
-    const std::string ownRuntime = own + "java-location=\r\n";
-    writeSettings(settingsWith("java-location=C:\\old\r\n") + ownRuntime);
+    // A copy renamed after packaging finds only other programs' sections.
+    DeleteFileW((logs / L"tavrin.log").c_str());
+    writeSettings(shared + "[Viewer.exe]\r\nx=1\r\n[tool.exe]\r\nx=2\r\n");
     host = ScriptedHost();
     EXPECT_EQ(runWith({java16, started}), 0);
-    EXPECT_EQ(readFileBytes(settingsPath),
-              settingsWith("java-location=C:\\old\r\n") + own + "java-location=java.exe\r\n");
+    log = readFileBytes(logs / L"tavrin.log");
+    EXPECT_NE(log.find("sections read: [tavrin]\r\n"
+                       "no section [" +
+                       utf8(program) +
+                       "] for this launcher; the file's program sections: [Viewer.exe], "
+                       "[tool.exe]\r\n"),
+              std::string::npos)
+        << log;
+    SetEnvironmentVariableW(L"TAVRIN_LOG", nullptr);
+
+    const struct {
+        const char* name;
+        std::string file;
+        std::string expected;
+    } rewrites[] = {
+        {"an own java-location is the program's to keep",
+         settingsWith("java-location=C:\\old\r\n") + own + "java-location=\r\n",
+         settingsWith("java-location=C:\\old\r\n") + own + "java-location=java.exe\r\n"},
+        // Programs with other bounds never take turns rewriting one value.
+        {"own version bounds: the runtime is remembered in the program's section",
+         settingsWith("java-location=\r\n") + own + "max-java-version=1.6\r\n",
+         settingsWith("java-location=\r\n") + own +
+             "max-java-version=1.6\r\njava-location=java.exe\r\n"},
+    };
+    for (const auto& c : rewrites) {
+        SCOPED_TRACE(c.name);
+        writeSettings(c.file);
+        host = ScriptedHost();
+        EXPECT_EQ(runWith({java16, started}), 0);
+        EXPECT_EQ(readFileBytes(settingsPath), c.expected);
+    }
 }
 
 TEST_F(RunLauncher, LeavesNoHandleBehind) {

@@ -3,13 +3,14 @@
 # with a clear message and no file; a brand carries its name, icon, version
 # and texts, keeps the launcher's manifest, imports and size budget, builds
 # to the same bytes twice, and starts an application under Wine.
-#   check_brand.sh SOURCE_DIR WORK_DIR WINE_RUN FAKE_JAVA.EXE TAVRIN.EXE
+#   check_brand.sh SOURCE_DIR WORK_DIR WINE_RUN FAKE_JAVA.EXE TAVRIN.EXE TEST_CHILD.EXE
 set -eu
 source_dir=$1
 work=$2
 wine_run=$3
 fake_java=$4
 tavrin=$5
+test_child=$6
 rm -rf "$work"
 mkdir -p "$work"
 . "$(dirname "$0")/resources.sh"
@@ -156,7 +157,7 @@ brand --name ExampleApp --icon "$odd_folder/app.ico" --version 2.0.01.0 --produc
   --company "$company" --description "Opens plans" --copyright "$copyright" ||
   fail "brand.sh did not build: $(cat "$work/brand.err")"
 grep -qF 'Example "App" 2.0.1.0' "$work/brand.out" || fail "brand.sh did not say 2.0.1.0"
-grep -q 'dist/ExampleApp.exe' "$work/brand.out" || fail "brand.sh did not say where the result is"
+grep -qF "Built $tree/dist/ExampleApp.exe: " "$work/brand.out" || fail "brand.sh did not say where the result is, in full"
 grep -q 'osslsigncode sign' "$work/brand.out" || fail "brand.sh did not say how to sign"
 exe=$tree/dist/ExampleApp.exe
 [ "$(cat "$tree/dist/tavrin.exe")" = "tavrin's own" ] || fail "branding touched dist/tavrin.exe"
@@ -245,6 +246,23 @@ WINEPATH=$(windows "$work/java") FAKE_JAVA_RECORD=$(windows "$work/runs.txt") JA
 [ "$status" -eq 0 ] || fail "the branded launcher ended with $status"
 grep -q '^arg=-jar$' "$work/runs.txt" 2>/dev/null || fail "the branded launcher did not start the JAR"
 grep -q '^java-location=java.exe' "$app/tavrin.ini" || fail "tavrin.ini was not updated"
+
+# Started by its short name, it is still ExampleApp.exe: its section passes
+# the argument on, and its files are named after it.
+printf '[ExampleApp.exe]\r\npass-arguments=1\r\n' >>"$app/tavrin.ini"
+short=$("$wine_run" "$test_child" "short:$(windows "$app/ExampleApp.exe")")
+case "$short" in
+*~*) ;;
+*) fail "no short name for ExampleApp.exe: '$short'" ;;
+esac
+status=0
+WINEPATH=$(windows "$work/java") FAKE_JAVA_RECORD=$(windows "$work/short-runs.txt") JAVA_HOME= \
+  "$wine_run" "$short" from-the-short-name || status=$?
+[ "$status" -eq 0 ] || fail "started by its short name, the launcher ended with $status"
+grep -q '^arg=from-the-short-name$' "$work/short-runs.txt" 2>/dev/null ||
+  fail "started by its short name, the launcher did not read [ExampleApp.exe]"
+[ -f "$app/ExampleApp.jar.run.output.file" ] ||
+  fail "started by its short name, the launcher did not name its files after itself"
 
 [ $failures -eq 0 ] || exit 1
 echo "all checks passed"

@@ -81,6 +81,13 @@ TEST_F(SaveJavaLocation, TheUsersFileKeepsWhatWasWrittenMeanwhile) {
     writeFileBytes(path, "[tavrin]\r\njava-location=old\r\njava-options=-Xmx4g\r\n");
     EXPECT_EQ(saveJavaLocation(scratch / L"unused.ini", settings, L"new"), SaveResult::saved);
     EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=new\r\njava-options=-Xmx4g\r\n");
+
+    // A program with bounds of its own keeps its runtime in its own section.
+    settings.programSection = "Example.exe";
+    settings.remembersOwnRuntime = true;
+    EXPECT_EQ(saveJavaLocation(scratch / L"unused.ini", settings, L"mine"), SaveResult::saved);
+    EXPECT_EQ(readFileBytes(path), "[tavrin]\r\njava-location=new\r\njava-options=-Xmx4g\r\n"
+                                   "[Example.exe]\r\njava-location=mine\r\n");
 }
 
 TEST_F(SaveJavaLocation, AReaderHoldingTheFileIsWaitedFor) {

@@ -137,7 +137,9 @@ TEST(SettingsFile, TheProgramsSectionStandsOverTavrinKeyByKey) {
     const std::string file = "[tavrin]\r\nmain-class=app.Main\r\njava-location=C:\\jdk\r\n"
                              "start-arguments=--all\r\n"
                              "[Example.EXE]\r\nmain-class=app.Tool\r\nstart-arguments=\r\n"
-                             "main-class=app.Tool2\r\nonly-here=1\r\n[other.exe]\r\nx=2\r\n";
+                             "main-class=app.Tool2\r\nonly-here=1\r\n[other.exe]\r\nx=2\r\n"
+                             "[\xC3\xBC"
+                             "bersicht.exe]\r\nmain-class=app.Viewer\r\n";
     const struct {
         const char* name;
         std::string program;
@@ -149,6 +151,10 @@ TEST(SettingsFile, TheProgramsSectionStandsOverTavrinKeyByKey) {
         {"an empty value clears the shared one", "example.exe", "start-arguments", std::nullopt},
         {"a key of its own alone", "example.exe", "only-here", L"1"},
         {"any letter case of the program's name", "EXAMPLE.exe", "main-class", L"app.Tool2"},
+        {"letter case beyond ASCII, as Windows compares file names",
+         "\xC3\x9C"
+         "bersicht.exe",
+         "main-class", L"app.Viewer"},
         {"another program's section is not read", "example.exe", "x", std::nullopt},
         {"a program without a section reads [tavrin]", "tool.exe", "main-class", L"app.Main"},
         {"no program: [tavrin] alone", "", "start-arguments", L"--all"},
@@ -157,8 +163,16 @@ TEST(SettingsFile, TheProgramsSectionStandsOverTavrinKeyByKey) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(SettingsFile(file, c.program).value(c.key), c.value);
     }
-    EXPECT_EQ(SettingsFile(file, "example.exe").sectionsRead(), L"[tavrin], [example.exe]");
+    // Named as the file writes them, for the log.
+    EXPECT_EQ(SettingsFile(file, "example.exe").sectionsRead(), L"[tavrin], [Example.EXE]");
     EXPECT_EQ(SettingsFile(file, "tool.exe").sectionsRead(), L"[tavrin]");
+    EXPECT_EQ(SettingsFile(file, "tool.exe").otherProgramSections(),
+              L"[Example.EXE], [other.exe], [\u00fc"
+              L"bersicht.exe]");
+    EXPECT_EQ(SettingsFile(file, "other.exe").otherProgramSections(), L"[Example.EXE], [\u00fc"
+                                                                      L"bersicht.exe]");
+    EXPECT_EQ(SettingsFile("[tavrin]\r\n[tavrin.messages]\r\n", "x.exe").otherProgramSections(),
+              L"");
     EXPECT_TRUE(SettingsFile(file, "example.exe").hasProgramSection());
     EXPECT_FALSE(SettingsFile(file, "tool.exe").hasProgramSection());
     EXPECT_FALSE(SettingsFile(file).hasProgramSection());
@@ -169,12 +183,14 @@ TEST(SettingsFile, TheProgramsSectionStandsOverTavrinKeyByKey) {
 }
 
 // java-location goes back where it was read: the program's section when it
-// has the key, else [tavrin].
+// has the key, else [tavrin]; or into the program's section alone.
 TEST(SettingsFile, AValueIsWrittenWhereItWasRead) {
+    using Into = SettingsFile::Into;
     const struct {
         const char* name;
         std::string file;
         std::string expected;
+        Into into = Into::whereRead;
     } cases[] = {
         {"the shared entry", "[tavrin]\r\njava-location=old\r\n[example.exe]\r\nmain-class=a.B\r\n",
          "[tavrin]\r\njava-location=new\r\n[example.exe]\r\nmain-class=a.B\r\n"},
@@ -188,11 +204,22 @@ TEST(SettingsFile, AValueIsWrittenWhereItWasRead) {
          "[example.exe]\nx=1\n[tavrin]\na=1\njava-location=new\n\n[z]\n"},
         {"no [tavrin]: a new line in the program's section", "[example.exe]\nx=1\n[z]\ny=2\n",
          "[example.exe]\nx=1\njava-location=new\n[z]\ny=2\n"},
+        {"into the program's section, whatever [tavrin] has",
+         "[tavrin]\r\njava-location=old\r\n[Example.exe]\r\nmin-java-version=17\r\n[z]\r\n",
+         "[tavrin]\r\njava-location=old\r\n[Example.exe]\r\nmin-java-version=17\r\n"
+         "java-location=new\r\n[z]\r\n",
+         Into::programSection},
+        {"into the program's section, its own entry",
+         "[example.exe]\njava-location=mine\n[tavrin]\njava-location=old\n",
+         "[example.exe]\njava-location=new\n[tavrin]\njava-location=old\n", Into::programSection},
+        {"into the program's section when there is none: nowhere", "[tavrin]\njava-location=old\n",
+         "", Into::programSection},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(SettingsFile(c.file, "example.exe").withValue("java-location", L"new"),
-                  c.expected);
+        const std::optional<std::string> changed =
+            SettingsFile(c.file, "example.exe").withValue("java-location", L"new", c.into);
+        EXPECT_EQ(changed.value_or(""), c.expected);
     }
 }
 

@@ -15,6 +15,8 @@
 //   sleep:MS                sleep
 //   until:FILE              wait until FILE exists (60 s at most)
 //   exit:N                  end with exit code N
+//   short:PATH              write PATH's 8.3 short form (UTF-8) to standard
+//                           output
 #include "text_codec.h"
 
 #include <windows.h>
@@ -105,6 +107,10 @@ int wmain(int argc, wchar_t** argv) {
                  ++wait) {
                 Sleep(10);
             }
+        } else if (startsWith(action, L"short:", rest)) {
+            wchar_t shortPath[4096];
+            const DWORD length = GetShortPathNameW(rest.c_str(), shortPath, 4096);
+            writeAll(STD_OUTPUT_HANDLE, utf8(std::wstring(shortPath, length < 4096 ? length : 0)));
         } else if (startsWith(action, L"exit:", rest)) {
             return static_cast<int>(std::wcstol(rest.c_str(), nullptr, 10));
         } else {
