@@ -401,8 +401,7 @@ int main(int argc, char** argv) {
     std::vector<icon::Encoded> images;
     for (const int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
         const Image sized = scaled(image, size);
-        images.push_back(
-            {size, 32, size < 256 ? icon::bitmapImage(sized, 32) : icon::pngImage(sized, 32)});
+        images.push_back({size, 32, size < 256 ? icon::bitmapImage(sized) : icon::pngImage(sized)});
     }
     return icon::writeFile(argv[2], icon::iconFile(images)) ? 0 : 1;
 }

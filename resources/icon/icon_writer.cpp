@@ -10,105 +10,6 @@
 
 namespace icon {
 
-bool opaque(const Pixel& p) {
-    return p.a >= 128;
-}
-
-// ---- quantisation: median cut over the opaque pixels ----
-
-using Palette = std::vector<Pixel>;
-
-Palette medianCut(const Image& image, size_t colours) {
-    std::vector<Pixel> samples;
-    for (const Pixel& p : image.pixels) {
-        if (opaque(p)) {
-            samples.push_back(p);
-        }
-    }
-    struct Box {
-        size_t begin, end;
-    };
-    std::vector<Box> boxes{{0, samples.size()}};
-    auto channelOf = [](const Pixel& p, int c) { return c == 0 ? p.r : c == 1 ? p.g : p.b; };
-    auto widest = [&](const Box& box, int& channel) {
-        int best = -1;
-        for (int c = 0; c < 3; ++c) {
-            int lo = 255, hi = 0;
-            for (size_t i = box.begin; i < box.end; ++i) {
-                lo = std::min<int>(lo, channelOf(samples[i], c));
-                hi = std::max<int>(hi, channelOf(samples[i], c));
-            }
-            if (hi - lo > best) {
-                best = hi - lo;
-                channel = c;
-            }
-        }
-        return best;
-    };
-    while (boxes.size() < colours) {
-        size_t pick = boxes.size();
-        int pickChannel = 0, pickRange = 0;
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            int channel = 0;
-            const int range = boxes[i].end - boxes[i].begin > 1 ? widest(boxes[i], channel) : 0;
-            if (range > pickRange) {
-                pick = i;
-                pickRange = range;
-                pickChannel = channel;
-            }
-        }
-        if (pick == boxes.size()) {
-            break; // every box holds a single colour
-        }
-        Box box = boxes[pick];
-        std::sort(samples.begin() + static_cast<long>(box.begin),
-                  samples.begin() + static_cast<long>(box.end),
-                  [&](const Pixel& a, const Pixel& b) {
-                      return channelOf(a, pickChannel) < channelOf(b, pickChannel);
-                  });
-        const size_t middle = box.begin + (box.end - box.begin) / 2;
-        boxes[pick] = {box.begin, middle};
-        boxes.push_back({middle, box.end});
-    }
-    Palette palette;
-    for (const Box& box : boxes) {
-        double r = 0, g = 0, b = 0;
-        for (size_t i = box.begin; i < box.end; ++i) {
-            r += samples[i].r;
-            g += samples[i].g;
-            b += samples[i].b;
-        }
-        const double n = static_cast<double>(std::max<size_t>(1, box.end - box.begin));
-        palette.push_back({static_cast<std::uint8_t>(std::lround(r / n)),
-                           static_cast<std::uint8_t>(std::lround(g / n)),
-                           static_cast<std::uint8_t>(std::lround(b / n)), 255});
-    }
-    return palette;
-}
-
-// Index 0 is the transparent entry; the design's colours follow.
-std::vector<std::uint8_t> mapToPalette(const Image& image, const Palette& palette) {
-    std::vector<std::uint8_t> indices;
-    for (const Pixel& p : image.pixels) {
-        if (!opaque(p)) {
-            indices.push_back(0);
-            continue;
-        }
-        size_t best = 1;
-        long bestDistance = -1;
-        for (size_t i = 1; i < palette.size(); ++i) {
-            const long dr = p.r - palette[i].r, dg = p.g - palette[i].g, db = p.b - palette[i].b;
-            const long distance = dr * dr * 3 + dg * dg * 4 + db * db * 2;
-            if (bestDistance < 0 || distance < bestDistance) {
-                best = i;
-                bestDistance = distance;
-            }
-        }
-        indices.push_back(static_cast<std::uint8_t>(best));
-    }
-    return indices;
-}
-
 // ---- byte output ----
 
 void put16(Bytes& out, unsigned v) {
@@ -129,65 +30,33 @@ size_t rowBytes(int width, int bits) {
     return static_cast<size_t>((width * bits + 31) / 32 * 4);
 }
 
-// A device-independent bitmap as icons store it: header, palette, colour
-// rows bottom-up, then the 1-bit transparency mask.
-Bytes bitmapImage(const Image& image, int bits) {
+// A device-independent bitmap as icons store it: header, BGRA rows
+// bottom-up, then the 1-bit mask of the fully transparent pixels.
+Bytes bitmapImage(const Image& image) {
     const int size = image.size;
-    Palette palette;
-    std::vector<std::uint8_t> indices;
-    if (bits <= 8) {
-        palette = medianCut(image, (1u << bits) - 1);
-        palette.insert(palette.begin(), Pixel{0, 0, 0, 0});
-        palette.resize(1u << bits, Pixel{0, 0, 0, 0});
-        indices = mapToPalette(image, palette);
-    }
-    const size_t colourRow = rowBytes(size, bits), maskRow = rowBytes(size, 1);
+    const size_t colourRow = rowBytes(size, 32), maskRow = rowBytes(size, 1);
     Bytes out;
     put32(out, 40);
     put32(out, static_cast<std::uint32_t>(size));
     put32(out, static_cast<std::uint32_t>(size * 2)); // colour rows and mask rows
     put16(out, 1);
-    put16(out, static_cast<unsigned>(bits));
+    put16(out, 32);
     put32(out, 0); // BI_RGB
     put32(out, static_cast<std::uint32_t>((colourRow + maskRow) * static_cast<size_t>(size)));
     put32(out, 0);
     put32(out, 0);
     put32(out, 0);
     put32(out, 0);
-    for (const Pixel& p : palette) {
-        out.insert(out.end(), {p.b, p.g, p.r, 0});
-    }
     for (int y = size - 1; y >= 0; --y) {
-        Bytes row(colourRow, 0);
         for (int x = 0; x < size; ++x) {
             const Pixel& p = image.at(x, y);
-            const size_t i = static_cast<size_t>(y * size + x);
-            switch (bits) {
-            case 4:
-                row[static_cast<size_t>(x / 2)] |=
-                    static_cast<std::uint8_t>(indices[i] << (x % 2 == 0 ? 4 : 0));
-                break;
-            case 8:
-                row[static_cast<size_t>(x)] = indices[i];
-                break;
-            case 24: {
-                const Pixel c = opaque(p) ? p : Pixel{};
-                std::copy_n(std::array<std::uint8_t, 3>{c.b, c.g, c.r}.begin(), 3,
-                            row.begin() + x * 3);
-                break;
-            }
-            default:
-                std::copy_n(std::array<std::uint8_t, 4>{p.b, p.g, p.r, p.a}.begin(), 4,
-                            row.begin() + x * 4);
-            }
+            out.insert(out.end(), {p.b, p.g, p.r, p.a});
         }
-        out.insert(out.end(), row.begin(), row.end());
     }
     for (int y = size - 1; y >= 0; --y) {
         Bytes row(maskRow, 0);
         for (int x = 0; x < size; ++x) {
-            const Pixel& p = image.at(x, y);
-            if (bits == 32 ? p.a == 0 : !opaque(p)) {
+            if (image.at(x, y).a == 0) {
                 row[static_cast<size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
             }
         }
@@ -206,13 +75,13 @@ void pngChunk(Bytes& out, const char* type, const Bytes& data) {
 }
 
 // Paeth and friends, picked per row by the smallest sum of magnitudes.
-Bytes filterRows(const std::vector<Bytes>& rows, size_t bytesPerPixel, bool adaptive) {
+Bytes filterRows(const std::vector<Bytes>& rows, size_t bytesPerPixel) {
     Bytes out;
     Bytes previous(rows.front().size(), 0);
     for (const Bytes& row : rows) {
         Bytes best;
         long bestScore = -1;
-        for (int filter = 0; filter <= (adaptive ? 4 : 0); ++filter) {
+        for (int filter = 0; filter <= 4; ++filter) {
             Bytes line{static_cast<std::uint8_t>(filter)};
             long score = 0;
             for (size_t i = 0; i < row.size(); ++i) {
@@ -254,50 +123,18 @@ Bytes filterRows(const std::vector<Bytes>& rows, size_t bytesPerPixel, bool adap
     return out;
 }
 
-Bytes pngImage(const Image& image, int bits) {
+Bytes pngImage(const Image& image) {
     const int size = image.size;
-    // The key colour that marks transparency in the 24-bit image; the design
-    // never uses it.
-    const Pixel key{255, 0, 255, 0};
-    std::uint8_t colourType = 6, depth = 8;
-    size_t bytesPerPixel = 4;
-    Palette palette;
-    std::vector<std::uint8_t> indices;
-    if (bits <= 8) {
-        palette = medianCut(image, (1u << bits) - 1);
-        palette.insert(palette.begin(), Pixel{0, 0, 0, 0});
-        indices = mapToPalette(image, palette);
-        colourType = 3;
-        depth = static_cast<std::uint8_t>(bits);
-        bytesPerPixel = 1;
-    } else if (bits == 24) {
-        colourType = 2;
-        bytesPerPixel = 3;
-    }
     std::vector<Bytes> rows;
     for (int y = 0; y < size; ++y) {
         Bytes row;
         for (int x = 0; x < size; ++x) {
             const Pixel& p = image.at(x, y);
-            const size_t i = static_cast<size_t>(y * size + x);
-            if (bits == 4) {
-                if (x % 2 == 0) {
-                    row.push_back(static_cast<std::uint8_t>(indices[i] << 4));
-                } else {
-                    row.back() |= indices[i];
-                }
-            } else if (bits == 8) {
-                row.push_back(indices[i]);
-            } else if (bits == 24) {
-                const Pixel c = opaque(p) ? p : key;
-                row.insert(row.end(), {c.r, c.g, c.b});
-            } else {
-                row.insert(row.end(), {p.r, p.g, p.b, p.a});
-            }
+            row.insert(row.end(), {p.r, p.g, p.b, p.a});
         }
         rows.push_back(row);
     }
-    const Bytes filtered = filterRows(rows, bytesPerPixel, bits > 8);
+    const Bytes filtered = filterRows(rows, 4);
     uLongf packedSize = compressBound(static_cast<uLong>(filtered.size()));
     Bytes packed(packedSize);
     compress2(packed.data(), &packedSize, filtered.data(), static_cast<uLong>(filtered.size()), 9);
@@ -307,23 +144,8 @@ Bytes pngImage(const Image& image, int bits) {
     Bytes header;
     put32be(header, static_cast<std::uint32_t>(size));
     put32be(header, static_cast<std::uint32_t>(size));
-    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    header.insert(header.end(), {8, 6, 0, 0, 0}); // 8-bit RGBA
     pngChunk(out, "IHDR", header);
-    if (colourType == 3) {
-        Bytes plte, trns{0};
-        for (const Pixel& p : palette) {
-            plte.insert(plte.end(), {p.r, p.g, p.b});
-        }
-        pngChunk(out, "PLTE", plte);
-        pngChunk(out, "tRNS", trns);
-    } else if (colourType == 2) {
-        Bytes trns;
-        for (std::uint8_t c : {key.r, key.g, key.b}) {
-            put16(trns, 0);
-            trns[trns.size() - 1] = c; // 16-bit big-endian sample
-        }
-        pngChunk(out, "tRNS", trns);
-    }
     pngChunk(out, "IDAT", packed);
     pngChunk(out, "IEND", {});
     return out;
@@ -338,7 +160,7 @@ Bytes iconFile(const std::vector<Encoded>& images) {
     for (const Encoded& e : images) {
         file.push_back(static_cast<std::uint8_t>(e.size));
         file.push_back(static_cast<std::uint8_t>(e.size));
-        file.push_back(static_cast<std::uint8_t>(e.bits == 4 ? 16 : 0));
+        file.push_back(0); // no palette
         file.push_back(0);
         put16(file, 1);
         put16(file, static_cast<unsigned>(e.bits));

@@ -1,6 +1,6 @@
 #pragma once
-// Writing icons: the images of a Windows .ico file, as bitmaps or as PNG,
-// and the file that holds them. Shared by the icon tools of this folder.
+// Writing icons: the 32-bit images of a Windows .ico file, as bitmaps or as
+// PNG, and the file that holds them. Shared by the icon tools of this folder.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,12 +27,12 @@ struct Encoded {
     Bytes data;
 };
 
-// A device-independent bitmap as icons store it (4, 8, 24 or 32 bits per
-// pixel): header, palette, colour rows bottom-up, then the 1-bit mask.
-Bytes bitmapImage(const Image& image, int bits);
+// A 32-bit device-independent bitmap as icons store it: header, colour rows
+// bottom-up, then the 1-bit mask.
+Bytes bitmapImage(const Image& image);
 
-// The same as a PNG file: palette, RGB with a key colour, or RGBA.
-Bytes pngImage(const Image& image, int bits);
+// The same as an RGBA PNG file.
+Bytes pngImage(const Image& image);
 
 // The .ico file: its directory (a 256-pixel image has the size 0 there),
 // then the images in order.

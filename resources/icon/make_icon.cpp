@@ -1,13 +1,13 @@
 // Draws the launcher's icon and writes it as a Windows .ico file:
-// seven sizes (16 to 128 pixels), each at 4, 8, 24 and 32 bits per pixel.
+// seven sizes (16 to 128 pixels), each at 32 bits per pixel.
 //
 //   make_icon OUTPUT.ico
 //
 // The design: a white coffee cup with orange steam on a rounded blue tile,
 // the Java cup setting off. Every image is rendered from the same geometry
-// with 8x8 supersampling; the palette images are quantised by median cut.
-// Sizes up to 32 pixels are stored as bitmaps (every Windows version reads
-// them), larger ones as PNG, which keeps the executable small.
+// with 8x8 supersampling. Sizes up to 48 pixels are stored as bitmaps
+// (every Windows version reads them), larger ones as PNG, which keeps the
+// executable small.
 //
 // Built for the host with: c++ -O2 -std=c++17 make_icon.cpp icon_writer.cpp -lz
 
@@ -171,17 +171,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_icon OUTPUT.ico\n");
         return 2;
     }
+    // 32-bit images only: every Windows the launcher runs on (7 and later)
+    // shows them, so palettes and 24-bit copies would be bytes nobody sees.
+    // Bitmaps up to 48 pixels, where Windows 7 looks for them; PNG above.
     const int sizes[] = {16, 24, 32, 48, 64, 96, 128};
-    const int depths[] = {4, 8, 24, 32};
-    constexpr int largestBitmap = 32;
+    constexpr int bits = 32;
+    constexpr int largestBitmap = 48;
     std::vector<Encoded> images;
     for (int size : sizes) {
         const Image image = render(size);
-        for (int bits : depths) {
-            images.push_back({size, bits,
-                              size <= largestBitmap ? icon::bitmapImage(image, bits)
-                                                    : icon::pngImage(image, bits)});
-        }
+        images.push_back(
+            {size, bits, size <= largestBitmap ? icon::bitmapImage(image) : icon::pngImage(image)});
     }
 
     return icon::writeFile(argv[1], icon::iconFile(images)) ? 0 : 1;

@@ -22,8 +22,8 @@ cp -r "$source_dir/CMakeLists.txt" "$source_dir/CMakePresets.json" "$source_dir/
 mkdir -p "$tree/dist"
 echo "tavrin's own" >"$tree/dist/tavrin.exe"
 
-# An icon of the test's own, as authors' icons typically are: 16, 24 and 32
-# pixels as bitmaps, 48, 64 and 128 as PNG, all 32 bits per pixel; its
+# An icon of the test's own, as authors' icons typically are: 16 to 48
+# pixels as bitmaps, 64 and 128 as PNG, all 32 bits per pixel; its
 # images are taken out of tavrin's icon by their directory entries.
 #   icon_of SOURCE.ico OUT.ico INDEX...   (1-based)
 icon_of() {
@@ -47,7 +47,7 @@ icon_of() {
     tail -c +$(($(field $((entry + 12)) 4) + 1)) "$ico" | head -c "$(field $((entry + 8)) 4)" >>"$out"
   done
 }
-icon_of "$source_dir/resources/tavrin.ico" "$work/app.ico" 4 8 12 16 20 28
+icon_of "$source_dir/resources/tavrin.ico" "$work/app.ico" 1 2 3 4 5 7
 [ "$(icotool -l "$work/app.ico" | wc -l)" -eq 6 ] || fail "the test's icon is not what it should be"
 
 # The brands below compile the same tree in folders of their own: the
