@@ -70,14 +70,6 @@ void LaunchLine::addPathOption(const LauncherSettings& a_settings,
     add(L" " + quotedArgument(value), value);
 }
 
-std::wstring joinedPath(const std::vector<std::wstring>& a_entries) {
-    std::wstring text;
-    for (const std::wstring& entry : a_entries) {
-        text += (text.empty() ? L"" : L";") + entry;
-    }
-    return text;
-}
-
 bool hasPathOption(const LauncherSettings& a_settings) {
     return a_settings.start == LauncherSettings::Start::mainClass ||
            (a_settings.start == LauncherSettings::Start::module && !a_settings.modulePath.empty());

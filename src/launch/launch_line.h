@@ -45,9 +45,6 @@ private:
     std::vector<std::wstring> m_arguments;
 };
 
-// Class-path or module-path entries joined as Java's paths are, by ";".
-std::wstring joinedPath(const std::vector<std::wstring>& a_entries);
-
 // Whether the start has a path option (-cp or --module-path) that an
 // argument file can carry.
 bool hasPathOption(const LauncherSettings& a_settings);

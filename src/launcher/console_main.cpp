@@ -1,5 +1,5 @@
 #include "launcher/launcher.h"
-#include "launcher/service.h"
+#include "launcher/service_start.h"
 #include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
@@ -20,7 +20,7 @@ int wmain() {
     // Read once: by the service, or by the plain start.
     const std::optional<SettingsFile> settingsFile = loadLaunchersSettingsFile();
     const SettingsFile* settings = settingsFile ? &*settingsFile : nullptr;
-    if (const std::optional<int> exitCode = runAsService(settings, arguments)) {
+    if (const std::optional<int> exitCode = startAsService(settings, arguments)) {
         return *exitCode;
     }
     NamedMutex singleRunMutex; // released on the way out

@@ -1,5 +1,5 @@
 #include "launcher/launcher.h"
-#include "launcher/service.h"
+#include "launcher/service_start.h"
 #include "launcher/system_host.h"
 #include "platform/command_line.h"
 #include "platform/named_mutex.h"
@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Read once: by the service, or by the plain start.
     const std::optional<SettingsFile> settingsFile = loadLaunchersSettingsFile();
     const SettingsFile* settings = settingsFile ? &*settingsFile : nullptr;
-    if (const std::optional<int> exitCode = runAsService(settings, arguments)) {
+    if (const std::optional<int> exitCode = startAsService(settings, arguments)) {
         return *exitCode;
     }
     NamedMutex singleRunMutex; // released on the way out

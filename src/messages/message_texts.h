@@ -54,8 +54,6 @@ public:
     // (the missing file's path), {version} in the runtime messages.
     std::wstring text(MessageKey a_key, const std::wstring& a_fill = L"") const;
 
-    bool forConsole() const { return m_console; }
-
     // Whether the author gave a text for a_key.
     bool given(MessageKey a_key) const { return !authorsText(a_key).empty(); }
 

@@ -292,7 +292,7 @@ ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a
         }
     }
     if (a_request.observer != nullptr) {
-        a_request.observer->started(child.id());
+        a_request.observer->started(child.process(), child.id());
     }
     if (!a_request.wait) {
         return result;

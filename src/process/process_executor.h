@@ -13,10 +13,12 @@ enum class ProcessCode {
     notReadBack,        // an output file could not be reopened
 };
 
-// Told the child's process id as soon as it runs, before any waiting.
+// Told of the child as soon as it runs, before any waiting: its handle (the
+// starter's own, valid until the run returns; null where there is no real
+// process) and its id.
 class StartObserver {
 public:
-    virtual void started(DWORD a_processId) = 0;
+    virtual void started(HANDLE a_process, DWORD a_processId) = 0;
 
 protected:
     ~StartObserver() = default;

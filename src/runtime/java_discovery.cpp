@@ -372,8 +372,9 @@ private:
     // The last box of a search that found nothing. With java-download-url it
     // asks whether to open the download page, and Yes opens it.
     void endWithoutRuntime(const std::wstring& a_text) {
-        if (!m_request.downloadAddress.empty() && texts().forConsole()) {
-            // Nothing is asked on a console: the address, on a line of its own.
+        if (!m_request.downloadAddress.empty() && !m_request.asks) {
+            // Nothing is asked on a console, nor of a service: the address,
+            // on a line of its own.
             m_host.showMessage(a_text + L"\r\n" + m_request.downloadAddress, messages::errorCaption,
                                messages::plainBox);
             return;

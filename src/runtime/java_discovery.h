@@ -27,6 +27,9 @@ struct JavaSearchRequest {
     MessageTexts texts;
     // java-download-url: offered when the search ends without a runtime.
     std::wstring downloadAddress;
+    // Whether anyone can be asked (the download question): the windowed
+    // launcher's user; the console's and a service's are only told.
+    bool asks = true;
     StartLog* log = nullptr; // every candidate, how it was checked, the verdict
     // The version check's redirection files, beside the launcher.
     std::wstring versionCheckBaseName = L"java.version.check";

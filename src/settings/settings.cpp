@@ -274,33 +274,6 @@ void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_re
     a_read.workingDirectory = withoutTrailingBackslash(path);
 }
 
-// The shell opens whatever it is handed: only one web address is, with a
-// host and nothing that would end it on a command line.
-bool isWebAddress(const std::wstring& a_value) {
-    constexpr std::size_t longestAddress = 2048;
-    std::size_t hostBegin = 0;
-    if (startsWithIgnoringCase(a_value, L"https://")) {
-        hostBegin = 8;
-    } else if (startsWithIgnoringCase(a_value, L"http://")) {
-        hostBegin = 7;
-    } else {
-        return false;
-    }
-    if (a_value.size() > longestAddress) {
-        return false;
-    }
-    for (wchar_t character : a_value) {
-        if (character <= L' ' || (character >= 0x7F && character <= 0x9F) ||
-            std::wcschr(L"\"<>", character) != nullptr) {
-            return false;
-        }
-    }
-    const std::size_t authorityEnd = a_value.find_first_of(L"/?#", hostBegin);
-    std::wstring authority = a_value.substr(hostBegin, authorityEnd - hostBegin);
-    authority = authority.substr(authority.rfind(L'@') + 1); // without user@
-    return !authority.empty() && authority.front() != L':';
-}
-
 void readDownloadUrl(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const std::optional<std::wstring> value = optionalValue(a_settings, keys::javaDownloadUrl);
     if (!value) {
@@ -377,11 +350,6 @@ std::wstring configuredFilePath(const std::wstring& a_value) {
 std::wstring readServiceName(const SettingsFile& a_settings) {
     const std::optional<std::wstring> name = optionalValue(a_settings, keys::serviceName);
     return name ? *name : std::wstring();
-}
-
-bool isServiceName(const std::wstring& a_name) {
-    return !a_name.empty() && a_name.size() <= 256 &&
-           a_name.find_first_of(L"/\\") == std::wstring::npos;
 }
 
 std::string programSection() {
@@ -480,63 +448,6 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     return read;
 }
 
-namespace {
-
-// Currency symbols (Unicode's Sc) are Java letters, as $ is: probe.\u20acuro is a
-// class name.
-bool isCurrencySymbol(wchar_t a_character) {
-    static const wchar_t ranges[][2] = {
-        {0x00A2, 0x00A5}, {0x058F, 0x058F}, {0x060B, 0x060B}, {0x07FE, 0x07FF}, {0x09F2, 0x09F3},
-        {0x09FB, 0x09FB}, {0x0AF1, 0x0AF1}, {0x0BF9, 0x0BF9}, {0x0E3F, 0x0E3F}, {0x17DB, 0x17DB},
-        {0x20A0, 0x20C0}, {0xA838, 0xA838}, {0xFDFC, 0xFDFC}, {0xFE69, 0xFE69}, {0xFF04, 0xFF04},
-        {0xFFE0, 0xFFE1}, {0xFFE5, 0xFFE6},
-    };
-    for (const auto& range : ranges) {
-        if (a_character >= range[0] && a_character <= range[1]) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool isJavaLetter(wchar_t a_character) {
-    if (a_character < 0x80) {
-        return (a_character >= L'a' && a_character <= L'z') ||
-               (a_character >= L'A' && a_character <= L'Z') || a_character == L'_' ||
-               a_character == L'$';
-    }
-    if (a_character >= 0xD800 && a_character <= 0xDFFF) {
-        return true; // a letter beyond the first plane, taken as one
-    }
-    WORD type = 0;
-    return isCurrencySymbol(a_character) ||
-           (GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_ALPHA) != 0);
-}
-
-bool isJavaDigit(wchar_t a_character) {
-    if (a_character < 0x80) {
-        return a_character >= L'0' && a_character <= L'9';
-    }
-    WORD type = 0;
-    return GetStringTypeW(CT_CTYPE1, &a_character, 1, &type) && (type & C1_DIGIT) != 0;
-}
-
-} // namespace
-
-bool isQualifiedJavaName(const std::wstring& a_name) {
-    bool identifierStart = true;
-    for (wchar_t character : a_name) {
-        if (character == L'.' && !identifierStart) {
-            identifierStart = true;
-        } else if (isJavaLetter(character) || (!identifierStart && isJavaDigit(character))) {
-            identifierStart = false;
-        } else {
-            return false;
-        }
-    }
-    return !identifierStart;
-}
-
 bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
     const std::wstring value = trimmed(a_value, L" ");
     if (value == L"0") {
@@ -548,13 +459,10 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default) {
     return a_default;
 }
 
-bool isUsableMutexName(const std::wstring& a_name) {
-    std::wstring name = a_name;
-    for (const wchar_t* prefix : {L"Global\\", L"Local\\"}) {
-        if (name.compare(0, std::wcslen(prefix), prefix) == 0) {
-            name = name.substr(std::wcslen(prefix));
-            break;
-        }
+std::wstring joinedPath(const std::vector<std::wstring>& a_entries) {
+    std::wstring text;
+    for (const std::wstring& entry : a_entries) {
+        text += (text.empty() ? L"" : L";") + entry;
     }
-    return !name.empty() && a_name.size() <= MAX_PATH && name.find(L'\\') == std::wstring::npos;
+    return text;
 }

@@ -74,6 +74,9 @@ struct LauncherSettings {
     bool valid() const { return problems.empty(); }
 };
 
+// Class-path or module-path entries joined as Java's paths are, by ";".
+std::wstring joinedPath(const std::vector<std::wstring>& a_entries);
+
 // A file the settings name: a value with a colon anywhere, or a UNC path
 // (starting with two backslashes), is taken as it stands; any other is taken
 // relative to the launcher's folder, one leading backslash dropped
@@ -145,3 +148,8 @@ bool readSettingsBoolean(const std::wstring& a_value, bool a_default);
 // Whether Windows can make a mutex of single-run-mutex's name: a backslash
 // only after the prefix Global or Local, at most MAX_PATH characters.
 bool isUsableMutexName(const std::wstring& a_name);
+
+// The shell opens whatever it is handed: only one web address is, an
+// http:// or https:// address with a host and nothing that would end it on a
+// command line.
+bool isWebAddress(const std::wstring& a_value);

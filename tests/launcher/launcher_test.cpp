@@ -1,3 +1,4 @@
+#include "instance/single_run.h"
 #include "launcher/launcher.h"
 
 #include "expected_messages.h"
@@ -5,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/process_record.h"
 #include "scripted_host.h"
+#include "service/service.h"
 #include "settings/settings.h"
 #include "test_support.h"
 
@@ -182,9 +184,9 @@ TEST_F(RunLauncher, RunsInItsOwnFolderWhereverItWasStarted) {
 // process. %TAVRIN_APP_DIR% is the launcher's folder.
 // The service's side, recorded: each step of the start, the application's
 // start, and how its end came about.
-struct RecordingService final : ServiceRole {
+struct RecordingService final : ServiceSide {
     void progress() override { ++steps; }
-    void running(DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
+    void running(HANDLE, DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
         runningProcess = a_processId;
         stopTimeoutSeconds = a_stopTimeoutSeconds;
     }

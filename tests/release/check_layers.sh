@@ -9,8 +9,9 @@ src=$1/src
 # A room's level; rooms of one level include nothing of each other.
 level() {
   case $1 in
-  launcher) echo 7 ;;
-  launch) echo 6 ;;
+  launcher) echo 8 ;;
+  service) echo 7 ;;
+  launch | instance) echo 6 ;;
   settings | runtime) echo 5 ;;
   messages) echo 4 ;;
   host) echo 3 ;;

@@ -878,12 +878,13 @@ TEST(FindJavaRuntime, TheReleaseFileAnswersBeforeAnyVersionCheck) {
     SetEnvironmentVariableW(L"PATH", pathLength > 0 && pathLength < 4096 ? path : nullptr);
 }
 
-// The console launcher asks nothing: the download address follows the
-// message on a line of its own.
+// The console launcher (and a service) asks nothing: the download address
+// follows the message on a line of its own.
 TEST(FindJavaRuntime, TheConsoleShowsTheDownloadAddress) {
     const SettingsFile none("[tavrin]\r\n");
     JavaSearchRequest console = request(L"11", L"", false);
     console.texts = MessageTexts(none, L"", true);
+    console.asks = false;
     console.downloadAddress = L"https://example.com/java";
     ScriptedHost host;
     host.processAnswers = {reportOnError("1.8.0_20")};

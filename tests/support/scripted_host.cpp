@@ -54,7 +54,7 @@ ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     const ProcessAnswer answer = processAnswers.front();
     processAnswers.pop_front();
     if (answer.result == ProcessCode::succeeded && a_request.observer != nullptr) {
-        a_request.observer->started(answer.processId);
+        a_request.observer->started(nullptr, answer.processId); // no real process
     }
     ProcessResult result;
     result.code = answer.result;

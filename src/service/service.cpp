@@ -1,12 +1,10 @@
-#include "launcher/service.h"
+#include "service/service.h"
 
-#include "launcher/launcher.h"
-#include "launcher/system_host.h"
+#include "messages/start_log.h"
 #include "platform/console.h"
-#include "platform/named_mutex.h"
 #include "platform/service_control.h"
+#include "platform/text.h"
 #include "platform/unique_handle.h"
-#include "settings/settings.h"
 
 #include <windows.h>
 
@@ -18,12 +16,10 @@ constexpr DWORD startStepMs = 10000;
 constexpr DWORD stopStepMs = 1000;
 
 // The service's side of the start, and its stop.
-class Service final : public ServiceRole {
+class Service final : public ServiceSide {
 public:
-    Service(std::wstring a_name, const SettingsFile& a_settingsFile,
-            std::vector<std::wstring> a_arguments)
-        : m_name(std::move(a_name)), m_settingsFile(a_settingsFile),
-          m_arguments(std::move(a_arguments)) {}
+    Service(std::wstring a_name, ServiceStart& a_start, std::vector<std::wstring> a_arguments)
+        : m_name(std::move(a_name)), m_start(a_start), m_arguments(std::move(a_arguments)) {}
 
     // The service's thread: the start-up sequence, then the final status.
     void run(DWORD a_argc, LPWSTR* a_argv) {
@@ -41,10 +37,7 @@ public:
                 m_exitCode == 0 ? ERROR_NOT_ENOUGH_MEMORY : static_cast<DWORD>(m_exitCode), 0);
             return; // no stop could ever be asked for
         }
-        NamedMutex singleRunMutex;
-        SystemHost host;
-        m_exitCode = runLauncher(host, singleRunMutex, m_arguments, LauncherKind::service, this,
-                                 &m_settingsFile);
+        m_exitCode = m_start.run(*this, m_arguments);
         waitForStopper();
         // A requested stop is a clean one, whatever the application's code,
         // so that it never sets off the service's recovery actions.
@@ -59,13 +52,18 @@ public:
 
     void progress() override { m_status.pending(SERVICE_START_PENDING, startStepMs); }
 
-    void running(DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
+    // A handle of its own to the application, which the stopper waits on
+    // and ends. Without one there is nothing to wait for or to end: the
+    // application then ends with the service, through its job.
+    void running(HANDLE a_application, DWORD a_processId,
+                 unsigned long a_stopTimeoutSeconds) override {
         m_processId = a_processId;
         m_timeoutMs = a_stopTimeoutSeconds * 1000;
-        m_application.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, a_processId));
-        // Without a handle there is nothing to wait for or to end: the
-        // application then ends with the service, through its job.
-        if (m_application) {
+        HANDLE own = nullptr;
+        if (a_application != nullptr &&
+            DuplicateHandle(GetCurrentProcess(), a_application, GetCurrentProcess(), &own,
+                            SYNCHRONIZE | PROCESS_TERMINATE, FALSE, 0)) {
+            m_application.reset(own);
             m_stopper.reset(CreateThread(nullptr, 0, stopper, this, 0, nullptr));
         }
         m_status.running();
@@ -97,6 +95,13 @@ private:
             InterlockedExchange(&service.m_requested, 1);
             service.m_status.pending(SERVICE_STOP_PENDING, service.m_timeoutMs + 5000);
             SetEvent(service.m_stopAsked.get()); // cannot fail for a handle of its own
+            if (!service.m_stopper && service.m_application) {
+                // No thread could be made to stop it gently (stops are taken
+                // only once it runs, so both are set): it is ended at once,
+                // and the stop does not stay pending.
+                service.m_ended = true;
+                TerminateProcess(service.m_application.get(), 1);
+            }
             return NO_ERROR;
         case SERVICE_CONTROL_INTERROGATE:
             return NO_ERROR;
@@ -128,7 +133,7 @@ private:
     }
 
     std::wstring m_name;
-    const SettingsFile& m_settingsFile;
+    ServiceStart& m_start;
     std::vector<std::wstring> m_arguments;
     ServiceStatus m_status;
     UniqueHandle m_stopAsked{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -152,18 +157,38 @@ void WINAPI serviceMain(DWORD a_argc, LPWSTR* a_argv) {
 
 } // namespace
 
-std::optional<int> runAsService(const SettingsFile* a_settingsFile,
-                                const std::vector<std::wstring>& a_launcherArguments) {
-    const std::wstring name = a_settingsFile ? readServiceName(*a_settingsFile) : std::wstring();
-    if (name.empty() || !startedByServiceManager()) {
+std::optional<int> runAsService(const std::wstring& a_name,
+                                const std::vector<std::wstring>& a_launcherArguments,
+                                ServiceStart& a_start) {
+    if (a_name.empty() || !startedByServiceManager()) {
         return std::nullopt;
     }
-    Service service(name, *a_settingsFile, a_launcherArguments);
+    Service service(a_name, a_start, a_launcherArguments);
     theService = &service;
     // Started by a person (1063), or where there is no control manager to
     // connect to: the plain start.
-    if (!runServiceDispatcher(name, serviceMain)) {
+    if (!runServiceDispatcher(a_name, serviceMain)) {
         return std::nullopt;
     }
     return service.exitCode();
+}
+
+void logServiceEnd(const ServiceStop& a_stop, DWORD a_exitCode, unsigned long a_timeoutSeconds,
+                   StartLog& a_log) {
+    const long code = static_cast<long>(a_exitCode);
+    if (!a_stop.requested) {
+        a_log.line(
+            formatWideString(L"service: the application ended by itself, exit code %ld", code));
+        return;
+    }
+    if (!a_stop.ctrlCSent) {
+        a_log.line(L"service: stop requested; the application has no console to send Ctrl+C to");
+    }
+    a_log.line(a_stop.ended
+                   ? formatWideString(L"service: stop requested; the application did not "
+                                      L"end within %lu seconds and was ended, exit code %ld",
+                                      a_timeoutSeconds, code)
+                   : formatWideString(L"service: stop requested; the application ended, "
+                                      L"exit code %ld",
+                                      code));
 }

@@ -1,0 +1,38 @@
+#include "launcher/service_start.h"
+
+#include "launcher/launcher.h"
+#include "launcher/system_host.h"
+#include "platform/named_mutex.h"
+#include "service/service.h"
+#include "settings/settings.h"
+
+namespace {
+
+// The start-up sequence as the service runs it, with tavrin.ini as the
+// entry point read it.
+class LauncherStart final : public ServiceStart {
+public:
+    explicit LauncherStart(const SettingsFile& a_settingsFile) : m_settingsFile(a_settingsFile) {}
+
+    int run(ServiceSide& a_side, const std::vector<std::wstring>& a_arguments) override {
+        NamedMutex singleRunMutex;
+        SystemHost host;
+        return runLauncher(host, singleRunMutex, a_arguments, LauncherKind::service, &a_side,
+                           &m_settingsFile);
+    }
+
+private:
+    const SettingsFile& m_settingsFile;
+};
+
+} // namespace
+
+std::optional<int> startAsService(const SettingsFile* a_settingsFile,
+                                  const std::vector<std::wstring>& a_launcherArguments) {
+    const std::wstring name = a_settingsFile ? readServiceName(*a_settingsFile) : std::wstring();
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    LauncherStart start(*a_settingsFile);
+    return runAsService(name, a_launcherArguments, start);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class StartLog;
+
+// How a service's application ended.
+struct ServiceStop {
+    bool requested = false; // a stop (or shutdown) was asked for
+    bool ctrlCSent = false; // the application was sent Ctrl+C
+    bool ended = false;     // it was still running after the stop's time-out
+};
+
+// The service control manager's side of a service's start: the start-up
+// sequence tells it how the start goes, and asks it how the application's
+// end came about.
+class ServiceSide {
+public:
+    // A step of the start (the settings read, a runtime checked).
+    virtual void progress() = 0;
+    // The application runs as process a_processId, a_application (the
+    // starter's handle, valid while the start waits for it); a stop sends it
+    // Ctrl+C and waits a_stopTimeoutSeconds before it ends it.
+    virtual void running(HANDLE a_application, DWORD a_processId,
+                         unsigned long a_stopTimeoutSeconds) = 0;
+    // After the application has ended.
+    virtual ServiceStop stopped() = 0;
+
+protected:
+    ~ServiceSide() = default;
+};
+
+// The start a service runs on its thread: the launcher's start-up sequence,
+// with a_arguments (the launcher's own, then the service's start
+// parameters); its exit code.
+class ServiceStart {
+public:
+    virtual int run(ServiceSide& a_side, const std::vector<std::wstring>& a_arguments) = 0;
+
+protected:
+    ~ServiceStart() = default;
+};
+
+// A launcher whose settings name a service (a_name, service-name) is that
+// Windows service when the service control manager starts it: it connects
+// first, reports its start as it goes, runs a_start, stops its application
+// with Ctrl+C when asked (ending it after service-stop-timeout), and stops
+// with the application's exit code, or the launcher's own when the start
+// could not happen. None when the launcher is no service: started by a
+// person, who gets the plain start.
+std::optional<int> runAsService(const std::wstring& a_name,
+                                const std::vector<std::wstring>& a_launcherArguments,
+                                ServiceStart& a_start);
+
+// How the application ended, for the service's log: by itself, or after a
+// stop (with Ctrl+C, or ended after a_timeoutSeconds).
+void logServiceEnd(const ServiceStop& a_stop, DWORD a_exitCode, unsigned long a_timeoutSeconds,
+                   StartLog& a_log);
