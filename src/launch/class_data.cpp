@@ -1,6 +1,9 @@
 #include "launch/class_data.h"
 
+#include "launch/jar_digest.h"
+
 #include "messages/start_log.h"
+#include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/named_mutex.h"
@@ -23,38 +26,109 @@ constexpr unsigned char dynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
 // No word about the archive reaches the application's streams.
 constexpr const wchar_t* quiet = L"-Xlog:cds*=off";
 
-// A file as the JVM checks it: its full path, size and last-write time.
+// A file as the JVM checks it: its full path, size and last-write time; a
+// JAR with what it holds.
 std::wstring fileLine(const std::wstring& a_path) {
     ListedFile facts;
     fileFacts(a_path, facts);
-    return formatWideString(L"%s %llu %llu\n", a_path.c_str(), facts.size, facts.writeTime);
+    const bool jar = samePath(withoutExtension(a_path) + L".jar", a_path);
+    return formatWideString(L"%s %llu %llu %s\n", a_path.c_str(), facts.size, facts.writeTime,
+                            jar ? jarDigest(a_path).c_str() : L"");
 }
 
-// A class- or module-path entry; for a wildcard, the .jar files of its folder.
-std::wstring entryLines(const std::wstring& a_entry) {
-    if (a_entry.empty() || a_entry.back() != L'*') {
-        return fileLine(a_entry);
-    }
-    const std::wstring folder = a_entry.substr(0, a_entry.size() - 1);
-    std::wstring lines = L"folder " + folder + L"\n";
-    for (const ListedFile& jar : filesIn(folder, L"*.jar")) {
+// The .jar files of a folder (with its trailing backslash).
+std::wstring jarLines(const std::wstring& a_folder) {
+    std::wstring lines = L"folder " + a_folder + L"\n";
+    for (const ListedFile& jar : filesIn(a_folder, L"*.jar")) {
         if (samePath(withoutExtension(jar.name) + L".jar", jar.name)) {
-            lines += fileLine(folder + jar.name);
+            lines += fileLine(a_folder + jar.name);
         }
     }
     return lines;
 }
 
+// A class- or module-path entry; for a wildcard or a module-path folder,
+// the .jar files of its folder.
+std::wstring entryLines(const std::wstring& a_entry) {
+    if (!a_entry.empty() && a_entry.back() == L'*') {
+        return jarLines(a_entry.substr(0, a_entry.size() - 1));
+    }
+    if (folderExists(a_entry)) {
+        return jarLines(withTrailingBackslash(a_entry));
+    }
+    return fileLine(a_entry);
+}
+
 std::wstring startLines(const LauncherSettings& a_settings) {
     switch (a_settings.start) {
     case LauncherSettings::Start::jar:
-        return L"-jar " + fileLine(a_settings.jarPath);
+        // The JARs its manifest's Class-Path names lie beside it or in its
+        // lib folder: those count as its own.
+        return L"-jar " + fileLine(a_settings.jarPath) + jarLines(folderOf(a_settings.jarPath)) +
+               jarLines(folderOf(a_settings.jarPath) + L"lib\\");
     case LauncherSettings::Start::mainClass:
         return L"-cp " + a_settings.mainClass + L"\n";
     case LauncherSettings::Start::module:
         break;
     }
     return L"--module " + a_settings.module + L"\n";
+}
+
+// The options with which the JVM refuses to make a dynamic archive.
+bool refusesArchive(const std::wstring& a_option) {
+    for (const wchar_t* prefix :
+         {L"-javaagent:", L"-XX:SharedArchiveFile=", L"-XX:ArchiveClassesAtExit=",
+          L"--patch-module", L"--limit-modules"}) {
+        if (a_option.compare(0, std::wcslen(prefix), prefix) == 0) {
+            return true;
+        }
+    }
+    return a_option == L"-Xshare:off" || a_option == L"-Xshare:dump" ||
+           a_option == L"-XX:-UseSharedSpaces";
+}
+
+// A module-path folder with an exploded module: a folder in it, or a
+// module-info.class of its own.
+bool holdsExplodedModule(const std::wstring& a_folder) {
+    const std::wstring folder = withTrailingBackslash(a_folder);
+    return fileExists(folder + L"module-info.class") || folderHolds(folder, true);
+}
+
+// A JVM that crashed in a_workingFolder since a_madeAt (its hs_err_pid file
+// is newer): the archive it mapped may be why.
+bool crashedSince(const std::wstring& a_workingFolder, unsigned long long a_madeAt) {
+    for (const ListedFile& report :
+         filesIn(withTrailingBackslash(a_workingFolder), L"hs_err_pid*.log")) {
+        if (report.writeTime > a_madeAt) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A marker is held only by a live JVM (it is opened without delete
+// sharing): one that can be deleted was left by a JVM that never closed it
+// (a power cut), and goes.
+bool markerHeld(const std::wstring& a_marker) {
+    return fileExists(a_marker) && !DeleteFileW(a_marker.c_str()) && fileExists(a_marker);
+}
+
+bool endsWith(const std::wstring& a_text, const std::wstring& a_end) {
+    return a_text.size() >= a_end.size() &&
+           a_text.compare(a_text.size() - a_end.size(), a_end.size(), a_end) == 0;
+}
+
+// A marker, or the file a marker stands for, that a live JVM holds.
+bool heldByJvm(const std::wstring& a_path) {
+    if (endsWith(a_path, L".jsa.tmp")) {
+        return markerHeld(a_path.substr(0, a_path.size() - 8) + L".making");
+    }
+    return endsWith(a_path, L".making") && markerHeld(a_path);
+}
+
+// A small file of the archive's folder, written whole.
+bool writeArchiveFile(const std::wstring& a_path, const std::string& a_bytes) {
+    return replaceFileContents(a_path, a_bytes) == ReplaceResult::replaced;
 }
 
 bool makeFolders(const std::wstring& a_folder) {
@@ -108,6 +182,30 @@ std::wstring classDataInputs(const std::wstring& a_javaExecutable, const std::st
     return inputs + L"options " + a_settings.javaOptions + L"\n";
 }
 
+std::wstring whyNoArchiveFor(const LauncherSettings& a_settings, const std::wstring& a_options) {
+    for (const std::wstring& option : splitArguments(a_options)) {
+        if (refusesArchive(option)) {
+            return L"the option " + option + L" keeps the JVM from making one";
+        }
+    }
+    if (a_settings.start == LauncherSettings::Start::mainClass) {
+        for (const std::wstring& entry : a_settings.classPath) {
+            if (entry.back() != L'*' && folderExists(entry) &&
+                folderHolds(withTrailingBackslash(entry), false)) {
+                return L"the class path's folder " + entry + L" holds files";
+            }
+        }
+    }
+    if (a_settings.start == LauncherSettings::Start::module) {
+        for (const std::wstring& entry : a_settings.modulePath) {
+            if (folderExists(entry) && holdsExplodedModule(entry)) {
+                return L"the module path's folder " + entry + L" holds an exploded module";
+            }
+        }
+    }
+    return std::wstring();
+}
+
 bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size) {
     ListedFile facts;
     std::string bytes;
@@ -140,6 +238,12 @@ void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring&
         lock.acquire(5000);
     }
     const bool beingMade = settle(a_log);
+    if (fileExists(m_folder + m_digest + L".off")) {
+        a_log.line(L"class-data: off for these settings: the start that made the archive left "
+                   L"none (" +
+                   m_folder + m_digest + L".off)");
+        return;
+    }
     const std::wstring archive = wholeArchive(a_log);
     if (!archive.empty()) {
         m_options = {L"-XX:SharedArchiveFile=" + archive, quiet};
@@ -151,10 +255,20 @@ void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring&
                    L" is being made by another start: the application starts without one");
         return;
     }
+    make(a_log);
+}
+
+// This start's JVM makes the archive at its end, while the marker says so;
+// the file it writes is there from the start, so that a JVM that makes none
+// leaves a trace. The files of applications that are gone, and of this
+// one's earlier settings, go first.
+void ClassDataArchive::make(StartLog& a_log) {
+    cleanUp(a_log);
     const std::wstring own = m_folder + m_digest + formatWideString(L".%lu", GetCurrentProcessId());
     m_marker.reset(CreateFileW((own + L".making").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!m_marker) {
+    if (!m_marker || !writeArchiveFile(own + L".jsa.tmp", "")) {
+        m_marker.reset();
         a_log.line(L"class-data: " + m_folder +
                    L" takes no file: the application starts without an archive");
         return;
@@ -163,28 +277,90 @@ void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring&
     a_log.line(L"class-data: being made, at the application's end: " + own + L".jsa.tmp");
 }
 
+// Files of applications whose launcher is gone, and this application's
+// files of other settings that no JVM holds (its archives go when a new one
+// is put in place).
+void ClassDataArchive::cleanUp(StartLog& a_log) {
+    const std::wstring record = m_application.substr(0, m_application.size() - 1) + L".launcher";
+    if (!fileExists(m_folder + record)) {
+        writeArchiveFile(m_folder + record, encodeUtf8(m_launcher)); // for later starts to check
+    }
+    for (const ListedFile& other : filesIn(m_folder, L"*.launcher")) {
+        std::string launcher;
+        if (other.name == record || !readWholeFile(m_folder + other.name, launcher) ||
+            fileExists(decodeUtf8(launcher.data(), launcher.size()))) {
+            continue;
+        }
+        removeFiles(withoutExtension(other.name) + L"-*", L"", a_log);
+        if (deleteFile(m_folder + other.name)) {
+            a_log.line(L"class-data: deleted, its launcher is gone: " + m_folder + other.name);
+        }
+    }
+    removeFiles(m_application + L"*.jsa.tmp", m_digest, a_log);
+    removeFiles(m_application + L"*.making", m_digest, a_log);
+    removeFiles(m_application + L"*.off", m_digest, a_log);
+}
+
+// The files matching a_pattern, but those of a_keep and those a live JVM
+// holds.
+void ClassDataArchive::removeFiles(const std::wstring& a_pattern, const std::wstring& a_keep,
+                                   StartLog& a_log) {
+    for (const ListedFile& file : filesIn(m_folder, a_pattern)) {
+        const std::wstring path = m_folder + file.name;
+        const bool kept = !a_keep.empty() && file.name.compare(0, a_keep.size(), a_keep) == 0;
+        if (!kept && !heldByJvm(path) && fileExists(path) && deleteFile(path)) {
+            a_log.line(L"class-data: deleted, no longer needed: " + path);
+        }
+    }
+}
+
 void ClassDataArchive::prepareFor(const JavaSearchResult& a_java, const std::wstring& a_executable,
-                                  const LauncherSettings& a_settings, StartLog& a_log) {
+                                  const LauncherSettings& a_settings,
+                                  const std::wstring& a_workingFolder, StartLog& a_log) {
     const std::wstring releaseFile = releaseFileOf(a_executable);
     std::string release;
     if (!releaseFile.empty() && !readWholeFile(releaseFile, release)) {
         release.clear();
     }
-    const std::wstring why = whyNoClassData(javaFeatureVersion(a_java.version), release);
     const std::wstring folder =
         classDataFolder(environmentVariable(L"LOCALAPPDATA"), a_settings.userSettingsFolder,
                         fileNameOf(executablePath()));
-    if (!why.empty() || folder.empty()) {
-        a_log.line(L"class-data: none: " + (why.empty() ? L"%LOCALAPPDATA% is not set" : why));
+    const std::wstring why = whyNoArchive(a_java, release, a_settings, folder);
+    if (!why.empty()) {
+        a_log.line(L"class-data: none: " + why);
         return;
     }
     const std::wstring version =
         formatWideString(L"%d.%d", a_java.version.major, a_java.version.minor);
-    const std::wstring launcher = executablePath();
+    m_launcher = executablePath();
+    m_workingFolder = a_workingFolder;
     const std::wstring application =
-        hexDigits(fnv1aHash(launcher.data(), launcher.size())).substr(8);
+        hexDigits(fnv1aHash(m_launcher.data(), m_launcher.size())).substr(8);
     prepare(folder, application, classDataInputs(a_executable, release, version, a_settings),
             a_log);
+}
+
+// Why this start gets no archive option: the runtime, the options or the
+// paths the JVM makes none with, no folder, or one java.exe could not name
+// (it takes its command line in the ANSI code page).
+std::wstring ClassDataArchive::whyNoArchive(const JavaSearchResult& a_java,
+                                            const std::string& a_release,
+                                            const LauncherSettings& a_settings,
+                                            const std::wstring& a_folder) {
+    std::wstring why = whyNoClassData(javaFeatureVersion(a_java.version), a_release);
+    if (why.empty()) {
+        why = whyNoArchiveFor(a_settings, a_java.javaCommand + L" " +
+                                              environmentVariable(L"JAVA_TOOL_OPTIONS") + L" " +
+                                              environmentVariable(L"JDK_JAVA_OPTIONS") + L" " +
+                                              a_settings.javaOptions);
+    }
+    std::string ansi;
+    if (why.empty() && a_folder.empty()) {
+        why = L"%LOCALAPPDATA% is not set";
+    } else if (why.empty() && !encodeAnsi(a_folder, ansi)) {
+        why = L"the folder " + a_folder + L" has characters the ANSI code page lacks";
+    }
+    return why;
 }
 
 void ClassDataArchive::started(HANDLE a_process) {
@@ -202,31 +378,43 @@ void ClassDataArchive::finish(StartLog& a_log) {
     }
 }
 
-// The archives that ended JVMs made, put in place when whole and deleted
-// when not; whether one is still being made.
+// The archives that ended JVMs made, put in place when whole; one that is
+// not whole is deleted, and switches the archive off for these settings
+// (the JVM refused to make it, or was ended before it could), so that no
+// later start tries again. Whether one is still being made.
 bool ClassDataArchive::settle(StartLog& a_log) {
     bool beingMade = false;
+    for (const ListedFile& marker : filesIn(m_folder, m_digest + L".*.making")) {
+        if (markerHeld(m_folder + marker.name)) {
+            beingMade = true;
+        } else {
+            a_log.line(L"class-data: deleted, a marker no JVM holds: " + m_folder + marker.name);
+        }
+    }
     for (const ListedFile& made : filesIn(m_folder, m_digest + L".*.jsa.tmp")) {
         const std::wstring stem = m_folder + made.name.substr(0, made.name.size() - 8);
         if (fileExists(stem + L".making")) {
-            beingMade = true;
-        } else if (isWholeArchive(m_folder + made.name, made.size)) {
+            continue; // its JVM still runs
+        }
+        if (isWholeArchive(m_folder + made.name, made.size)) {
             putInPlace(m_folder + made.name, a_log);
         } else if (deleteFile(m_folder + made.name)) {
             a_log.line(L"class-data: deleted, not whole: " + m_folder + made.name);
+            writeArchiveFile(m_folder + m_digest + L".off", "made none\r\n");
         }
     }
-    return beingMade || !filesIn(m_folder, m_digest + L".*.making").empty();
+    return beingMade;
 }
 
-// The whole archive of this digest in place; one that is not whole is
-// deleted.
+// The whole archive of this digest in place; one that is not whole, or that
+// a JVM mapped when it crashed (an hs_err_pid file newer than the archive in
+// the working folder), is deleted: at most one start is lost to it.
 std::wstring ClassDataArchive::wholeArchive(StartLog& a_log) {
     for (const ListedFile& archive : filesIn(m_folder, m_digest + L"-*.jsa")) {
         const std::wstring path = m_folder + archive.name;
         const unsigned long long named =
             std::wcstoull(archive.name.c_str() + m_digest.size() + 1, nullptr, 10);
-        if (isWholeArchive(path, named)) {
+        if (isWholeArchive(path, named) && !crashedSince(m_workingFolder, archive.writeTime)) {
             return path;
         }
         if (deleteFile(path)) {

@@ -44,6 +44,14 @@ std::wstring whyNoClassData(int a_featureVersion, const std::string& a_release);
 std::wstring classDataInputs(const std::wstring& a_javaExecutable, const std::string& a_release,
                              const std::wstring& a_version, const LauncherSettings& a_settings);
 
+// Why the JVM makes no archive for these settings, started with the JVM
+// options a_options (the Java command's, JAVA_TOOL_OPTIONS, JDK_JAVA_OPTIONS
+// and java-options): an option it refuses to dump with (-javaagent:,
+// -Xshare:off, -XX:-UseSharedSpaces, an archive of its own, --patch-module,
+// --limit-modules, ...), a class-path folder that holds files, a
+// module-path folder with an exploded module; empty when it makes one.
+std::wstring whyNoArchiveFor(const LauncherSettings& a_settings, const std::wstring& a_options);
+
 // Whether a_path is an archive the JVM finished: a_size bytes long (the size
 // in its name) and a dynamic archive's header.
 bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size);
@@ -58,10 +66,13 @@ public:
                  const std::wstring& a_inputs, StartLog& a_log);
 
     // The same for the start of a_settings with a_java, whose java.exe is
-    // a_executable: its folder, its inputs; no option, and the log says why,
-    // for a runtime that makes no archive or a user without %LOCALAPPDATA%.
+    // a_executable, working in a_workingFolder: its folder, its inputs; no
+    // option, and the log says why, for a runtime, options or paths the JVM
+    // makes no archive with, a user without %LOCALAPPDATA%, or a folder the
+    // ANSI code page cannot name.
     void prepareFor(const JavaSearchResult& a_java, const std::wstring& a_executable,
-                    const LauncherSettings& a_settings, StartLog& a_log);
+                    const LauncherSettings& a_settings, const std::wstring& a_workingFolder,
+                    StartLog& a_log);
 
     // Whether this start's JVM makes the archive.
     bool makes() const { return static_cast<bool>(m_marker); }
@@ -78,10 +89,18 @@ public:
     void finish(StartLog& a_log);
 
 private:
+    static std::wstring whyNoArchive(const JavaSearchResult& a_java, const std::string& a_release,
+                                     const LauncherSettings& a_settings,
+                                     const std::wstring& a_folder);
+    void make(StartLog& a_log);
+    void cleanUp(StartLog& a_log);
+    void removeFiles(const std::wstring& a_pattern, const std::wstring& a_keep, StartLog& a_log);
     bool settle(StartLog& a_log);
     std::wstring wholeArchive(StartLog& a_log);
     void putInPlace(const std::wstring& a_made, StartLog& a_log);
 
+    std::wstring m_launcher;      // its path names the application
+    std::wstring m_workingFolder; // where a crashed JVM leaves its report
     std::wstring m_folder;
     std::wstring m_application; // the prefix of this application's files
     std::wstring m_digest;      // the prefix of this archive's files

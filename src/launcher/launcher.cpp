@@ -334,7 +334,7 @@ std::optional<int> launchWith(Start& a_start, const JavaSearchResult& a_java,
     // In process, the archive's marker stays with this process, the JVM.
     ClassDataArchive archive;
     if (settings.classDataSharing) {
-        archive.prepareFor(a_java, executable, settings, a_start.log);
+        archive.prepareFor(a_java, executable, settings, a_start.workingFolder, a_start.log);
     }
     if (settings.inProcess) {
         if (const std::optional<int> exitCode =

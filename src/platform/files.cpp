@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace {
 
 constexpr int sharingAttempts = 40;
@@ -159,6 +161,20 @@ std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring
         }
     }
     return files;
+}
+
+bool folderHolds(const std::wstring& a_folder, bool a_foldersOnly) {
+    WIN32_FIND_DATAW found;
+    const UniqueFind find(FindFirstFileW((a_folder + L"*").c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &found)) {
+        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool dots =
+            std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0;
+        if (!dots && (folder || !a_foldersOnly)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool fileFacts(const std::wstring& a_path, ListedFile& a_facts) {

@@ -37,6 +37,10 @@ struct ListedFile {
 // names match a_pattern ("*.jar"), in the file system's order.
 std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring& a_pattern);
 
+// Whether a_folder (with its trailing backslash) holds anything, or with
+// a_foldersOnly a folder.
+bool folderHolds(const std::wstring& a_folder, bool a_foldersOnly);
+
 // A file's size and last-write time; false when it has none to give.
 bool fileFacts(const std::wstring& a_path, ListedFile& a_facts);
 
