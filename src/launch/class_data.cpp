@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "version/java_version.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -221,15 +222,17 @@ bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size) {
            read == sizeof header && std::memcmp(header, dynamicMagic, sizeof header) == 0;
 }
 
-void ClassDataArchive::prepare(const std::wstring& a_folder, const std::wstring& a_application,
-                               const std::wstring& a_inputs, StartLog& a_log) {
-    if (!makeFolders(a_folder)) {
-        a_log.line(L"class-data: the folder " + a_folder +
+void ClassDataArchive::prepare(const Place& a_place, const std::wstring& a_inputs,
+                               StartLog& a_log) {
+    if (!makeFolders(a_place.folder)) {
+        a_log.line(L"class-data: the folder " + a_place.folder +
                    L" cannot be made: the application starts without an archive");
         return;
     }
-    m_folder = a_folder;
-    m_application = a_application + L"-";
+    m_launcher = a_place.launcher;
+    m_workingFolder = a_place.workingFolder;
+    m_folder = a_place.folder;
+    m_application = a_place.application + L"-";
     m_digest = m_application + hexDigits(fnv1aHash(a_inputs.data(), a_inputs.size()));
     // Starts of one archive take turns to decide; should the wait fail,
     // the files below still keep a second maker out in all but a moment.
@@ -332,12 +335,10 @@ void ClassDataArchive::prepareFor(const JavaSearchResult& a_java, const std::wst
     }
     const std::wstring version =
         formatWideString(L"%d.%d", a_java.version.major, a_java.version.minor);
-    m_launcher = executablePath();
-    m_workingFolder = a_workingFolder;
-    const std::wstring application =
-        hexDigits(fnv1aHash(m_launcher.data(), m_launcher.size())).substr(8);
-    prepare(folder, application, classDataInputs(a_executable, release, version, a_settings),
-            a_log);
+    const std::wstring launcher = executablePath();
+    const Place place{folder, hexDigits(fnv1aHash(launcher.data(), launcher.size())).substr(8),
+                      launcher, a_workingFolder};
+    prepare(place, classDataInputs(a_executable, release, version, a_settings), a_log);
 }
 
 // Why this start gets no archive option: the runtime, the options or the
@@ -379,28 +380,34 @@ void ClassDataArchive::finish(StartLog& a_log) {
 }
 
 // The archives that ended JVMs made, put in place when whole; one that is
-// not whole is deleted, and switches the archive off for these settings
-// (the JVM refused to make it, or was ended before it could), so that no
-// later start tries again. Whether one is still being made.
+// not whole is deleted. When its JVM ended without making it (the JVM
+// refused, or was ended from outside: its marker went with it), that
+// switches the archive off for these settings, so that no later start
+// tries again; a marker no JVM holds (a power cut) only goes. Whether one
+// is still being made.
 bool ClassDataArchive::settle(StartLog& a_log) {
     bool beingMade = false;
+    std::vector<std::wstring> stale;
     for (const ListedFile& marker : filesIn(m_folder, m_digest + L".*.making")) {
         if (markerHeld(m_folder + marker.name)) {
             beingMade = true;
         } else {
+            stale.push_back(withoutExtension(marker.name));
             a_log.line(L"class-data: deleted, a marker no JVM holds: " + m_folder + marker.name);
         }
     }
     for (const ListedFile& made : filesIn(m_folder, m_digest + L".*.jsa.tmp")) {
-        const std::wstring stem = m_folder + made.name.substr(0, made.name.size() - 8);
-        if (fileExists(stem + L".making")) {
+        const std::wstring stem = made.name.substr(0, made.name.size() - 8);
+        if (fileExists(m_folder + stem + L".making")) {
             continue; // its JVM still runs
         }
         if (isWholeArchive(m_folder + made.name, made.size)) {
             putInPlace(m_folder + made.name, a_log);
         } else if (deleteFile(m_folder + made.name)) {
             a_log.line(L"class-data: deleted, not whole: " + m_folder + made.name);
-            writeArchiveFile(m_folder + m_digest + L".off", "made none\r\n");
+            if (std::find(stale.begin(), stale.end(), stem) == stale.end()) {
+                writeArchiveFile(m_folder + m_digest + L".off", "made none\r\n");
+            }
         }
     }
     return beingMade;

@@ -58,12 +58,22 @@ bool isWholeArchive(const std::wstring& a_path, ULONGLONG a_size);
 
 class ClassDataArchive {
 public:
-    // Decides for this start: the whole archive of a_inputs' digest in
-    // a_folder is used; without one, and when no other start is making it,
-    // this start's JVM makes it. Archives that ended JVMs made are put in
-    // place first. No option when the folder cannot be made.
-    void prepare(const std::wstring& a_folder, const std::wstring& a_application,
-                 const std::wstring& a_inputs, StartLog& a_log);
+    // Where and for whom the archive is: its folder, the application (the
+    // prefix of its files), the launcher whose path names it, and the
+    // folder its JVM works in.
+    struct Place {
+        std::wstring folder;
+        std::wstring application;
+        std::wstring launcher;
+        std::wstring workingFolder;
+    };
+
+    // Decides for this start: the whole archive of a_inputs' digest is used
+    // (unless a JVM crashed since it was made); without one, and when no
+    // other start is making it and no start that made it left none, this
+    // start's JVM makes it. Archives that ended JVMs made are put in place
+    // first. No option when the folder cannot be made.
+    void prepare(const Place& a_place, const std::wstring& a_inputs, StartLog& a_log);
 
     // The same for the start of a_settings with a_java, whose java.exe is
     // a_executable, working in a_workingFolder: its folder, its inputs; no
@@ -102,7 +112,7 @@ private:
     std::wstring m_launcher;      // its path names the application
     std::wstring m_workingFolder; // where a crashed JVM leaves its report
     std::wstring m_folder;
-    std::wstring m_application; // the prefix of this application's files
+    std::wstring m_application; // the prefix of this application's files, with "-"
     std::wstring m_digest;      // the prefix of this archive's files
     std::vector<std::wstring> m_options;
     UniqueFile m_marker;
