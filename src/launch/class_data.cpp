@@ -1,7 +1,5 @@
 #include "launch/class_data.h"
 
-#include "launch/jar_digest.h"
-
 #include "messages/start_log.h"
 #include "platform/command_line.h"
 #include "platform/environment.h"
@@ -27,23 +25,25 @@ constexpr unsigned char dynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
 // No word about the archive reaches the application's streams.
 constexpr const wchar_t* quiet = L"-Xlog:cds*=off";
 
-// A file as the JVM checks it: its full path, size and last-write time; a
-// JAR with what it holds.
-std::wstring fileLine(const std::wstring& a_path) {
-    ListedFile facts;
-    fileFacts(a_path, facts);
-    const bool jar = samePath(withoutExtension(a_path) + L".jar", a_path);
-    return formatWideString(L"%s %llu %llu %s\n", a_path.c_str(), facts.size, facts.writeTime,
-                            jar ? jarDigest(a_path).c_str() : L"");
+// A file as the JVM checks it, its full path, size and last-write time, and
+// its change time: a JAR rebuilt with the same size and time, which the JVM
+// takes for the same, cannot keep that one.
+std::wstring factsLine(const std::wstring& a_path, const ListedFile& a_facts) {
+    return formatWideString(L"%s %llu %llu %llu\n", a_path.c_str(), a_facts.size, a_facts.writeTime,
+                            a_facts.changeTime);
 }
 
-// The .jar files of a folder (with its trailing backslash).
+std::wstring fileLine(const std::wstring& a_path) {
+    ListedFile facts;
+    fileFactsWithChange(a_path, facts);
+    return factsLine(a_path, facts);
+}
+
+// The .jar files of a folder (with its trailing backslash), read at once.
 std::wstring jarLines(const std::wstring& a_folder) {
     std::wstring lines = L"folder " + a_folder + L"\n";
-    for (const ListedFile& jar : filesIn(a_folder, L"*.jar")) {
-        if (samePath(withoutExtension(jar.name) + L".jar", jar.name)) {
-            lines += fileLine(a_folder + jar.name);
-        }
+    for (const ListedFile& jar : filesWithChangeIn(a_folder, L".jar")) {
+        lines += factsLine(a_folder + jar.name, jar);
     }
     return lines;
 }

@@ -188,6 +188,58 @@ bool fileFacts(const std::wstring& a_path, ListedFile& a_facts) {
     return true;
 }
 
+bool fileFactsWithChange(const std::wstring& a_path, ListedFile& a_facts) {
+    const UniqueFile file(CreateFileW(a_path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    FILE_BASIC_INFO basic{};
+    LARGE_INTEGER size{};
+    if (!file || !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileSizeEx(file.get(), &size)) {
+        return false;
+    }
+    a_facts.size = static_cast<unsigned long long>(size.QuadPart);
+    a_facts.writeTime = static_cast<unsigned long long>(basic.LastWriteTime.QuadPart);
+    a_facts.changeTime = static_cast<unsigned long long>(basic.ChangeTime.QuadPart);
+    return true;
+}
+
+std::vector<ListedFile> filesWithChangeIn(const std::wstring& a_folder,
+                                          const std::wstring& a_extension) {
+    std::vector<ListedFile> files;
+    const UniqueFile folder(CreateFileW(a_folder.c_str(), FILE_LIST_DIRECTORY,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+    // 8-byte aligned, as the records are.
+    std::vector<unsigned long long> buffer(8192);
+    const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof buffer[0]);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+         folder && GetFileInformationByHandleEx(folder.get(), kind, buffer.data(), bytes);
+         kind = FileIdBothDirectoryInfo) {
+        const unsigned char* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            const std::wstring name(entry.FileName, entry.FileNameLength / sizeof(wchar_t));
+            if ((entry.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                name.size() > a_extension.size() &&
+                CompareStringOrdinal(name.c_str() + name.size() - a_extension.size(),
+                                     static_cast<int>(a_extension.size()), a_extension.c_str(),
+                                     static_cast<int>(a_extension.size()), TRUE) == CSTR_EQUAL) {
+                files.push_back(
+                    ListedFile{name, static_cast<unsigned long long>(entry.EndOfFile.QuadPart),
+                               static_cast<unsigned long long>(entry.LastWriteTime.QuadPart),
+                               static_cast<unsigned long long>(entry.ChangeTime.QuadPart)});
+            }
+            if (entry.NextEntryOffset == 0) {
+                break;
+            }
+            at += entry.NextEntryOffset;
+        }
+    }
+    return files;
+}
+
 bool deleteFile(const std::wstring& a_path) {
     // Ignored when it fails: the delete then fails too.
     SetFileAttributesW(a_path.c_str(), FILE_ATTRIBUTE_NORMAL);

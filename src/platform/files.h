@@ -31,6 +31,9 @@ struct ListedFile {
     std::wstring name; // without its folder
     unsigned long long size = 0;
     unsigned long long writeTime = 0; // FILETIME's 100-nanosecond units
+    // When anything of the file last changed, its contents, its times or
+    // its attributes (a time no program can set back); 0 where not read.
+    unsigned long long changeTime = 0;
 };
 
 // The files (not folders) of a_folder (with its trailing backslash) whose
@@ -43,6 +46,15 @@ bool folderHolds(const std::wstring& a_folder, bool a_foldersOnly);
 
 // A file's size and last-write time; false when it has none to give.
 bool fileFacts(const std::wstring& a_path, ListedFile& a_facts);
+
+// The same with its change time, read through the file itself.
+bool fileFactsWithChange(const std::wstring& a_path, ListedFile& a_facts);
+
+// The files of a_folder (with its trailing backslash), with their change
+// times, in one read of the folder; their names in any letter case end in
+// a_extension (".jar").
+std::vector<ListedFile> filesWithChangeIn(const std::wstring& a_folder,
+                                          const std::wstring& a_extension);
 
 // Deletes a_path, read-only or not; false when it stays.
 bool deleteFile(const std::wstring& a_path);

@@ -1,12 +1,16 @@
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process_record.h"
 #include "platform/system_library.h"
+#include "platform/unique_handle.h"
 
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -118,6 +122,48 @@ TEST(ExpandEnvironmentVariables, AsTheSystemDoesUnknownOnesStay) {
     EXPECT_EQ(environmentVariable(L"TAVRIN_TEST_LONG"), std::wstring(600, L'x'));
     SetEnvironmentVariableW(L"TAVRIN_TEST_LONG", nullptr);
     EXPECT_EQ(environmentVariable(L"TAVRIN_TEST_LONG"), L"");
+}
+
+} // namespace
+
+namespace {
+
+// One read of a folder gives each JAR's facts with its change time, which
+// setting the write time back cannot undo.
+TEST(FilesWithChangeIn, TheJarsOfAFolderWithTheirChangeTimes) {
+    const testing_support::ScratchFolder scratch;
+    const std::wstring folder = scratch.path() + L"\\";
+    testing_support::writeFileBytes(folder + L"a.jar", "PK1");
+    testing_support::writeFileBytes(folder + L"B.JAR", "PK22");
+    testing_support::writeFileBytes(folder + L"notes.txt", "x");
+    testing_support::makeDirectories(folder + L"sub.jar");
+    std::vector<ListedFile> jars = filesWithChangeIn(folder, L".jar");
+    std::sort(jars.begin(), jars.end(), [](const ListedFile& a_left, const ListedFile& a_right) {
+        return _wcsicmp(a_left.name.c_str(), a_right.name.c_str()) < 0;
+    });
+    ASSERT_EQ(jars.size(), 2u);
+    EXPECT_EQ(jars[0].name, L"a.jar");
+    EXPECT_EQ(jars[0].size, 3u);
+    EXPECT_EQ(jars[1].name, L"B.JAR");
+    ListedFile facts;
+    ASSERT_TRUE(fileFactsWithChange(folder + L"a.jar", facts));
+    EXPECT_EQ(facts.size, 3u);
+    EXPECT_EQ(facts.writeTime, jars[0].writeTime);
+    EXPECT_EQ(facts.changeTime, jars[0].changeTime);
+    EXPECT_NE(facts.changeTime, 0u);
+
+    Sleep(20);
+    testing_support::writeFileBytes(folder + L"a.jar", "PK9");
+    FILETIME before{static_cast<DWORD>(jars[0].writeTime),
+                    static_cast<DWORD>(jars[0].writeTime >> 32)};
+    {
+        const UniqueFile file(CreateFileW((folder + L"a.jar").c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file && SetFileTime(file.get(), nullptr, nullptr, &before));
+    }
+    ASSERT_TRUE(fileFactsWithChange(folder + L"a.jar", facts));
+    EXPECT_EQ(facts.writeTime, jars[0].writeTime);
+    EXPECT_GT(facts.changeTime, jars[0].changeTime);
 }
 
 } // namespace
