@@ -17,6 +17,9 @@ LaunchLine::LaunchLine(const std::wstring& a_javaCommand, const LauncherSettings
     addStart(a_settings, a_argumentFile);
     // Application arguments stand between blanks, as the start arguments
     // always have.
+    for (const std::wstring& argument : a_settings.arguments) {
+        add(L" " + quotedArgument(argument) + L" ", argument);
+    }
     if (!a_settings.startArguments.empty()) {
         add(L" " + quotedArgument(a_settings.startArguments) + L" ", a_settings.startArguments);
     }

@@ -13,8 +13,8 @@ struct LauncherSettings;
 // java-options as written, then how the
 // application starts (-jar and the JAR's full path in quotes; -cp, the class
 // path and the main class; or --module-path and the module path when there
-// is one, then --module and the module) and, when set, the start arguments
-// as one argument and then each passed argument. With an argument file, "@"
+// is one, then --module and the module) and, when set, each of arguments,
+// the start arguments as one argument and then each passed argument. With an argument file, "@"
 // and that file stand in for -cp or --module-path and its value.
 class LaunchLine {
 public:

@@ -28,7 +28,7 @@ public:
         return L"a service starts its application as a process";
     }
     int runJavaLauncher(const std::vector<std::wstring>&, const std::wstring&, bool) override {
-        return -1; // never called: loadJavaLauncher refused
+        return -7; // never called (loadJavaLauncher refused): an unexpected failure
     }
 
 private:

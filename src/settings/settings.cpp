@@ -22,6 +22,7 @@ constexpr const char* maxJavaVersion = "max-java-version";
 constexpr const char* javaLocation = "java-location";
 constexpr const char* javaOptions = "java-options";
 constexpr const char* startArguments = "start-arguments";
+constexpr const char* arguments = "arguments";
 constexpr const char* waitForExit = "wait-for-exit";
 constexpr const char* askForJavaLocation = "ask-for-java-location";
 constexpr const char* allowNewerVersion = "allow-newer-version";
@@ -258,6 +259,19 @@ void readService(const SettingsFile& a_settings, LauncherSettings& a_read) {
     a_read.serviceStopTimeoutSeconds = seconds;
 }
 
+// arguments: variables expanded, then split as Windows splits a command
+// line; an open quote would take the arguments after it into one.
+void readArguments(const SettingsFile& a_settings, LauncherSettings& a_read) {
+    std::wstring text;
+    readOptionalText(a_settings, keys::arguments, text);
+    text = expandEnvironmentVariables(text);
+    if (!quotesArePaired(text)) {
+        invalid(a_read, L"arguments: its double quotes do not pair up");
+        return;
+    }
+    a_read.arguments = splitArguments(text);
+}
+
 // working-directory: variables expanded, then a path as jar-file-name's; it
 // must be a folder.
 void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_read) {
@@ -428,6 +442,7 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
         invalid(read, L"java-options: its double quotes do not pair up");
     }
     readUserSettings(a_settings, read);
+    readArguments(a_settings, read);
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
     readWorkingDirectory(a_settings, read);
     readSwitch(a_settings, keys::inProcess, read.inProcess);

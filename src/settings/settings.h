@@ -43,6 +43,9 @@ struct LauncherSettings {
     // javaLocation instead: the search's next try when the user's fails.
     std::wstring applicationJavaLocation;
     std::wstring javaOptions; // environment variables expanded
+    // arguments: the application's own, split as Windows splits a command
+    // line, variables expanded; before start-arguments.
+    std::vector<std::wstring> arguments;
     std::wstring startArguments;
     // working-directory as a full path; empty: the launcher's own choice
     // (its folder for tavrin.exe, the caller's for tavrinc.exe).

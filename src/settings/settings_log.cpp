@@ -1,5 +1,6 @@
 #include "settings/settings_log.h"
 
+#include "platform/command_line.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 
@@ -27,6 +28,11 @@ std::vector<std::wstring> settingsLines(const LauncherSettings& a_settings,
     lines.push_back(L"  java-location: " + text(a_settings.javaLocation) +
                     (a_settings.javaLocationFromUser ? L" (the user's file)" : L""));
     lines.push_back(L"  java-options: " + text(a_settings.javaOptions));
+    std::wstring arguments;
+    for (const std::wstring& argument : a_settings.arguments) {
+        arguments += (arguments.empty() ? L"" : L" ") + quotedArgument(argument);
+    }
+    lines.push_back(L"  arguments: " + text(arguments));
     lines.push_back(L"  start-arguments: " + text(a_settings.startArguments));
     lines.push_back(L"  working-directory: " + text(a_settings.workingDirectory));
     lines.push_back(L"  wait-for-exit: " + flag(a_settings.waitForExit));

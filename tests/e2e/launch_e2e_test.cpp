@@ -82,10 +82,11 @@ TEST(EndToEnd, OptionsArgumentsAndTheShellsArgumentsArriveAsWritten) {
     typical.app.environment[L"TAVRIN_TEST_HOME"] = L"C:\\Users\\Ana";
     typical.app.arguments = {L"C:\\Users\\Ana\\Documents\\plan 2026.xml", L"say \"hi\"",
                              L"C:\\trailing\\", L"", L"\u65e5\u672c \u041f"};
-    typical.app.writeSettings(
-        settingsWith({{"java-options", "-Xmx64m -Dapp.home=\"%TAVRIN_TEST_HOME%\\Example App\""},
-                      {"start-arguments", "C:\\data\\"},
-                      {"pass-arguments", "1"}}));
+    typical.app.writeSettings(settingsWith(
+        {{"java-options", "-Xmx64m -Dapp.home=\"%TAVRIN_TEST_HOME%\\Example App\""},
+         {"arguments", "-tcp -baseDir \"%TAVRIN_TEST_HOME%\\My Data\" \"a \\\"q\\\"\""},
+         {"start-arguments", "C:\\data\\"},
+         {"pass-arguments", "1"}}));
     EXPECT_EQ(typical.app.run().exitCode, 0);
     const std::vector<JavaRecord> runs = typical.app.javaRuns();
     ASSERT_EQ(runs.size(), 2u);
@@ -95,6 +96,10 @@ TEST(EndToEnd, OptionsArgumentsAndTheShellsArgumentsArriveAsWritten) {
                                        L"-Dapp.home=C:\\Users\\Ana\\Example App",
                                        L"-jar",
                                        typical.app.path(L"lib\\app.jar"),
+                                       L"-tcp",
+                                       L"-baseDir",
+                                       L"C:\\Users\\Ana\\My Data",
+                                       L"a \"q\"",
                                        L"C:\\data\\"};
     expected.insert(expected.end(), typical.app.arguments.begin(), typical.app.arguments.end());
     EXPECT_EQ(runs[1].arguments, expected);

@@ -38,6 +38,9 @@ TEST(LaunchLine, TheJoinedLineCarriesExactlyItsArguments) {
     jar.javaOptions = L"-Xmx1g  -Dapp.home=\"C:\\My Docs\\\\\"";
     jar.startArguments = L"say \"hi\" C:\\data\\";
     LauncherSettings path = classPathStart({L"C:\\App\\lib\\*", L"C:\\My Docs\\x.jar"});
+    LauncherSettings server = moduleStart();
+    server.arguments = {L"-tcp", L"-baseDir", L"C:\\My Data\\"};
+    server.startArguments = L"one";
     const struct {
         const char* name;
         std::wstring command;
@@ -73,6 +76,13 @@ TEST(LaunchLine, TheJoinedLineCarriesExactlyItsArguments) {
          L"",
          L"java --module-path \"D:\\mods;D:\\lib\\extra.jar\" --module \"com.example.app\"  "
          L"\"x\" "},
+        {"arguments, each one, before the start and passed arguments",
+         L"java",
+         server,
+         {L"x"},
+         L"",
+         L"java --module-path \"D:\\mods;D:\\lib\\extra.jar\" --module \"com.example.app\"  "
+         L"\"-tcp\"  \"-baseDir\"  \"C:\\My Data\\\\\"  \"one\"  \"x\" "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

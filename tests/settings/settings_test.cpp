@@ -180,6 +180,10 @@ TEST_F(Settings, KeyPresenceIsCaseSensitiveAndRequiredKeysMustBeThere) {
          section(validKeys + "java-options=-Dapp.home=\"C:\\x y -Xmx1g\r\n"),
          false,
          {invalidBox()}},
+        {"arguments with an open quote",
+         section(validKeys + "arguments=-baseDir \"C:\\x y\r\n"),
+         false,
+         {invalidBox()}},
         {"java-options with an escaped quote",
          section(validKeys + "java-options=-Dq=\\\" -Dr=\"a b\"\r\n"),
          true,
@@ -532,6 +536,7 @@ TEST_F(Settings, TextValuesAreTakenAsWritten) {
     const LauncherSettings settings =
         read(section(validKeys + "java-location=%TAVRIN_TEST_HOME%\\jdk-17\\bin\r\n"
                                  "start-arguments=--mode \"fast\"  b\r\n"
+                                 "arguments=-tcp -baseDir \"%TAVRIN_TEST_HOME%\\My Data\" \"\"\r\n"
                                  "single-run-mutex=  Example.Mutex\r\n"
                                  "min-java-version=17\r\n"
                                  "Java-Options=-Dignored=1\r\n"
@@ -544,6 +549,9 @@ TEST_F(Settings, TextValuesAreTakenAsWritten) {
     // Expanded where it is used, remembered as written.
     EXPECT_EQ(settings.javaLocation, L"%TAVRIN_TEST_HOME%\\jdk-17\\bin");
     EXPECT_EQ(settings.startArguments, L"--mode \"fast\"  b");
+    // Split as a command line is, after the variables.
+    EXPECT_EQ(settings.arguments,
+              (std::vector<std::wstring>{L"-tcp", L"-baseDir", L"C:\\Users\\Ana\\My Data", L""}));
     // A repeated key: the last value wins.
     EXPECT_EQ(settings.minJavaVersionText, L"17");
     EXPECT_EQ(settings.minJavaVersion.major, 17);
