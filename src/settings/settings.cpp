@@ -446,7 +446,12 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
     readWorkingDirectory(a_settings, read);
     readSwitch(a_settings, keys::inProcess, read.inProcess);
-    if (waits || read.inProcess) {
+    // A launcher that names a service, started by a person (an operator
+    // trying it), runs the server in front and waits for it.
+    if (!readServiceName(a_settings).empty()) {
+        read.waitForExit = true;
+        readSwitch(a_settings, keys::waitForExit, read.waitForExit);
+    } else if (waits || read.inProcess) {
         readSwitch(a_settings, keys::waitForExit, read.waitForExit);
     } else {
         readRequiredSwitch(a_settings, keys::waitForExit, read.waitForExit, read);

@@ -875,6 +875,9 @@ TEST_F(Settings, TheServiceKeys) {
         {"absent", validKeys, SettingsFor::windowedLauncher, L"", 20, L""},
         {"a name, the default time-out", noWait + "service-name=Example Server\r\n",
          SettingsFor::service, L"Example Server", 20, L""},
+        // An operator's own start: the server in front, waited for.
+        {"a name, started by a person", noWait + "service-name=Example Server\r\n",
+         SettingsFor::windowedLauncher, L"Example Server", 20, L""},
         {"the shortest time-out", validKeys + "service-stop-timeout=1\r\n",
          SettingsFor::windowedLauncher, L"", 1, L""},
         {"the longest, blanks around it", validKeys + "service-stop-timeout= 300 \r\n",
@@ -899,6 +902,9 @@ TEST_F(Settings, TheServiceKeys) {
         EXPECT_EQ(settings.serviceName, c.serviceName);
         EXPECT_EQ(settings.serviceStopTimeoutSeconds, c.timeout);
         EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
+        if (!c.serviceName.empty() && c.keys.find("wait-for-exit") == std::string::npos) {
+            EXPECT_TRUE(settings.waitForExit);
+        }
     }
 }
 
