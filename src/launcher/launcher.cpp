@@ -110,6 +110,9 @@ std::optional<int> readSettingsFile(Start& a_start, const SettingsFile* a_given)
     }
     a_start.logFile = a_start.role.logFile(*a_start.file);
     a_start.log.decide(a_start.logFile);
+    if (a_start.role.logsAsItGoes()) {
+        a_start.log.writeAsItGoes();
+    }
     a_start.texts.emplace(*a_start.file, userLanguage(), a_start.role.consoleTexts());
     fillPlaceholders(*a_start.file, *a_start.texts);
     if (!a_start.file->hasSection()) {

@@ -46,6 +46,9 @@ public:
     // In process, the windowed launcher's streams are the redirection files
     // (the console's are the caller's), and the JVM is javaw.
     bool ownStreamsInProcess() const { return m_kind == LauncherKind::windowed; }
+    // A service's log is written as it goes, so that a running service's
+    // start can be read.
+    bool logsAsItGoes() const { return m_service != nullptr; }
     // The exit code of a start the single-run rule refuses.
     int refusedExitCode() const;
 

@@ -36,8 +36,18 @@ std::wstring StartLog::entry(const std::wstring& a_text) {
 }
 
 void StartLog::line(const std::wstring& a_text) {
-    if (enabled()) {
+    if (m_asItGoes) {
+        append(entry(a_text));
+    } else if (enabled()) {
         m_lines += entry(a_text);
+    }
+}
+
+void StartLog::writeAsItGoes() {
+    if (m_state == State::open && !m_asItGoes) {
+        m_asItGoes = true;
+        append(header() + m_lines);
+        m_lines.clear();
     }
 }
 
@@ -54,15 +64,22 @@ void StartLog::write(const std::wstring& a_end) {
     if (m_state != State::open) {
         return;
     }
-    const SYSTEMTIME& at = m_startTime;
-    const std::wstring text =
-        formatWideString(L"%04u-%02u-%02u %02u:%02u:%02u.%03u start\r\n", at.wYear, at.wMonth,
-                         at.wDay, at.wHour, at.wMinute, at.wSecond, at.wMilliseconds) +
-        formatWideString(L"launcher: %s, process %lu\r\n", executablePath().c_str(),
-                         GetCurrentProcessId()) +
-        m_lines + a_end + L"\r\n" +
+    const std::wstring end =
+        a_end + L"\r\n" +
         formatWideString(L"total: %llu ms\r\n\r\n", GetTickCount64() - m_startTicks);
-    const std::string bytes = encodeUtf8(text);
+    append(m_asItGoes ? end : header() + m_lines + end);
+}
+
+std::wstring StartLog::header() const {
+    const SYSTEMTIME& at = m_startTime;
+    return formatWideString(L"%04u-%02u-%02u %02u:%02u:%02u.%03u start\r\n", at.wYear, at.wMonth,
+                            at.wDay, at.wHour, at.wMinute, at.wSecond, at.wMilliseconds) +
+           formatWideString(L"launcher: %s, process %lu\r\n", executablePath().c_str(),
+                            GetCurrentProcessId());
+}
+
+void StartLog::append(const std::wstring& a_text) const {
+    const std::string bytes = encodeUtf8(a_text);
     // Appended in one write, which the system keeps whole.
     const UniqueFile file(CreateFileW(m_path.c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

@@ -8,7 +8,7 @@
 // the key log-file: what the launcher read, tried, showed and started, and
 // how it ended. Its lines are collected and appended to the file in one
 // write when the start ends, so that launchers logging to one file at once
-// do not mix their lines. A log that cannot be written is skipped silently.
+// do not mix their lines (unless it is written as it goes). A log that cannot be written is skipped silently.
 // Without a log, nothing is collected: callers ask enabled() before they put
 // together a line that costs more than a few characters.
 class StartLog {
@@ -22,6 +22,11 @@ public:
     void decide(const std::wstring& a_path);
 
     bool enabled() const { return m_state != State::none; }
+
+    // From now on the lines reach the file as they come, after the start's
+    // header and what was collected (a service's log, whose start must be
+    // readable while it runs); lines of other launchers may come between.
+    void writeAsItGoes();
 
     // One entry, on one line: line breaks in a_text are written as \r and \n.
     void line(const std::wstring& a_text);
@@ -37,6 +42,8 @@ public:
 
 private:
     void write(const std::wstring& a_end);
+    std::wstring header() const;
+    void append(const std::wstring& a_text) const;
     static std::wstring entry(const std::wstring& a_text);
 
     enum class State { undecided, open, none };
@@ -46,4 +53,5 @@ private:
     SYSTEMTIME m_startTime;
     ULONGLONG m_startTicks;
     std::wstring m_lines;
+    bool m_asItGoes = false;
 };

@@ -189,10 +189,13 @@ struct RecordingService final : ServiceSide {
     void running(HANDLE, DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
         runningProcess = a_processId;
         stopTimeoutSeconds = a_stopTimeoutSeconds;
+        logWhileRunning = readFileBytes(logFile);
     }
     ServiceStop stopped() override { return stop; }
 
     int steps = 0;
+    std::wstring logFile;
+    std::string logWhileRunning; // the service's log as it was once the application ran
     DWORD runningProcess = 0;
     unsigned long stopTimeoutSeconds = 0;
     ServiceStop stop;
@@ -263,6 +266,7 @@ TEST_F(RunLauncher, AServiceShowsNothingAndWaitsForItsApplication) {
         host.installedRuntimes.clear();
         RecordingService role;
         role.stop = c.stop;
+        role.logFile = serviceLog;
         host.processAnswers.assign(c.runs.begin(), c.runs.end());
         EXPECT_EQ(runLauncher(host, mutex, {L"one"}, LauncherKind::service, &role), c.exitCode);
         EXPECT_TRUE(host.processAnswers.empty()) << "scripted runs left over";
@@ -279,6 +283,10 @@ TEST_F(RunLauncher, AServiceShowsNothingAndWaitsForItsApplication) {
             EXPECT_EQ(launch.baseName, moduleRelativePath(L"java.jar.run"));
             EXPECT_EQ(role.runningProcess, 4711u);
             EXPECT_GE(role.steps, 2) << "the settings read and the version check";
+            // Written as it goes: the launch can be read while it runs.
+            EXPECT_NE(role.logWhileRunning.find("launch: java.exe -jar"), std::string::npos)
+                << role.logWhileRunning;
+            EXPECT_EQ(role.logWhileRunning.find("end: "), std::string::npos);
         }
         const std::string log = readFileBytes(serviceLog);
         EXPECT_NE(log.find(c.logged), std::string::npos) << log;
