@@ -3,7 +3,7 @@
 #include "platform/system_library.h"
 #include "platform/unique_handle.h"
 
-#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cwchar>
 
@@ -13,30 +13,31 @@ constexpr const wchar_t* advapi32 = L"advapi32.dll";
 
 } // namespace
 
+// The parent's id, from the kernel's basic facts of this process (ntdll is
+// in every process: nothing is loaded for it); 0 when it cannot be read.
+DWORD parentProcessId() {
+    using Query = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic{};
+    if (query == nullptr ||
+        query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) {
+        return 0;
+    }
+    return static_cast<DWORD>(basic.InheritedFromUniqueProcessId);
+}
+
 bool startedByServiceManager() {
-    // A failed snapshot is INVALID_HANDLE_VALUE, as a failed file is.
-    const UniqueFile snapshot = adoptFileHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) {
-        return true; // the dispatcher itself then tells
+    const DWORD parent = parentProcessId();
+    const UniqueHandle process(
+        parent != 0 ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent) : nullptr);
+    wchar_t image[MAX_PATH * 2];
+    DWORD length = sizeof image / sizeof image[0];
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length)) {
+        return false; // a parent that is gone or hidden: no control manager
     }
-    const DWORD self = GetCurrentProcessId();
-    DWORD parent = 0;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == self) {
-            parent = entry.th32ParentProcessID;
-        }
-    }
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && parent != 0;
-         more = Process32NextW(snapshot.get(), &entry)) {
-        if (entry.th32ProcessID == parent) {
-            return _wcsicmp(entry.szExeFile, L"services.exe") == 0;
-        }
-    }
-    return false;
+    const wchar_t* name = std::wcsrchr(image, L'\\');
+    return _wcsicmp(name != nullptr ? name + 1 : image, L"services.exe") == 0;
 }
 
 bool runServiceDispatcher(const std::wstring& a_name, LPSERVICE_MAIN_FUNCTIONW a_main) {

@@ -8,8 +8,9 @@
 // advapi32, loaded only when a launcher is a service.
 
 // Whether the service control manager started this process: its parent is
-// services.exe. Asked first, since a dispatcher of a process a person
-// started fails only after some seconds under Wine (at once on Windows).
+// services.exe (a few calls, asked on every start). Asked first, since a
+// dispatcher of a process a person started fails only after some seconds
+// under Wine (at once on Windows).
 bool startedByServiceManager();
 
 // Hands this thread to the service control manager, which calls a_main on a

@@ -160,9 +160,6 @@ void WINAPI serviceMain(DWORD a_argc, LPWSTR* a_argv) {
 std::optional<int> runAsService(const std::wstring& a_name,
                                 const std::vector<std::wstring>& a_launcherArguments,
                                 ServiceStart& a_start) {
-    if (a_name.empty() || !startedByServiceManager()) {
-        return std::nullopt;
-    }
     Service service(a_name, a_start, a_launcherArguments);
     theService = &service;
     // Started by a person (1063), or where there is no control manager to

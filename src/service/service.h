@@ -45,13 +45,13 @@ protected:
     ~ServiceStart() = default;
 };
 
-// A launcher whose settings name a service (a_name, service-name) is that
-// Windows service when the service control manager starts it: it connects
-// first, reports its start as it goes, runs a_start, stops its application
-// with Ctrl+C when asked (ending it after service-stop-timeout), and stops
-// with the application's exit code, or the launcher's own when the start
-// could not happen. None when the launcher is no service: started by a
-// person, who gets the plain start.
+// The launcher as the Windows service a_name (service-name; empty when the
+// settings name none), when the service control manager started it: it
+// connects first, reports its start as it goes, runs a_start, stops its
+// application with Ctrl+C when asked (ending it after service-stop-timeout),
+// and stops with the application's exit code, or the launcher's own when
+// the start could not happen. None when there is no control manager to
+// connect to.
 std::optional<int> runAsService(const std::wstring& a_name,
                                 const std::vector<std::wstring>& a_launcherArguments,
                                 ServiceStart& a_start);

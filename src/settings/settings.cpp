@@ -465,6 +465,10 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
     readService(a_settings, read);
+    if (a_reader == SettingsFor::service && read.serviceName.empty()) {
+        invalid(read, L"service-name: missing, and the service control manager started the "
+                      L"launcher");
+    }
     return read;
 }
 

@@ -190,6 +190,39 @@ TEST(Service, ItsStopAndItsExitCode) {
     }
 }
 
+// Started by the control manager, the launcher is a service whatever its
+// settings say: one that cannot start reports STOPPED with its exit code,
+// shows nothing and leaves no process.
+TEST(Service, AStartThatCannotReadItsSettingsReportsItsCode) {
+    const struct {
+        const char* name;
+        const char* settings; // null: no tavrin.ini
+        DWORD specific;
+    } cases[] = {
+        {"no tavrin.ini", nullptr, static_cast<DWORD>(-1)},
+        {"no service-name",
+         "[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\n"
+         "java-location=runtime\\bin\r\nask-for-java-location=1\r\nallow-newer-version=1\r\n",
+         static_cast<DWORD>(-4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServiceApplication server(
+            std::map<std::string, std::string>{{"FAKE_JAVA_RUN_MS", "60000"}});
+        if (c.settings == nullptr) {
+            DeleteFileW(server.app.path(L"tavrin.ini").c_str());
+        } else {
+            server.app.writeSettings(c.settings);
+        }
+        ASSERT_TRUE(server.service.start({})) << GetLastError();
+        const SERVICE_STATUS stopped = server.service.waitFor(SERVICE_STOPPED, 20000);
+        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+        EXPECT_EQ(stopped.dwServiceSpecificExitCode, c.specific);
+        EXPECT_TRUE(server.app.javaRuns().empty()) << "no application was started";
+    }
+}
+
 // Started by a person, a service's launcher starts the application as any
 // launcher does.
 TEST(Service, StartedByAPersonItIsAPlainLauncher) {
