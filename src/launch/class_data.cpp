@@ -62,11 +62,15 @@ std::wstring entryLines(const std::wstring& a_entry) {
 
 std::wstring startLines(const LauncherSettings& a_settings) {
     switch (a_settings.start) {
-    case LauncherSettings::Start::jar:
+    case LauncherSettings::Start::jar: {
         // The JARs its manifest's Class-Path names lie beside it or in its
-        // lib folder: those count as its own.
-        return L"-jar " + fileLine(a_settings.jarPath) + jarLines(folderOf(a_settings.jarPath)) +
-               jarLines(folderOf(a_settings.jarPath) + L"lib\\");
+        // lib folder: those count as its own. Its folder's listing has the
+        // JAR itself when it is named *.jar: not read twice.
+        const std::wstring& jar = a_settings.jarPath;
+        const bool listed = samePath(withoutExtension(jar) + L".jar", jar);
+        return L"-jar " + (listed ? jar + L"\n" : fileLine(jar)) + jarLines(folderOf(jar)) +
+               jarLines(folderOf(jar) + L"lib\\");
+    }
     case LauncherSettings::Start::mainClass:
         return L"-cp " + a_settings.mainClass + L"\n";
     case LauncherSettings::Start::module:

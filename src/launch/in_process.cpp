@@ -39,7 +39,7 @@ std::wstring argumentOutsideAnsi(const std::vector<std::wstring>& a_arguments) {
 }
 
 std::wstring inProcessProgramName() {
-    return withoutExtension(fileNameOf(executablePath()));
+    return executableStem();
 }
 
 bool redirectOwnStreams(const std::wstring& a_fileName) {

@@ -33,9 +33,8 @@ struct RedirectionNames {
 };
 
 RedirectionNames redirectionNames(const SettingsFile& a_settings) {
-    const std::wstring prefix = a_settings.hasProgramSection()
-                                    ? withoutExtension(fileNameOf(executablePath()))
-                                    : std::wstring(L"java");
+    const std::wstring prefix =
+        a_settings.hasProgramSection() ? executableStem() : std::wstring(L"java");
     return RedirectionNames{prefix + L".jar.run", prefix + L".version.check"};
 }
 

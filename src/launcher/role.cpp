@@ -39,7 +39,7 @@ std::wstring LauncherRole::logFile(const SettingsFile& a_settings) const {
     if (!logFile.empty() || m_service == nullptr) {
         return logFile;
     }
-    return moduleRelativePath(withoutExtension(fileNameOf(executablePath())) + L".service.log");
+    return moduleRelativePath(executableStem() + L".service.log");
 }
 
 std::wstring LauncherRole::workingFolder(const LauncherSettings& a_settings,

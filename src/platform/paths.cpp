@@ -33,6 +33,10 @@ std::wstring executablePath() {
     return path;
 }
 
+std::wstring executableStem() {
+    return withoutExtension(fileNameOf(executablePath()));
+}
+
 std::wstring moduleRelativePath(const std::wstring& a_name) {
     // The executable does not move while it runs.
     static const std::wstring folder = folderOf(executablePath());

@@ -8,6 +8,10 @@
 // The executable's own path, by its long name.
 std::wstring executablePath();
 
+// Its file name without the extension ("ExampleApp"), which names the
+// launcher's own files.
+std::wstring executableStem();
+
 // The executable's folder, with its trailing backslash, followed by a_name;
 // nothing is normalised.
 std::wstring moduleRelativePath(const std::wstring& a_name);
