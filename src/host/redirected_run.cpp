@@ -4,8 +4,10 @@
 #include "platform/paths.h"
 
 ProcessResult runRedirected(LauncherHost& a_host, ProcessRequest a_request) {
-    const std::wstring fileName = a_request.baseName;
-    a_request.baseName = moduleRelativePath(fileName);
+    std::wstring& target =
+        a_request.outputLog.path.empty() ? a_request.baseName : a_request.outputLog.path;
+    const std::wstring fileName = target;
+    target = moduleRelativePath(fileName);
     ProcessResult result = a_host.runProcess(a_request);
     if (result.code != ProcessCode::noRedirectionFiles) {
         return result;
@@ -14,6 +16,6 @@ ProcessResult runRedirected(LauncherHost& a_host, ProcessRequest a_request) {
     if (folder.empty()) {
         return result;
     }
-    a_request.baseName = folder + fileName;
+    target = folder + fileName;
     return a_host.runProcess(a_request);
 }

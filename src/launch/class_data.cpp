@@ -424,7 +424,7 @@ std::wstring ClassDataArchive::wholeArchive(StartLog& a_log) {
     for (const ListedFile& archive : filesIn(m_folder, m_digest + L"-*.jsa")) {
         const std::wstring path = m_folder + archive.name;
         const unsigned long long named =
-            std::wcstoull(archive.name.c_str() + m_digest.size() + 1, nullptr, 10);
+            leadingNumber(archive.name.c_str() + m_digest.size() + 1);
         if (isWholeArchive(path, named) && !crashedSince(m_workingFolder, archive.writeTime)) {
             return path;
         }

@@ -270,8 +270,7 @@ public:
         : m_start(a_start), m_archive(a_archive) {}
 
     void started(HANDLE a_process, DWORD a_processId) override {
-        m_start.role.started(m_start.host, a_process, a_processId, m_start.settings.waitForExit,
-                             m_start.settings.serviceStopTimeoutSeconds);
+        m_start.role.started(m_start.host, a_process, a_processId, m_start.settings);
         if (a_process != nullptr) {
             m_start.record.set(a_process);
             m_archive.started(a_process);
@@ -306,7 +305,7 @@ std::optional<int> startAsProcess(Start& a_start, const JavaSearchResult& a_java
     ApplicationStarted started(a_start, a_archive);
     const ProcessResult launched = a_start.role.startProcess(
         a_start.host, launch.line->commandLine(), a_start.workingFolder, a_start.redirection.launch,
-        a_start.settings.waitForExit, started);
+        a_start.settings, started);
     if (launched.code == ProcessCode::notStarted && a_java.fromReleaseFile) {
         a_start.log.line(L"  the runtime did not start: the search goes on");
         return std::nullopt;
@@ -319,8 +318,7 @@ std::optional<int> startAsProcess(Start& a_start, const JavaSearchResult& a_java
         a_archive.finish(a_start.log); // the application has ended
     }
     const int saved = exitCodeOf(rememberRuntime(a_start, a_java));
-    return a_start.role.ended(launched.exitCode, saved, a_start.settings.serviceStopTimeoutSeconds,
-                              a_start.log);
+    return a_start.role.ended(launched.exitCode, saved, a_start.settings.service, a_start.log);
 }
 
 // The launch with an accepted runtime: its class-data archive when asked

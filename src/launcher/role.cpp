@@ -59,34 +59,42 @@ void LauncherRole::progress() {
 
 ProcessResult LauncherRole::startProcess(LauncherHost& a_host, const std::wstring& a_commandLine,
                                          const std::wstring& a_folder,
-                                         const std::wstring& a_baseName, bool a_wait,
+                                         const std::wstring& a_baseName,
+                                         const LauncherSettings& a_settings,
                                          StartObserver& a_observer) const {
     ProcessRequest request;
     request.commandLine = a_commandLine;
     request.workingDirectory = a_folder;
     request.observer = &a_observer;
-    request.wait = a_wait || alwaysWaits();
+    request.wait = a_settings.waitForExit || alwaysWaits();
     request.endWithLauncher = alwaysWaits();
     if (m_kind == LauncherKind::console) {
         request.inheritStreams = true;
         return a_host.runProcess(request);
     }
-    // What the application writes lands in the redirection files; nothing
-    // of it is read here. A service's has a console of its own, for Ctrl+C;
-    // the windowed launcher's keeps the "starting" cursor until its window is
-    // up.
+    // A service's output is kept across its runs; it has a console of its
+    // own, for Ctrl+C.
+    if (m_service != nullptr) {
+        request.outputLog =
+            OutputLogFile{executableStem() + L".out.log",
+                          static_cast<unsigned long long>(a_settings.service.logSizeMiB) << 20,
+                          a_settings.service.logKeep};
+    }
+    // What the windowed launcher's application writes lands in the
+    // redirection files, and nothing of it is read here; it keeps the
+    // "starting" cursor until its window is up.
     request.baseName = a_baseName;
     request.startupFeedback = m_kind == LauncherKind::windowed;
     return runRedirected(a_host, request);
 }
 
-void LauncherRole::started(LauncherHost& a_host, HANDLE a_process, DWORD a_processId, bool a_waits,
-                           unsigned long a_stopTimeoutSeconds) {
+void LauncherRole::started(LauncherHost& a_host, HANDLE a_process, DWORD a_processId,
+                           const LauncherSettings& a_settings) {
     if (m_kind == LauncherKind::windowed) {
-        a_host.handOverForeground(a_processId, a_waits);
+        a_host.handOverForeground(a_processId, a_settings.waitForExit);
     }
     if (m_service != nullptr) {
-        m_service->running(a_process, a_processId, a_stopTimeoutSeconds);
+        m_service->running(a_process, a_processId, a_settings.service);
     }
 }
 
@@ -103,10 +111,10 @@ int LauncherRole::launchFailed(LauncherHost& a_host, const MessageTexts& a_texts
     return a_log.end(exit_codes::launchFailed, reason.c_str());
 }
 
-int LauncherRole::ended(DWORD a_exitCode, int a_saved, unsigned long a_stopTimeoutSeconds,
+int LauncherRole::ended(DWORD a_exitCode, int a_saved, const ServiceSettings& a_settings,
                         StartLog& a_log) {
     if (m_service != nullptr) {
-        logServiceEnd(m_service->stopped(), a_exitCode, a_stopTimeoutSeconds, a_log);
+        logServiceEnd(m_service->stopped(), a_exitCode, a_settings, a_log);
     }
     // A command line's caller reads the application's exit code; a settings
     // file that could not be rewritten is left as it was either way.

@@ -64,15 +64,16 @@ public:
     void progress();
     // Starts the application as a process: sharing the console and its
     // streams, ending with the launcher (the console launcher's); with its
-    // redirection files a_baseName, in a job and waited for (a service's);
-    // with them and the "starting" cursor (the windowed launcher's).
+    // output log <launcher name>.out.log, in a job and waited for (a
+    // service's); with its redirection files a_baseName and the "starting"
+    // cursor (the windowed launcher's).
     ProcessResult startProcess(LauncherHost& a_host, const std::wstring& a_commandLine,
                                const std::wstring& a_folder, const std::wstring& a_baseName,
-                               bool a_wait, StartObserver& a_observer) const;
+                               const LauncherSettings& a_settings, StartObserver& a_observer) const;
     // The application runs: its window may take the foreground (the
     // windowed launcher's), or a stop may now end it (a service's).
-    void started(LauncherHost& a_host, HANDLE a_process, DWORD a_processId, bool a_waits,
-                 unsigned long a_stopTimeoutSeconds);
+    void started(LauncherHost& a_host, HANDLE a_process, DWORD a_processId,
+                 const LauncherSettings& a_settings);
     // A start that cannot happen, a_why: the author's text when given, else
     // the console launcher's own sentence; the end's exit code.
     int launchFailed(LauncherHost& a_host, const MessageTexts& a_texts, const std::wstring& a_why,
@@ -80,7 +81,7 @@ public:
     // The end of a start whose application was started: the application's
     // exit code for the console launcher and a service (whose log tells how
     // it ended), else a_saved, the rewrite's.
-    int ended(DWORD a_exitCode, int a_saved, unsigned long a_stopTimeoutSeconds, StartLog& a_log);
+    int ended(DWORD a_exitCode, int a_saved, const ServiceSettings& a_settings, StartLog& a_log);
 
 private:
     LauncherKind m_kind;

@@ -80,7 +80,7 @@ bool isUsableFileName(const std::wstring& a_name) {
         return false;
     }
     for (wchar_t character : a_name) {
-        if (character < L' ' || std::wcschr(L"<>:\"/\\|?*", character) != nullptr) {
+        if (character < L' ' || isAnyOf(character, L"<>:\"/\\|?*")) {
             return false;
         }
     }

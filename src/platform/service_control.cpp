@@ -36,8 +36,11 @@ bool startedByServiceManager() {
     if (!process || !QueryFullProcessImageNameW(process.get(), 0, image, &length)) {
         return false; // a parent that is gone or hidden: no control manager
     }
-    const wchar_t* name = std::wcsrchr(image, L'\\');
-    return _wcsicmp(name != nullptr ? name + 1 : image, L"services.exe") == 0;
+    const wchar_t* name = image;
+    for (DWORD i = 0; i < length; ++i) {
+        name = image[i] == L'\\' ? image + i + 1 : name;
+    }
+    return CompareStringOrdinal(name, -1, L"services.exe", -1, TRUE) == CSTR_EQUAL;
 }
 
 bool runServiceDispatcher(const std::wstring& a_name, LPSERVICE_MAIN_FUNCTIONW a_main) {

@@ -135,3 +135,20 @@ std::wstring systemErrorText(unsigned long a_error) {
     message = trimmed(message, L" \r\n.");
     return formatWideString(L"error %lu", a_error) + (message.empty() ? L"" : L": " + message);
 }
+
+unsigned long long leadingNumber(const wchar_t* a_text) {
+    unsigned long long number = 0;
+    for (int digits = 0; digits < 19 && *a_text >= L'0' && *a_text <= L'9'; ++digits, ++a_text) {
+        number = number * 10 + static_cast<unsigned long long>(*a_text - L'0');
+    }
+    return number;
+}
+
+bool isAnyOf(wchar_t a_character, const wchar_t* a_set) {
+    for (; *a_set != L'\0'; ++a_set) {
+        if (*a_set == a_character) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -52,6 +52,13 @@ template <typename Unit> unsigned long long fnv1aHash(const Unit* a_units, std::
     return hash;
 }
 
+// Whether a_character is one of a_set's.
+bool isAnyOf(wchar_t a_character, const wchar_t* a_set);
+
+// The decimal digits at a_text's start as a number (0 when there are none);
+// past 19 digits the rest is not read.
+unsigned long long leadingNumber(const wchar_t* a_text);
+
 // The hash's 16 hexadecimal digits, in lower case.
 std::wstring hexDigits(unsigned long long a_value);
 

@@ -256,9 +256,45 @@ bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handle
                           &a_started) != FALSE;
 }
 
+// The read end of a child's output pipe, and the log it goes to.
+struct OutputPipe {
+    HANDLE pipe;
+    OutputLog& log;
+
+    // Whatever the pipe holds now, without waiting for more.
+    void drain() const {
+        char chunk[4096];
+        DWORD available = 0;
+        DWORD read = 0;
+        while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(pipe, chunk, available < sizeof chunk ? available : sizeof chunk, &read,
+                        nullptr) &&
+               read > 0) {
+            log.write(chunk, read);
+        }
+    }
+};
+
+// WaitForSingleObject for the child, its output read meanwhile. The pipe is
+// looked at rather than read to its end: a program the child started may
+// hold it long after the child has ended.
+DWORD waitForChild(HANDLE a_process, DWORD a_timeoutMs, const OutputPipe* a_output) {
+    if (a_output == nullptr) {
+        return WaitForSingleObject(a_process, a_timeoutMs);
+    }
+    constexpr DWORD lookMs = 100;
+    DWORD waited = WAIT_TIMEOUT;
+    while (waited == WAIT_TIMEOUT) {
+        waited = WaitForSingleObject(a_process, lookMs);
+        a_output->drain();
+    }
+    return waited;
+}
+
 // Starts the child and, when asked, waits for it; the result's code, its
 // process id and, once it has ended, its exit code.
-ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a_handles) {
+ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a_handles,
+                       const OutputPipe* a_output = nullptr) {
     // Without a job the child simply outlives the launcher, as it would
     // when the system refuses it one.
     const UniqueHandle job =
@@ -297,7 +333,7 @@ ProcessResult runChild(const ProcessRequest& a_request, const StandardHandles& a
     if (!a_request.wait) {
         return result;
     }
-    if (WaitForSingleObject(child.process(), a_request.timeoutMs) == WAIT_TIMEOUT) {
+    if (waitForChild(child.process(), a_request.timeoutMs, a_output) == WAIT_TIMEOUT) {
         // Not waited for again: the read-back takes what is on disk by then.
         TerminateProcess(child.process(), terminatedExitCode); // result ignored
         result.code = ProcessCode::timedOut;
@@ -315,11 +351,40 @@ ProcessResult runWithInheritedStreams(const ProcessRequest& a_request) {
     return runChild(a_request, StandardHandles{input.get(), output.get(), error.get()});
 }
 
+// The child's output and error into its output log, through one pipe.
+ProcessResult runIntoOutputLog(const ProcessRequest& a_request) {
+    OutputLog log(a_request.outputLog);
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ProcessResult result;
+    if (!log.open() || !CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
+        result.code = ProcessCode::noRedirectionFiles;
+        return result;
+    }
+    // Only the child gets the write end, as two inheritable copies.
+    const UniqueHandle reading(readEnd);
+    const UniqueHandle writing(writeEnd);
+    const UniqueHandle output = inheritableCopy(writeEnd);
+    const UniqueHandle error = inheritableCopy(writeEnd);
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const UniqueFile input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!output || !error || !input) {
+        result.code = ProcessCode::noRedirectionFiles;
+        return result;
+    }
+    const OutputPipe pipe{readEnd, log};
+    return runChild(a_request, StandardHandles{input.get(), output.get(), error.get()}, &pipe);
+}
+
 } // namespace
 
 ProcessResult executeProcess(const ProcessRequest& a_request) {
     if (a_request.inheritStreams) {
         return runWithInheritedStreams(a_request);
+    }
+    if (!a_request.outputLog.path.empty()) {
+        return runIntoOutputLog(a_request);
     }
     const bool collecting = a_request.collect && a_request.wait;
     NamedMutex lock;

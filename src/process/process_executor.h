@@ -1,5 +1,7 @@
 #pragma once
 
+#include "process/output_log.h"
+
 #include <windows.h>
 
 #include <string>
@@ -44,6 +46,10 @@ struct ProcessRequest {
     // The system shows the "starting" cursor until the child asks for its
     // first window message (or a time-out passes).
     bool startupFeedback = false;
+    // Instead of redirection files, the child's standard output and error
+    // are one pipe read into this file as they come (its input is empty);
+    // it is then waited for to its end, whatever timeoutMs says.
+    OutputLogFile outputLog{};
     // The child's current directory; empty: the executable's folder.
     std::wstring workingDirectory{};
     StartObserver* observer = nullptr;

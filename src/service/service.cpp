@@ -21,7 +21,8 @@ public:
     Service(std::wstring a_name, ServiceStart& a_start, std::vector<std::wstring> a_arguments)
         : m_name(std::move(a_name)), m_start(a_start), m_arguments(std::move(a_arguments)) {}
 
-    // The service's thread: the start-up sequence, then the final status.
+    // The service's thread: the start-up sequence, again after each end
+    // nobody asked for while the policy says so, then the final status.
     void run(DWORD a_argc, LPWSTR* a_argv) {
         if (!m_status.connect(m_name, control, this)) {
             m_exitCode = static_cast<int>(GetLastError());
@@ -37,51 +38,85 @@ public:
                 m_exitCode == 0 ? ERROR_NOT_ENOUGH_MEMORY : static_cast<DWORD>(m_exitCode), 0);
             return; // no stop could ever be asked for
         }
-        m_exitCode = m_start.run(*this, m_arguments);
-        waitForStopper();
+        while (startOnce()) {
+            // A stop asked for during the delay ends the wait.
+            if (WaitForSingleObject(m_stopAsked.get(), m_stop.restart.delaySeconds * 1000) ==
+                WAIT_OBJECT_0) {
+                break;
+            }
+        }
         // A requested stop is a clean one, whatever the application's code,
         // so that it never sets off the service's recovery actions.
-        if (requested() || m_exitCode == 0) {
+        if (requested() || (m_exitCode == 0 && !m_stop.restart.gaveUp)) {
             m_status.stopped(NO_ERROR, 0);
         } else {
             m_status.stopped(ERROR_SERVICE_SPECIFIC_ERROR, static_cast<DWORD>(m_exitCode));
         }
     }
 
+    // One start-up sequence: whether its application ran, ended by itself
+    // and starts again (a start that fails before it runs does not).
+    bool startOnce() {
+        m_stop = ServiceStop();
+        m_exitCode = m_start.run(*this, m_arguments);
+        waitForStopper();
+        return !requested() && m_stop.restart.restart;
+    }
+
     int exitCode() const { return m_exitCode; }
 
-    void progress() override { m_status.pending(SERVICE_START_PENDING, startStepMs); }
+    // Once the application has run, the service stays RUNNING through its
+    // restarts.
+    void progress() override {
+        if (!m_ran) {
+            m_status.pending(SERVICE_START_PENDING, startStepMs);
+        }
+    }
 
     // A handle of its own to the application, which the stopper waits on
     // and ends. Without one there is nothing to wait for or to end: the
     // application then ends with the service, through its job.
     void running(HANDLE a_application, DWORD a_processId,
-                 unsigned long a_stopTimeoutSeconds) override {
-        m_processId = a_processId;
-        m_timeoutMs = a_stopTimeoutSeconds * 1000;
+                 const ServiceSettings& a_settings) override {
+        m_settings = a_settings;
+        m_startTicks = GetTickCount64();
         HANDLE own = nullptr;
         if (a_application != nullptr &&
             DuplicateHandle(GetCurrentProcess(), a_application, GetCurrentProcess(), &own,
                             SYNCHRONIZE | PROCESS_TERMINATE, FALSE, 0)) {
+            AcquireSRWLockExclusive(&m_lock);
+            m_processId = a_processId;
             m_application.reset(own);
             m_stopper.reset(CreateThread(nullptr, 0, stopper, this, 0, nullptr));
+            ReleaseSRWLockExclusive(&m_lock);
         }
-        m_status.running();
+        if (!m_ran && !requested()) {
+            m_status.running();
+        }
+        m_ran = true;
     }
 
     ServiceStop stopped() override {
         waitForStopper();
-        return ServiceStop{requested(), m_ctrlCSent, m_ended};
+        m_stop.requested = requested();
+        if (!m_stop.requested) {
+            m_stop.restart = m_policy.ended(m_settings, GetTickCount64() - m_startTicks);
+        }
+        return m_stop;
     }
 
 private:
     bool requested() const { return InterlockedCompareExchange(&m_requested, 0, 0) != 0; }
 
+    // Then the application has ended, and a stop has nothing to end.
     void waitForStopper() {
         if (m_stopper) {
             WaitForSingleObject(m_stopper.get(), INFINITE);
-            m_stopper.reset();
         }
+        AcquireSRWLockExclusive(&m_lock);
+        m_stopper.reset();
+        m_application.reset();
+        ReleaseSRWLockExclusive(&m_lock);
     }
 
     // STOP, SHUTDOWN and PRESHUTDOWN alike, on the control manager's thread:
@@ -93,15 +128,17 @@ private:
         case SERVICE_CONTROL_SHUTDOWN:
         case SERVICE_CONTROL_PRESHUTDOWN:
             InterlockedExchange(&service.m_requested, 1);
-            service.m_status.pending(SERVICE_STOP_PENDING, service.m_timeoutMs + 5000);
+            service.m_status.pending(SERVICE_STOP_PENDING,
+                                     service.m_settings.stopTimeoutSeconds * 1000 + 5000);
             SetEvent(service.m_stopAsked.get()); // cannot fail for a handle of its own
+            AcquireSRWLockExclusive(&service.m_lock);
             if (!service.m_stopper && service.m_application) {
-                // No thread could be made to stop it gently (stops are taken
-                // only once it runs, so both are set): it is ended at once,
-                // and the stop does not stay pending.
-                service.m_ended = true;
+                // No thread could be made to stop it gently: it is ended at
+                // once, and the stop does not stay pending.
+                service.m_stop.ended = true;
                 TerminateProcess(service.m_application.get(), 1);
             }
+            ReleaseSRWLockExclusive(&service.m_lock);
             return NO_ERROR;
         case SERVICE_CONTROL_INTERROGATE:
             return NO_ERROR;
@@ -118,15 +155,16 @@ private:
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
             return 0; // it ended by itself
         }
-        service.m_ctrlCSent = sendCtrlC(service.m_processId);
-        for (DWORD waited = 0; waited < service.m_timeoutMs; waited += stopStepMs) {
+        service.m_stop.ctrlCSent = sendCtrlC(service.m_processId);
+        const DWORD timeoutMs = service.m_settings.stopTimeoutSeconds * 1000;
+        for (DWORD waited = 0; waited < timeoutMs; waited += stopStepMs) {
             if (WaitForSingleObject(service.m_application.get(), stopStepMs) == WAIT_OBJECT_0) {
                 return 0;
             }
             service.m_status.pending(SERVICE_STOP_PENDING, stopStepMs + 5000);
         }
         if (WaitForSingleObject(service.m_application.get(), 0) != WAIT_OBJECT_0) {
-            service.m_ended = true;
+            service.m_stop.ended = true;
             TerminateProcess(service.m_application.get(), 1); // fails only once it has ended
         }
         return 0;
@@ -137,13 +175,17 @@ private:
     std::vector<std::wstring> m_arguments;
     ServiceStatus m_status;
     UniqueHandle m_stopAsked{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    // Set by the service's thread, read by a stop's (the control manager's).
+    SRWLOCK m_lock = SRWLOCK_INIT;
     UniqueHandle m_application;
     UniqueHandle m_stopper;
     DWORD m_processId = 0;
-    DWORD m_timeoutMs = 20000;
+    ServiceSettings m_settings;
+    ULONGLONG m_startTicks = 0;
+    RestartPolicy m_policy;
+    ServiceStop m_stop;
     mutable LONG m_requested = 0;
-    bool m_ctrlCSent = false;
-    bool m_ended = false;
+    bool m_ran = false; // the application has run, since the service started
     int m_exitCode = 0;
 };
 
@@ -170,12 +212,19 @@ std::optional<int> runAsService(const std::wstring& a_name,
     return service.exitCode();
 }
 
-void logServiceEnd(const ServiceStop& a_stop, DWORD a_exitCode, unsigned long a_timeoutSeconds,
+void logServiceEnd(const ServiceStop& a_stop, DWORD a_exitCode, const ServiceSettings& a_settings,
                    StartLog& a_log) {
     const long code = static_cast<long>(a_exitCode);
     if (!a_stop.requested) {
-        a_log.line(
-            formatWideString(L"service: the application ended by itself, exit code %ld", code));
+        const RestartPolicy::Verdict& restart = a_stop.restart;
+        std::wstring line =
+            formatWideString(L"service: the application ended by itself, exit code %ld", code);
+        if (restart.restart) {
+            line += formatWideString(L"; started again in %lu seconds", restart.delaySeconds);
+        } else if (restart.gaveUp) {
+            line += L"; its 5th end in a row within a minute of its start: the service stops";
+        }
+        a_log.line(line);
         return;
     }
     if (!a_stop.ctrlCSent) {
@@ -184,7 +233,7 @@ void logServiceEnd(const ServiceStop& a_stop, DWORD a_exitCode, unsigned long a_
     a_log.line(a_stop.ended
                    ? formatWideString(L"service: stop requested; the application did not "
                                       L"end within %lu seconds and was ended, exit code %ld",
-                                      a_timeoutSeconds, code)
+                                      a_settings.stopTimeoutSeconds, code)
                    : formatWideString(L"service: stop requested; the application ended, "
                                       L"exit code %ld",
                                       code));

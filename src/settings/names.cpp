@@ -94,7 +94,7 @@ bool isWebAddress(const std::wstring& a_value) {
     }
     for (wchar_t character : a_value) {
         if (character <= L' ' || (character >= 0x7F && character <= 0x9F) ||
-            std::wcschr(L"\"<>", character) != nullptr) {
+            isAnyOf(character, L"\"<>")) {
             return false;
         }
     }

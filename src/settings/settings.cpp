@@ -40,8 +40,6 @@ constexpr const char* classPath = "class-path";
 constexpr const char* module = "module";
 constexpr const char* modulePath = "module-path";
 constexpr const char* workingDirectory = "working-directory";
-constexpr const char* serviceName = "service-name";
-constexpr const char* serviceStopTimeout = "service-stop-timeout";
 } // namespace keys
 
 // A problem, "key: why", in the order found.
@@ -235,30 +233,6 @@ void readRequiredSwitch(const SettingsFile& a_settings, const char* a_key, bool&
     }
 }
 
-// service-name: a name the service control manager takes, and
-// service-stop-timeout, whole seconds from 1 to 300.
-void readService(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    readOptionalText(a_settings, keys::serviceName, a_read.serviceName);
-    if (!a_read.serviceName.empty() && !isServiceName(a_read.serviceName)) {
-        invalid(a_read, L"service-name: not a service name (at most 256 characters, no / or \\): " +
-                            a_read.serviceName);
-    }
-    const std::optional<std::wstring> timeout = optionalValue(a_settings, keys::serviceStopTimeout);
-    if (!timeout) {
-        return;
-    }
-    const std::wstring digits = trimmed(*timeout, L" \t");
-    const bool number = !digits.empty() && digits.size() <= 3 &&
-                        digits.find_first_not_of(L"0123456789") == std::wstring::npos;
-    const unsigned long seconds = number ? std::wcstoul(digits.c_str(), nullptr, 10) : 0;
-    if (seconds < 1 || seconds > 300) {
-        invalid(a_read,
-                L"service-stop-timeout: not a number of seconds from 1 to 300: " + *timeout);
-        return;
-    }
-    a_read.serviceStopTimeoutSeconds = seconds;
-}
-
 // arguments: variables expanded, then split as Windows splits a command
 // line; an open quote would take the arguments after it into one.
 void readArguments(const SettingsFile& a_settings, LauncherSettings& a_read) {
@@ -361,11 +335,6 @@ std::wstring configuredFilePath(const std::wstring& a_value) {
                                                                            : a_value);
 }
 
-std::wstring readServiceName(const SettingsFile& a_settings) {
-    const std::optional<std::wstring> name = optionalValue(a_settings, keys::serviceName);
-    return name ? *name : std::wstring();
-}
-
 std::string programSection() {
     return encodeUtf8(fileNameOf(executablePath()));
 }
@@ -464,8 +433,12 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
-    readService(a_settings, read);
-    if (a_reader == SettingsFor::service && read.serviceName.empty()) {
+    std::vector<std::wstring> serviceProblems;
+    read.service = readServiceSettings(a_settings, serviceProblems);
+    for (const std::wstring& why : serviceProblems) {
+        invalid(read, why);
+    }
+    if (a_reader == SettingsFor::service && read.service.name.empty()) {
         invalid(read, L"service-name: missing, and the service control manager started the "
                       L"launcher");
     }

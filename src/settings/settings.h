@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/service_settings.h"
 #include "settings/settings_file.h"
 #include "version/java_version.h"
 
@@ -59,10 +60,8 @@ struct LauncherSettings {
     bool inProcess = false;        // the JVM in the launcher's own process
     bool classDataSharing = false; // a class-data archive kept for the application
     std::wstring javaDownloadUrl;  // one http:// or https:// address
-    // service-name: the launcher is that Windows service; and how long a
-    // stop waits for the application after Ctrl+C.
-    std::wstring serviceName;
-    unsigned long serviceStopTimeoutSeconds = 20;
+    // service-name: the launcher is that Windows service, and its keys.
+    ServiceSettings service;
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.
     std::wstring userSettingsFolder;
@@ -105,13 +104,6 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
 
 // The user's own file, in the folder user-settings names.
 std::wstring userSettingsPath(const LauncherSettings& a_settings);
-
-// service-name as written: empty when the key is absent or empty.
-std::wstring readServiceName(const SettingsFile& a_settings);
-
-// A name the service control manager takes: 1 to 256 characters, no slash
-// or backslash.
-bool isServiceName(const std::wstring& a_name);
 
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);

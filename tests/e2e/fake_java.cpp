@@ -21,6 +21,11 @@
 //   FAKE_JAVA_RUN_INHERIT "1": that program inherits the run's inheritable
 //                         handles, as Java's ProcessBuilder passes them on
 //   FAKE_JAVA_EXIT        a "-jar" run's exit code (default 0)
+//   FAKE_JAVA_EXITS       exit codes, blank-separated: the n-th "-jar" run
+//                         (counted in FAKE_JAVA_RECORD) ends at once with the
+//                         n-th; later runs do as the other settings say
+//   FAKE_JAVA_RUN_FILL    a number: a "-jar" run writes that many bytes more
+//                         to standard output, as lines of 100
 //   FAKE_JAVA_RUN_WINDOW  a file: a "-jar" run shows a window, minimised, for
 //                         FAKE_JAVA_RUN_MS, and writes "minimised" into the
 //                         file, then "restored" once it is no longer
@@ -37,6 +42,8 @@
 
 #include <cstdlib>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -75,7 +82,8 @@ std::map<std::string, std::string> configuration() {
           "FAKE_JAVA_RUN_MARKER", "FAKE_JAVA_RUN_OUTPUT", "FAKE_JAVA_RUN_ERROR",
           "FAKE_JAVA_RUN_ECHO", "FAKE_JAVA_RUN_PID", "FAKE_JAVA_RUN_START", "FAKE_JAVA_EXIT",
           "FAKE_JAVA_RUN_WINDOW", "FAKE_JAVA_RECORD", "FAKE_JAVA_RUN_INHERIT",
-          "FAKE_JAVA_RUN_UNTIL", "FAKE_JAVA_CTRL_C", "FAKE_JAVA_IGNORE_CTRL_C"}) {
+          "FAKE_JAVA_RUN_UNTIL", "FAKE_JAVA_CTRL_C", "FAKE_JAVA_IGNORE_CTRL_C", "FAKE_JAVA_EXITS",
+          "FAKE_JAVA_RUN_FILL"}) {
         wchar_t value[8192];
         const DWORD length = GetEnvironmentVariableW(wide(name).c_str(), value,
                                                      static_cast<DWORD>(std::size(value)));
@@ -212,7 +220,7 @@ void showWindow(const std::wstring& a_file, DWORD a_milliseconds) {
     }
 }
 
-DWORD milliseconds(const std::map<std::string, std::string>& a_settings, const char* a_name) {
+DWORD number(const std::map<std::string, std::string>& a_settings, const char* a_name) {
     const auto found = a_settings.find(a_name);
     return found == a_settings.end() ? 0 : std::strtoul(found->second.c_str(), nullptr, 10);
 }
@@ -230,16 +238,56 @@ BOOL WINAPI onCtrlC(DWORD a_event) {
     return TRUE; // ignored
 }
 
+// The application runs the record holds: its runs but the "-version" ones.
+std::size_t applicationRuns(const std::wstring& a_record) {
+    const std::string records = readFile(a_record);
+    std::size_t runs = 0;
+    for (std::size_t at = records.find("\n---\n"); at != std::string::npos;
+         at = records.find("\n---\n", at + 1)) {
+        ++runs;
+    }
+    for (std::size_t at = records.find("arg=-version\n"); at != std::string::npos;
+         at = records.find("arg=-version\n", at + 1)) {
+        --runs;
+    }
+    return runs;
+}
+
+// FAKE_JAVA_EXITS' code for this run, the a_run-th; none past the list.
+std::optional<int> listedExit(const std::map<std::string, std::string>& a_settings,
+                              std::size_t a_run) {
+    std::istringstream codes(rawSetting(a_settings, "FAKE_JAVA_EXITS"));
+    int code = 0;
+    for (std::size_t i = 0; codes >> code; ++i) {
+        if (i == a_run) {
+            return code;
+        }
+    }
+    return std::nullopt;
+}
+
+// FAKE_JAVA_RUN_FILL's bytes, as lines of 100.
+void fill(std::size_t a_bytes) {
+    const std::string line = std::string(99, 'x') + "\n";
+    for (std::size_t left = a_bytes; left > 0; left -= left < 100 ? left : 100) {
+        write(STD_OUTPUT_HANDLE, left < 100 ? line.substr(100 - left) : line);
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::map<std::string, std::string> settings = configuration();
     const std::string input = standardInput();
+    const std::size_t run =
+        settings.count("FAKE_JAVA_RECORD") != 0 && !hasArgument(argc, argv, L"-version")
+            ? applicationRuns(wide(settings.at("FAKE_JAVA_RECORD")))
+            : 0;
     if (settings.count("FAKE_JAVA_RECORD") != 0) {
         record(wide(settings.at("FAKE_JAVA_RECORD")), argc, argv, input);
     }
     if (hasArgument(argc, argv, L"-version")) {
-        Sleep(milliseconds(settings, "FAKE_JAVA_DELAY_MS"));
+        Sleep(number(settings, "FAKE_JAVA_DELAY_MS"));
         const auto report = settings.find("FAKE_JAVA_REPORT");
         const auto stream = settings.find("FAKE_JAVA_STREAM");
         write(stream != settings.end() && stream->second == "out" ? STD_OUTPUT_HANDLE
@@ -265,6 +313,10 @@ int wmain(int argc, wchar_t** argv) {
         if (setting(settings, "FAKE_JAVA_RUN_ECHO") == "1") {
             write(STD_OUTPUT_HANDLE, input);
         }
+        fill(number(settings, "FAKE_JAVA_RUN_FILL"));
+        if (const std::optional<int> code = listedExit(settings, run)) {
+            return *code;
+        }
         const std::string pidFile = rawSetting(settings, "FAKE_JAVA_RUN_PID");
         if (!pidFile.empty()) {
             writeText(wide(pidFile), std::to_string(GetCurrentProcessId()));
@@ -279,9 +331,9 @@ int wmain(int argc, wchar_t** argv) {
                 Sleep(10);
             }
         } else if (windowFile.empty()) {
-            Sleep(milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+            Sleep(number(settings, "FAKE_JAVA_RUN_MS"));
         } else {
-            showWindow(wide(windowFile), milliseconds(settings, "FAKE_JAVA_RUN_MS"));
+            showWindow(wide(windowFile), number(settings, "FAKE_JAVA_RUN_MS"));
         }
         const auto marker = settings.find("FAKE_JAVA_RUN_MARKER");
         if (marker != settings.end()) {

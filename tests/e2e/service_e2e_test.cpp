@@ -94,9 +94,24 @@ struct ServiceApplication {
                           "allow-newer-version=1\r\nservice-name=" +
                           utf8(service.name()) + "\r\n" + a_keys);
     }
-    std::string log() const {
-        const std::wstring file = app.path(L"tavrin.service.log");
+    std::string log() const { return bytesOf(L"tavrin.service.log"); }
+    // The application's output log, or one of its older files.
+    std::string output(const wchar_t* a_suffix = L"") const {
+        return bytesOf(std::wstring(L"tavrin.out.log") + a_suffix);
+    }
+    std::string bytesOf(const std::wstring& a_name) const {
+        const std::wstring file = app.path(a_name);
         return pathExists(file) ? readFileBytes(file) : std::string();
+    }
+    // The application's runs so far (the version checks left out).
+    std::vector<JavaRecord> applicationRuns() const {
+        std::vector<JavaRecord> runs;
+        for (const JavaRecord& run : app.javaRuns()) {
+            if (run.arguments.size() > 1 && run.arguments[1] != L"-version") {
+                runs.push_back(run);
+            }
+        }
+        return runs;
     }
 
     Application app;
@@ -158,9 +173,9 @@ TEST(Service, ItsStopAndItsExitCode) {
          0,
          "service: stop requested; the application did not end within 1 seconds and was ended, "
          "exit code 1\r\n"},
-        {"ending by itself with 5",
+        {"ending by itself with 5, with no restarts",
          {{"FAKE_JAVA_RUN_MS", "300"}, {"FAKE_JAVA_EXIT", "5"}},
-         "",
+         "service-restart=no\r\n",
          false,
          ERROR_SERVICE_SPECIFIC_ERROR,
          5,
@@ -188,6 +203,102 @@ TEST(Service, ItsStopAndItsExitCode) {
         EXPECT_EQ(stopped.dwServiceSpecificExitCode, c.specific);
         EXPECT_NE(server.log().find(c.logged), std::string::npos) << server.log();
     }
+}
+
+std::size_t count(const std::string& a_text, const std::string& a_part) {
+    std::size_t found = 0;
+    for (std::size_t at = a_text.find(a_part); at != std::string::npos;
+         at = a_text.find(a_part, at + 1)) {
+        ++found;
+    }
+    return found;
+}
+
+// An application that ends by itself, with 3 and then with 0, is started
+// again after the delay (doubled after a quick end) while the service stays
+// RUNNING, with its arguments each time; its output and error are appended
+// to one log across the runs and rotated past service-log-size; the log
+// tells each end while the service runs; a requested stop is never followed
+// by a restart.
+TEST(Service, AnEndNobodyAskedForIsStartedAgain) {
+    ServiceApplication server(
+        {{"FAKE_JAVA_EXITS", "3 0"},
+         {"FAKE_JAVA_RUN_MS", "60000"},
+         {"FAKE_JAVA_RUN_ERROR", "on error\\n"},
+         {"FAKE_JAVA_RUN_FILL", "600000"}},
+        "arguments=-tcp \"base dir\" %SystemRoot%\\data\r\nservice-restart-delay=1\r\n"
+        "service-log-size=1\r\nservice-log-keep=1\r\n");
+    ASSERT_TRUE(server.service.start({})) << GetLastError();
+    EXPECT_EQ(server.service.waitFor(SERVICE_RUNNING, 10000).dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING));
+    bool leftRunning = false;
+    for (int i = 0; i < 1500 && server.applicationRuns().size() < 3; ++i) {
+        leftRunning = leftRunning ||
+                      server.service.waitFor(SERVICE_RUNNING, 0).dwCurrentState != SERVICE_RUNNING;
+        Sleep(10);
+    }
+    EXPECT_FALSE(leftRunning) << "the service stays RUNNING through its restarts";
+    const std::vector<JavaRecord> runs = server.applicationRuns();
+    ASSERT_EQ(runs.size(), 3u) << server.log();
+    wchar_t systemRoot[MAX_PATH];
+    GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
+    for (const JavaRecord& run : runs) {
+        EXPECT_EQ(run.arguments,
+                  (std::vector<std::wstring>{server.java->executable(), L"-jar",
+                                             server.app.path(L"lib\\app.jar"), L"-tcp", L"base dir",
+                                             std::wstring(systemRoot) + L"\\data"}));
+    }
+    const std::string running = server.log();
+    EXPECT_NE(running.find("service: the application ended by itself, exit code 3; started again "
+                           "in 1 seconds\r\n"),
+              std::string::npos)
+        << running;
+    EXPECT_NE(running.find("service: the application ended by itself, exit code 0; started again "
+                           "in 2 seconds\r\n"),
+              std::string::npos)
+        << running;
+    // The third run's output has come by now: 600,000 bytes each, rotated
+    // once past 1 MiB, at a line's end.
+    for (int i = 0; i < 500 && count(server.output(L".1") + server.output(), "x\n") < 18000; ++i) {
+        Sleep(10);
+    }
+    const std::string older = server.output(L".1");
+    const std::string current = server.output();
+    EXPECT_GE(older.size(), 1u << 20);
+    EXPECT_LT(older.size(), (1u << 20) + 100);
+    EXPECT_EQ(older.back(), '\n');
+    EXPECT_EQ(older.compare(0, 14, "fake java ran "), 0) << older.substr(0, 100);
+    EXPECT_EQ(count(older + current, "fake java ran ["), 3u);
+    EXPECT_EQ(count(older + current, "on error\n"), 3u);
+    EXPECT_EQ(count(older + current, std::string(99, 'x') + "\n"), 18000u);
+    EXPECT_FALSE(pathExists(server.app.path(L"tavrin.out.log.2")));
+
+    ASSERT_TRUE(server.service.stop()) << GetLastError();
+    const SERVICE_STATUS stopped = server.service.waitFor(SERVICE_STOPPED, 20000);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(NO_ERROR));
+    Sleep(1500);
+    EXPECT_EQ(server.applicationRuns().size(), 3u) << "a requested stop is never restarted";
+    EXPECT_NE(server.log().find("service: stop requested; the application ended"),
+              std::string::npos);
+}
+
+// The fifth end in a row within a minute of its start stops the service,
+// with the last exit code.
+TEST(Service, FiveQuickEndsInARowStopIt) {
+    ServiceApplication server({{"FAKE_JAVA_EXITS", "7 7 7 7 7 7 7"}, {"FAKE_JAVA_RUN_MS", "60000"}},
+                              "service-restart-delay=0\r\n");
+    ASSERT_TRUE(server.service.start({})) << GetLastError();
+    const SERVICE_STATUS stopped = server.service.waitFor(SERVICE_STOPPED, 30000);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 7u);
+    EXPECT_EQ(server.applicationRuns().size(), 5u);
+    EXPECT_EQ(count(server.log(), "exit code 7; started again in 0 seconds\r\n"), 4u);
+    EXPECT_NE(server.log().find("exit code 7; its 5th end in a row within a minute of its start: "
+                                "the service stops\r\n"),
+              std::string::npos)
+        << server.log();
 }
 
 // Started by the control manager, the launcher is a service whatever its

@@ -186,9 +186,9 @@ TEST_F(RunLauncher, RunsInItsOwnFolderWhereverItWasStarted) {
 // start, and how its end came about.
 struct RecordingService final : ServiceSide {
     void progress() override { ++steps; }
-    void running(HANDLE, DWORD a_processId, unsigned long a_stopTimeoutSeconds) override {
+    void running(HANDLE, DWORD a_processId, const ServiceSettings& a_settings) override {
         runningProcess = a_processId;
-        stopTimeoutSeconds = a_stopTimeoutSeconds;
+        stopTimeoutSeconds = a_settings.stopTimeoutSeconds;
         logWhileRunning = readFileBytes(logFile);
     }
     ServiceStop stopped() override { return stop; }
@@ -229,19 +229,34 @@ TEST_F(RunLauncher, AServiceShowsNothingAndWaitsForItsApplication) {
          "service: the application ended by itself, exit code 5\r\n"},
         {"stopped after Ctrl+C",
          noWait + service + "service-stop-timeout=7\r\n",
-         {true, true, false},
+         {true, true, false, {}},
          {java16, {ProcessCode::succeeded, "", "", 130, 4711}},
          130,
          7,
          "service: stop requested; the application ended, exit code 130\r\n"},
         {"ended after the time-out",
          noWait + service + "service-stop-timeout=1\r\n",
-         {true, true, true},
+         {true, true, true, {}},
          {java16, {ProcessCode::succeeded, "", "", 1, 4711}},
          1,
          1,
          "service: stop requested; the application did not end within 1 seconds and was ended, "
          "exit code 1\r\n"},
+        {"it ends by itself, started again",
+         noWait + service,
+         {false, false, false, {true, 10, false}},
+         {java16, {ProcessCode::succeeded, "", "", 0, 4711}},
+         0,
+         20,
+         "service: the application ended by itself, exit code 0; started again in 10 seconds\r\n"},
+        {"the fifth quick end",
+         noWait + service,
+         {false, false, false, {false, 0, true}},
+         {java16, {ProcessCode::succeeded, "", "", 3, 4711}},
+         3,
+         20,
+         "service: the application ended by itself, exit code 3; its 5th end in a row within a "
+         "minute of its start: the service stops\r\n"},
         {"no runtime: no folder dialog",
          noWait + service,
          {},
@@ -280,7 +295,12 @@ TEST_F(RunLauncher, AServiceShowsNothingAndWaitsForItsApplication) {
             EXPECT_TRUE(launch.wait);
             EXPECT_TRUE(launch.endWithLauncher);
             EXPECT_FALSE(launch.inheritStreams);
-            EXPECT_EQ(launch.baseName, moduleRelativePath(L"java.jar.run"));
+            // Its output goes to its own log, kept across starts.
+            EXPECT_EQ(
+                launch.outputLog.path,
+                moduleRelativePath(withoutExtension(fileNameOf(executablePath())) + L".out.log"));
+            EXPECT_EQ(launch.outputLog.rotateBytes, 10ull << 20);
+            EXPECT_EQ(launch.outputLog.keep, 5u);
             EXPECT_EQ(role.runningProcess, 4711u);
             EXPECT_GE(role.steps, 2) << "the settings read and the version check";
             // Written as it goes: the launch can be read while it runs.

@@ -899,12 +899,54 @@ TEST_F(Settings, TheServiceKeys) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const LauncherSettings settings = read(section(c.keys), c.reader);
-        EXPECT_EQ(settings.serviceName, c.serviceName);
-        EXPECT_EQ(settings.serviceStopTimeoutSeconds, c.timeout);
+        EXPECT_EQ(settings.service.name, c.serviceName);
+        EXPECT_EQ(settings.service.stopTimeoutSeconds, c.timeout);
         EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
         if (!c.serviceName.empty() && c.keys.find("wait-for-exit") == std::string::npos) {
             EXPECT_TRUE(settings.waitForExit);
         }
+    }
+}
+
+// The restart and output-log keys: their defaults, their bounds, and the
+// problem a value out of them makes (the key keeping its default).
+TEST_F(Settings, TheServicesRestartAndLogKeys) {
+    const struct {
+        const char* name;
+        std::string keys;
+        bool restart;
+        unsigned long delay;
+        unsigned long size;
+        unsigned long keep;
+        std::wstring why;
+    } cases[] = {
+        {"the defaults", "", true, 5, 10, 5, L""},
+        {"every key",
+         "service-restart= no \r\nservice-restart-delay=0\r\nservice-log-size=1024\r\n"
+         "service-log-keep=99\r\n",
+         false, 0, 1024, 99, L""},
+        {"on-failure, the longest delay, none kept",
+         "service-restart=on-failure\r\nservice-restart-delay=300\r\nservice-log-keep=0\r\n", true,
+         300, 10, 0, L""},
+        {"another restart word", "service-restart=always\r\n", true, 5, 10, 5,
+         L"service-restart: neither on-failure nor no: always"},
+        {"a delay too long", "service-restart-delay=301\r\n", true, 5, 10, 5,
+         L"service-restart-delay: not a number of seconds from 0 to 300: 301"},
+        {"a size of none", "service-log-size=0\r\n", true, 5, 10, 5,
+         L"service-log-size: not a number of MiB from 1 to 1024: 0"},
+        {"a size with its unit", "service-log-size=10M\r\n", true, 5, 10, 5,
+         L"service-log-size: not a number of MiB from 1 to 1024: 10M"},
+        {"too many kept", "service-log-keep=100\r\n", true, 5, 10, 5,
+         L"service-log-keep: not a number of files from 0 to 99: 100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(validKeys + c.keys));
+        EXPECT_EQ(settings.service.restartOnFailure, c.restart);
+        EXPECT_EQ(settings.service.restartDelaySeconds, c.delay);
+        EXPECT_EQ(settings.service.logSizeMiB, c.size);
+        EXPECT_EQ(settings.service.logKeep, c.keep);
+        EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
     }
 }
 

@@ -28,6 +28,7 @@ public:
         bool inheritStreams;
         bool endWithLauncher;
         std::wstring workingDirectory;
+        OutputLogFile outputLog;
     };
 
     struct Message {
