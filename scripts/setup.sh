@@ -15,6 +15,8 @@ set -eu
 # osslsigncode, openssl         signing the launcher
 # openjdk-17-jdk-headless       a real Java runtime and javac for the demo
 # wixl, msitools, python3       Windows installers (scripts/package.sh)
+# python3-pil, python3-pefile   the author's tools: PNG icons, launchers' version blocks
+# python3-pytest                the tools' tests
 packages="
   cmake ninja-build ccache
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
@@ -25,7 +27,7 @@ packages="
   icoutils
   osslsigncode openssl
   openjdk-17-jdk-headless
-  wixl msitools python3
+  wixl msitools python3 python3-pil python3-pefile python3-pytest
 "
 
 if [ "$(id -u)" -ne 0 ]; then

@@ -211,10 +211,6 @@ for i in 1 2 3 4 5 6 7 8; do
     png_images="$png_images$i "
 done
 [ "$png_images" = "8 " ] || fail "the PNG images of a PNG's icon: $png_images"
-# The same PNG gives the same icon.
-odd_build=$(ls -d "$tree"/build/brand/Ana*)
-"$odd_build/icon_from_png" "$work/small.png" "$work/again.ico"
-cmp -s "$work/again.ico" "$odd_build/brand.ico" || fail "one PNG gave two different icons"
 x86_64-w64-mingw32-objdump -p "$tree/dist/$odd.exe" | grep -q '^Subsystem[[:space:]]*00000003' ||
   fail "brand.sh --console did not build a console-subsystem executable"
 cat >"$work/odd.expected" <<END

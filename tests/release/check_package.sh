@@ -25,8 +25,7 @@ fail() {
 
 tree=$work/tree
 mkdir -p "$tree/scripts" "$tree/dist"
-cp "$source_dir/scripts/package.sh" "$source_dir/scripts/input_checks.sh" \
-  "$source_dir/scripts/settings_reader.sh" "$tree/scripts/"
+cp -R "$source_dir/scripts/package.sh" "$source_dir/scripts/tavrin_tools" "$tree/scripts/"
 package() { "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/package.err"; }
 
 # The author's folder: the launcher, tavrin.ini, a JAR, and a bundled runtime
@@ -257,26 +256,6 @@ grep -q "warning: installed, '.*\\file.txt' is 3[0-9][0-9] characters long" "$wo
   fail "a deep path: no warning: $(cat "$work/package.err")"
 rm -f "$tree/dist/"*
 
-# tavrin.ini as the launcher reads it: each row a file (printf's escapes),
-# a key and the value the launcher takes.
-. "$tree/scripts/settings_reader.sh"
-while IFS='|' read -r text key expected; do
-  # shellcheck disable=SC2059
-  printf "$text" >"$work/reader.ini"
-  got=$(settings_value "$work/reader.ini" "$key")
-  [ "$got" = "$expected" ] || fail "settings_value of '$text' $key: '$got', not '$expected'"
-done <<'ROWS'
-\357\273\277[tavrin]\r\npass-arguments=1\r\n|pass-arguments|1
-[tavrin] ; a comment after the name\npass-arguments = 1 \n|pass-arguments|1
-[ TaVrIn ]\rpass-arguments=0\rpass-arguments=1\r|pass-arguments|1
-[other]\npass-arguments=1\n[tavrin]\n|pass-arguments|
-[tavrin]\n; pass-arguments=1\n  # pass-arguments=1\n  pass-arguments\t=\t0\t\n|pass-arguments|0
-[tavrin]\nPass-Arguments=1\n|pass-arguments|
-pass-arguments=1\n[tavrin]\n|pass-arguments|
-[tavrin]\n[not a section\npass-arguments=1\n|pass-arguments|1
-[tavrin]\n=1\npass-arguments=1\n[tavrin.messages]\npass-arguments=0\n|pass-arguments|1
-[tavrin]\nuser-settings=Example App\r\n|user-settings|Example App
-ROWS
 required='min-java-version=1.6\r\nwait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n'
 # package.sh takes such a file as the launcher does: an association with
 # pass-arguments=1 behind a signature and a commented section line.
@@ -591,7 +570,33 @@ for i in $(seq 50); do
 done
 grep -q 'service: stop requested; the application ended, exit code 130' "$service_programs/Example.service.log" 2>/dev/null ||
   fail "the service's log beside the launcher does not tell the stop"
-msiexec /x "$tree/dist/Example-1.0.0.msi" /qn || fail "the service package did not uninstall"
+# An upgrade while the service runs: the package's own step stops it and
+# waits, and the new version's service runs; an uninstall while it runs
+# leaves no service and no file, its output log and its log included.
+applications() { grep -c '^arg=-jar$' "$drive/records/server.txt"; }
+wine sc start "Example Server" >/dev/null 2>&1 || true
+for i in $(seq 30); do
+  service_runs && [ "$(applications)" -ge 2 ] && break
+  sleep 1
+done
+before=$(applications)
+rm -f "$drive/records/ctrl-c.txt"
+package --app-dir "$server" --name Example --product "Example Server" --version 2.0.0 --per-machine \
+  --service --service-description "Serves Example plans" ||
+  fail "the service package's next version: $(cat "$work/package.err")"
+msiexec /i "$tree/dist/Example-2.0.0.msi" /qn /l*v 'C:\service-upgrade.log' ||
+  fail "the upgrade of a running service failed"
+# The old version's uninstall, which the upgrade runs (and whose steps
+# Wine's log leaves out), stopped its application with Ctrl+C.
+[ -f "$drive/records/ctrl-c.txt" ] || fail "the upgrade did not stop the running application first"
+for i in $(seq 30); do
+  service_runs && [ "$(applications)" -gt "$before" ] && break
+  sleep 1
+done
+service_runs && [ "$(applications)" -gt "$before" ] ||
+  fail "after the upgrade the new version's service does not run: $(service_query query)"
+[ -s "$service_programs/Example.out.log" ] || fail "the service's application wrote no Example.out.log"
+msiexec /x "$tree/dist/Example-2.0.0.msi" /qn || fail "the service package did not uninstall"
 ! wine sc query "Example Server" >/dev/null 2>&1 || fail "the uninstall left the service"
 [ ! -e "$service_programs" ] || fail "the service's uninstall left $(ls -A "$service_programs" | tr '\n' ' ')"
 wineserver -k 2>/dev/null || true

@@ -1,0 +1,1 @@
+"""The author's tools: brand a launcher, pack an application folder."""

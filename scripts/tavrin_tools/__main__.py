@@ -1,0 +1,35 @@
+"""python3 -m tavrin_tools brand|package ARGUMENTS: scripts/brand.sh and
+scripts/package.sh call it. Every refusal is a sentence and exit 2; so is
+any other failure, with no traceback."""
+
+import os
+import subprocess
+import sys
+
+from . import brand, package
+from .checks import Refusal
+
+TOOLS = {"brand": brand.main, "package": package.main}
+
+
+def run(tool, arguments):
+    caller = os.getcwd()
+    repository = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    os.chdir(repository)
+    try:
+        return TOOLS[tool](arguments, repository, caller)
+    except Refusal as refusal:
+        print("%s.sh: %s" % (tool, refusal), file=sys.stderr)
+    except subprocess.CalledProcessError as failed:
+        print("%s.sh: %s failed with exit code %d" % (tool, failed.cmd[0], failed.returncode),
+              file=sys.stderr)
+    except OSError as failed:
+        print("%s.sh: %s" % (tool, failed), file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2 or sys.argv[1] not in TOOLS:
+        print("usage: python3 -m tavrin_tools brand|package ...", file=sys.stderr)
+        sys.exit(2)
+    sys.exit(run(sys.argv[1], sys.argv[2:]))

@@ -1,0 +1,31 @@
+"""Facts of a Windows executable (a launcher), through pefile."""
+
+import pefile
+
+CONSOLE = 3
+
+
+def _parsed(path, fast):
+    try:
+        return pefile.PE(path, fast_load=fast)
+    except (pefile.PEFormatError, OSError):
+        return None
+
+
+def subsystem(path):
+    """The PE header's subsystem: 3 is the console's, 2 the windowed."""
+    pe = _parsed(path, True)
+    return pe.OPTIONAL_HEADER.Subsystem if pe else 0
+
+
+def version_text(path):
+    """The version block's FileDescription, else its ProductName; ""."""
+    pe = _parsed(path, False)
+    found = {}
+    for info in getattr(pe, "FileInfo", None) or []:
+        for entry in info:
+            for table in getattr(entry, "StringTable", []):
+                for key, value in table.entries.items():
+                    found.setdefault(key.decode("utf-8", "replace"),
+                                     value.decode("utf-8", "replace"))
+    return found.get("FileDescription") or found.get("ProductName") or ""
