@@ -599,6 +599,36 @@ service_runs && [ "$(applications)" -gt "$before" ] ||
 msiexec /x "$tree/dist/Example-2.0.0.msi" /qn || fail "the service package did not uninstall"
 ! wine sc query "Example Server" >/dev/null 2>&1 || fail "the uninstall left the service"
 [ ! -e "$service_programs" ] || fail "the service's uninstall left $(ls -A "$service_programs" | tr '\n' ' ')"
+
+# --- Names as given, through every table: a file Main$1.class, a product
+# with $ and brackets, a service My$Svc[1] whose description holds
+# $5 [daily], and a log-file outside code page 1252, which the launcher
+# writes and the uninstall (with a warning at the build) leaves. ---
+odd=$work/odd
+rm -rf "$odd" && cp -R "$server" "$odd"
+mkdir -p "$odd/lib/classes/com" && printf 'x' >"$odd/lib/classes/com/Main\$1.class"
+sed -i 's/^service-name=.*/service-name=My$Svc[1]/' "$odd/tavrin.ini"
+printf 'log-file=журнал.log\r\n' >>"$odd/tavrin.ini"
+package --app-dir "$odd" --name Example --product 'Odd $Server [1]' --version 1.0.0 --per-machine \
+  --service --service-description 'Costs $5 [daily]' || fail "the odd names: $(cat "$work/package.err")"
+grep -q "log-file 'журнал.log' has characters outside Windows code page 1252" "$work/package.err" ||
+  fail "no warning for a log-file the uninstall cannot name: $(cat "$work/package.err")"
+msiexec /i "$tree/dist/Example-1.0.0.msi" /qn || fail "the odd names' package did not install"
+odd_programs="$drive/Program Files/Odd \$Server [1]"
+[ -f "$odd_programs/lib/classes/com/Main\$1.class" ] || fail "Main\$1.class was not installed as named"
+for i in $(seq 30); do
+  wine sc query 'My$Svc[1]' 2>/dev/null | grep -q 'RUNNING' && [ -f "$odd_programs/журнал.log" ] && break
+  [ $((i % 10)) -ne 0 ] || wine sc start 'My$Svc[1]' >/dev/null 2>&1 || true
+  sleep 1
+done
+wine sc query 'My$Svc[1]' 2>/dev/null | grep -q 'RUNNING' || fail "the service My\$Svc[1] does not run"
+key 'HKLM\System\CurrentControlSet\Services\My$Svc[1]' | grep -q 'Description *REG_SZ *Costs \$5 \[daily\]$' ||
+  fail "the service's description: $(key 'HKLM\System\CurrentControlSet\Services\My$Svc[1]')"
+[ -f "$odd_programs/журнал.log" ] || fail "the launcher wrote no журнал.log"
+msiexec /x "$tree/dist/Example-1.0.0.msi" /qn || fail "the odd names' package did not uninstall"
+! wine sc query 'My$Svc[1]' >/dev/null 2>&1 || fail "the uninstall left the service My\$Svc[1]"
+[ "$(ls -A "$odd_programs" 2>/dev/null)" = "журнал.log" ] ||
+  fail "the odd names' uninstall left $(ls -A "$odd_programs" | tr '\n' ' ')"
 wineserver -k 2>/dev/null || true
 
 wineserver -k 2>/dev/null || true
