@@ -138,6 +138,8 @@ def build(application, signer, msi_name):
         text, tables = wxs.package(application, wix, formatted, registry_value)
         with open(work.path("package.wxs"), "w", encoding="utf-8") as out:
             out.write(text)
+        with open(work.path("settings.js"), "w", encoding="ascii", newline="\r\n") as out:
+            out.write(wxs.SETTINGS_SCRIPT)
         work.run("wixl could not build the package", "wixl", "-a", "x64", "-o", msi_name,
                  "package.wxs")
         if STAND_IN in text:

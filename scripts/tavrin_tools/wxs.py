@@ -156,6 +156,7 @@ class Writer:
         self.emit('<Icon Id="launcher.ico" SourceFile=%s/>'
                   % w("files/" + ident("f", app.name + ".exe")))
         self.emit('<Property Id="ARPPRODUCTICON" Value="launcher.ico"/>')
+        self.emit('<Binary Id="settingsscript" SourceFile="settings.js"/>')
         for index, (program, _) in enumerate(app.shortcuts):
             self.emit('<Icon Id="launcher%d.ico" SourceFile=%s/>'
                       % (index, w("files/" + ident("f", program + ".exe"))))
@@ -269,6 +270,34 @@ def package(application, wix, formatted, registry_value):
 IMMEDIATE = 34 + 64
 IN_SCRIPT = IMMEDIATE + 1024 + 2048
 ROLLBACK = IN_SCRIPT + 256
+# A JScript function of the Binary table (5), in the script likewise; a
+# property set from a formatted text (51).
+SCRIPT_IN_SCRIPT = 5 + 64 + 1024 + 2048
+SET_PROPERTY = 51
+
+# Kept aside only when it differs from what this version installed, the
+# java-location lines left out: the launcher writes them, nobody's edit.
+# (The command prompt of Wine has no working file comparison; its script
+# host has.)
+SETTINGS_SCRIPT = """function text(files, path) {
+  var file = files.OpenTextFile(path, 1, false, 0);
+  var read = file.AtEndOfStream ? "" : file.ReadAll();
+  file.Close();
+  return read.replace(/^[ \\t]*java-location[ \\t]*=[^\\r\\n]*(\\r\\n|\\n|\\r)?/gm, "");
+}
+function RestoreSettings() {
+  var paths = Session.Property("CustomActionData").split("|");
+  var files = new ActiveXObject("Scripting.FileSystemObject");
+  if (!files.FileExists(paths[0])) return 1;
+  if (files.FileExists(paths[1]) && text(files, paths[0]) == text(files, paths[1])) {
+    files.DeleteFile(paths[0], true);
+    return 1;
+  }
+  if (files.FileExists(paths[2])) files.DeleteFile(paths[2], true);
+  files.MoveFile(paths[0], paths[2]);
+  return 1;
+}
+"""
 UPGRADE = "WIX_UPGRADE_DETECTED"
 CMD = '"[System64Folder]cmd.exe" /c '
 SC = '"[System64Folder]sc.exe" '
@@ -287,9 +316,10 @@ def custom_actions(application, formatted):
         ("KeepSettings", IMMEDIATE, CMD + 'if exist "%s" copy /y "%s" "%s"' % (ini, ini, kept),
          "Keeping tavrin.ini, which the upgrade replaces"),
         ("RestoreSettingsUndo", ROLLBACK, CMD + 'del /q "%s"' % aside, ""),
-        ("RestoreSettings", IN_SCRIPT,
-         CMD + 'if exist "%s" move /y "%s" "%s"' % (kept, kept, aside),
-         "The tavrin.ini before the upgrade is tavrin.ini.before-upgrade")]
+        # Its paths, for the script step, which reads no property but this.
+        ("RestoreSettingsData", SET_PROPERTY, "|".join((kept, ini, aside)), ""),
+        ("RestoreSettings", SCRIPT_IN_SCRIPT, "RestoreSettings",
+         "The tavrin.ini before the upgrade, where it differs, is tavrin.ini.before-upgrade")]
     service = application.service
     if service:
         name = formatted(service["name"])
@@ -304,7 +334,9 @@ def custom_actions(application, formatted):
             ("StartTheServiceUndo", ROLLBACK, SC + 'stop "%s"' % name, ""),
             ("StartTheService", IN_SCRIPT, SC + 'start "%s"' % name,
              "Starting the service %s" % service["name"])]
-    return ([(action, str(kind), "TARGETDIR", target) for action, kind, target, _ in steps],
+    sources = {SET_PROPERTY: "RestoreSettings", SCRIPT_IN_SCRIPT: "settingsscript"}
+    return ([(action, str(kind), sources.get(kind, "TARGETDIR"), target)
+             for action, kind, target, _ in steps],
             [(action, text, "") for action, _, _, text in steps if text])
 
 
@@ -338,8 +370,8 @@ def schedule(application, work):
     script, the service stopped before its files go (by the uninstall, also
     the one an upgrade runs of the old version), tavrin.ini restored and the
     service started before InstallFinalize (6600)."""
-    steps = [("KeepSettings", UPGRADE, 1390), ("RestoreSettingsUndo", UPGRADE, 6590),
-             ("RestoreSettings", UPGRADE, 6591)]
+    steps = [("KeepSettings", UPGRADE, 1390), ("RestoreSettingsUndo", UPGRADE, 6589),
+             ("RestoreSettingsData", UPGRADE, 6590), ("RestoreSettings", UPGRADE, 6591)]
     if application.service:
         steps += [("StopTheServiceUndo", 'REMOVE="ALL"', 1503),
                   ("StopTheService", 'REMOVE="ALL"', 1504),

@@ -596,6 +596,11 @@ done
 service_runs && [ "$(applications)" -gt "$before" ] ||
   fail "after the upgrade the new version's service does not run: $(service_query query)"
 [ -s "$service_programs/Example.out.log" ] || fail "the service's application wrote no Example.out.log"
+# Nobody edited its tavrin.ini (the launcher wrote its java-location):
+# nothing is kept aside.
+cmp -s "$service_programs/tavrin.ini" "$server/tavrin.ini" &&
+  [ ! -e "$service_programs/tavrin.ini.before-upgrade" ] ||
+  fail "an upgrade over an unedited tavrin.ini kept it aside, or changed it: $(ls -A "$service_programs" | tr "\n" " ")"
 msiexec /x "$tree/dist/Example-2.0.0.msi" /qn || fail "the service package did not uninstall"
 ! wine sc query "Example Server" >/dev/null 2>&1 || fail "the uninstall left the service"
 [ ! -e "$service_programs" ] || fail "the service's uninstall left $(ls -A "$service_programs" | tr '\n' ' ')"

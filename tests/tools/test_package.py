@@ -6,7 +6,7 @@ import pytest
 
 from conftest import launcher, run_tool, table
 from tavrin_tools.msi import STAND_IN
-from tavrin_tools.wxs import IMMEDIATE, IN_SCRIPT, ROLLBACK
+from tavrin_tools.wxs import IMMEDIATE, IN_SCRIPT, ROLLBACK, SCRIPT_IN_SCRIPT
 
 NAMES = ["Main$1.class", "a$(b).txt", "b{2}.txt", "50%.txt", "[x].txt"]
 INI = ("[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=11\r\n"
@@ -62,7 +62,7 @@ def test_the_steps_that_change_the_machine_run_deferred_without_impersonation(tr
     # version's removal.
     assert int(actions["KeepSettings"][1]) == IMMEDIATE
     assert sequence["KeepSettings"] < sequence["RemoveExistingProducts"]
-    steps = {"RestoreSettings": IN_SCRIPT, "RestoreSettingsUndo": ROLLBACK,
+    steps = {"RestoreSettings": SCRIPT_IN_SCRIPT, "RestoreSettingsUndo": ROLLBACK,
              "StopTheService": IN_SCRIPT, "StopTheServiceUndo": ROLLBACK,
              "StartTheService": IN_SCRIPT, "StartTheServiceUndo": ROLLBACK}
     for step, kind in steps.items():
