@@ -1,1 +1,0 @@
-"""The author's tools: brand a launcher, pack an application folder."""

@@ -20,10 +20,7 @@ def run(tool, arguments):
         return TOOLS[tool](arguments, repository, caller)
     except Refusal as refusal:
         print("%s.sh: %s" % (tool, refusal), file=sys.stderr)
-    except subprocess.CalledProcessError as failed:
-        print("%s.sh: %s failed with exit code %d" % (tool, failed.cmd[0], failed.returncode),
-              file=sys.stderr)
-    except OSError as failed:
+    except (subprocess.CalledProcessError, OSError) as failed:
         print("%s.sh: %s" % (tool, failed), file=sys.stderr)
     return 2
 

@@ -1,10 +1,5 @@
-"""brand: the launcher under the author's own name, icon, version and texts.
-
-The same code, messages and manifest, and the same tavrin.ini beside it.
-The result is dist/NAME.exe in this repository, the windowed launcher, or
-with --console the console launcher; each brand is built in
-build/brand/NAME, so branding never touches dist/tavrin.exe.
-"""
+"""brand: dist/NAME.exe, the launcher (or with --console the console one)
+under the author's name, icon, version and texts, built in build/brand/."""
 
 import os
 import re

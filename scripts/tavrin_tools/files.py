@@ -6,9 +6,6 @@ import unicodedata
 
 from .checks import DEVICES, in_code_page, is_utf8, refuse
 
-LONGEST_PATH = 259
-
-
 def _check_name(relative, entry):
     shown = "--app-dir: '%s'" % relative
     if not is_utf8(entry):
@@ -60,6 +57,6 @@ def check_folder(folder, install_root):
         seen[key] = relative
         installed = install_root + "\\" + relative.replace("/", "\\")
         longest = installed if len(installed) > len(longest) else longest
-    if len(longest) > LONGEST_PATH:
+    if len(longest) > 259:
         print("package.sh: warning: installed, '%s' is %d characters long, more than many "
               "Windows programs open (260)" % (longest, len(longest)), file=sys.stderr)

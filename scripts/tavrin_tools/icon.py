@@ -75,14 +75,11 @@ def _bitmap(image):
     mask_row = (size + 31) // 32 * 4
     pixels = image.tobytes("raw", "BGRA")
     rows = [pixels[y * size * 4:(y + 1) * size * 4] for y in range(size)]
-    alpha = image.getchannel("A").tobytes()
-    masks = []
-    for y in range(size):
-        row = bytearray(mask_row)
-        for x in range(size):
-            if alpha[y * size + x] == 0:
-                row[x // 8] |= 0x80 >> (x % 8)
-        masks.append(bytes(row))
+    # The mask: a bit for each fully transparent pixel, rows of 4 bytes.
+    mask = image.getchannel("A").point(lambda a: 255 if a == 0 else 0).convert(
+        "1", dither=Image.NONE).tobytes()
+    row = (size + 7) // 8
+    masks = [mask[y * row:(y + 1) * row].ljust(mask_row, b"\0") for y in range(size)]
     header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0,
                          (size * 4 + mask_row) * size, 0, 0, 0, 0)
     return header + b"".join(reversed(rows)) + b"".join(reversed(masks))

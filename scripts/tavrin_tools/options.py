@@ -16,6 +16,8 @@ class Options(dict):
         raise SystemExit(2)
 
     def parse(self, arguments):
+        """Also self.sequence: the list options' values in their order."""
+        self.sequence = []
         for key in self._lists:
             self[key] = []
         at = 0
@@ -29,6 +31,7 @@ class Options(dict):
                 self.usage()
             if option in self._lists:
                 self[option].append(arguments[at + 1])
+                self.sequence.append((option, arguments[at + 1]))
             else:
                 self[option] = arguments[at + 1]
             at += 2

@@ -1,8 +1,5 @@
-"""package: an application folder packed into dist/NAME-VERSION.msi.
-
-The input is checked here and becomes an Application (plain data); msi.py
-writes the package from it, signing.py signs.
-"""
+"""package: an application folder packed into dist/NAME-VERSION.msi; the
+input checked into an Application (plain data), which msi.py packs."""
 
 import hashlib
 import os
@@ -44,11 +41,8 @@ def read_options(arguments, caller):
                 "--upgrade-code", "--service-description", "--service-display-name",
                 "--sign-pkcs12", "--sign-password-file", "--timestamp-url", "--timestamp-rfc3161",
                 "--timestamp-timeout"],
-        lists=["--associate", "--associate-default", "--launcher", "--tool", "--order"])
-    # The order of --associate and --associate-default among each other.
-    order = [a for a in arguments if a in ("--associate", "--associate-default")]
+        lists=["--associate", "--associate-default", "--launcher", "--tool"])
     options.parse(arguments)
-    options["--order"] = order
     if not (options.get("--app-dir") and options.get("--name") and options.get("--version")):
         options.usage()
     for key in ("--app-dir", "--sign-pkcs12", "--sign-password-file"):
@@ -202,11 +196,10 @@ def _number(value, lowest, highest, default):
 
 def read_associations(options):
     """Each extension once, lower case, with its description and kind."""
-    given = {"--associate": list(options["--associate"]),
-             "--associate-default": list(options["--associate-default"])}
     associations, seen = [], {}
-    for option in options["--order"]:
-        association = given[option].pop(0)
+    for option, association in options.sequence:
+        if option not in ("--associate", "--associate-default"):
+            continue
         extension, equals, description = association.partition("=")
         if not re.fullmatch(r"\.[A-Za-z0-9]+", extension):
             refuse("--associate '%s': the extension must be a dot and letters or digits"
@@ -259,11 +252,7 @@ def read_upgrade_code(options, product, name):
     if given is None:
         return guid_of("tavrin upgrade code\n%s\n%s" % (product, name)), False
     bare = given[1:-1] if given.startswith("{") and given.endswith("}") else given
-    try:
-        valid = re.fullmatch(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}", bare)
-    except TypeError:
-        valid = None
-    if not valid:
+    if not re.fullmatch(r"[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}", bare):
         refuse("--upgrade-code '%s' is not a GUID such as 01234567-89AB-CDEF-0123-456789ABCDEF"
                % given)
     return bare.upper(), True
@@ -281,7 +270,8 @@ def read_application(options, repository):
     app_dir = options["--app-dir"]
     check_app_dir(app_dir, name, repository)
     version = three_numbers(options["--version"])
-    ini = Settings.read(os.path.join(app_dir, "tavrin.ini"))
+    with open(os.path.join(app_dir, "tavrin.ini"), "rb") as file:
+        ini = Settings(file.read())
     programs = Programs(app_dir, name, product)
     service = read_service(options, ini, name)
     if not service and programs.is_console(name):
@@ -313,9 +303,8 @@ def read_application(options, repository):
 
 
 def install_root(application):
-    if application.per_machine:
-        return "C:\\Program Files\\" + application.product
-    return "C:\\Users\\a-twenty-letter-user\\AppData\\Local\\Programs\\" + application.product
+    return ("C:\\Program Files\\" if application.per_machine else
+            "C:\\Users\\a-twenty-letter-user\\AppData\\Local\\Programs\\") + application.product
 
 
 def report(application, msi_name):

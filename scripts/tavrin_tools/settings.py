@@ -35,11 +35,6 @@ class Settings:
             if equals and key:
                 self._entries.append((section, key, value.strip(" \t")))
 
-    @classmethod
-    def read(cls, path):
-        with open(path, "rb") as file:
-            return cls(file.read())
-
     def _found(self, key, program):
         shared = own = None
         program = (program or "").lower()

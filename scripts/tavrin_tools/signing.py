@@ -60,10 +60,6 @@ def _last_line(done):
     return lines[-1] if lines else ""
 
 
-def _readable(path):
-    return os.path.isfile(path) and os.access(path, os.R_OK)
-
-
 def read_signer(options, product):
     """None without --sign-pkcs12; the options checked, the certificate's
     expiry warned about."""
@@ -73,10 +69,9 @@ def read_signer(options, product):
     if pkcs12 or password_file:
         if not (pkcs12 and password_file):
             refuse("--sign-pkcs12 and --sign-password-file go together")
-        if not _readable(pkcs12):
-            refuse("--sign-pkcs12 '%s' is not a readable file" % pkcs12)
-        if not _readable(password_file):
-            refuse("--sign-password-file '%s' is not a readable file" % password_file)
+        for option, path in (("--sign-pkcs12", pkcs12), ("--sign-password-file", password_file)):
+            if not (os.path.isfile(path) and os.access(path, os.R_OK)):
+                refuse("%s '%s' is not a readable file" % (option, path))
     if url:
         if not pkcs12:
             refuse("--timestamp-url and --timestamp-rfc3161 need --sign-pkcs12")
@@ -93,20 +88,17 @@ def read_signer(options, product):
     return Signer(pkcs12, password_file, product, url, kind, int(timeout))
 
 
-def _certificate_check(pkcs12, password_file, *x509):
+def _warn_if_expired(pkcs12, password_file):
+    """A certificate that has expired, when openssl can tell."""
     if not shutil.which("openssl"):
-        return True
+        return
     certificate = subprocess.run(["openssl", "pkcs12", "-in", pkcs12, "-passin",
                                   "file:" + password_file, "-nokeys", "-clcerts"],
-                                 capture_output=True)
-    return subprocess.run(["openssl", "x509", "-noout", *x509], input=certificate.stdout,
-                          capture_output=True).returncode == 0
-
-
-def _warn_if_expired(pkcs12, password_file):
-    if shutil.which("openssl") and not _certificate_check(pkcs12, password_file, "-checkend",
-                                                          "0") and \
-            _certificate_check(pkcs12, password_file):
+                                 capture_output=True).stdout
+    readable, current = (subprocess.run(["openssl", "x509", "-noout", *check], input=certificate,
+                                        capture_output=True).returncode == 0
+                         for check in ([], ["-checkend", "0"]))
+    if readable and not current:
         print("package.sh: warning: the certificate in '%s' has expired: Windows shows "
               "signatures made with it as invalid unless they carry a time stamp from before it "
               "expired" % pkcs12, file=sys.stderr)
