@@ -9,17 +9,21 @@
 
 namespace {
 
-// The start-up sequence as the service runs it, with tavrin.ini as the
-// entry point read it (null: none could be read, which the start tells).
+// The start-up sequence as the service runs it, the first time with
+// tavrin.ini as the entry point read it (null: none could be read, which the
+// start tells).
 class LauncherStart final : public ServiceStart {
 public:
     explicit LauncherStart(const SettingsFile* a_settingsFile) : m_settingsFile(a_settingsFile) {}
 
+    // A restart reads tavrin.ini anew: it may have changed since.
     int run(ServiceSide& a_side, const std::vector<std::wstring>& a_arguments) override {
         NamedMutex singleRunMutex;
         SystemHost host;
+        const SettingsFile* const settingsFile = m_settingsFile;
+        m_settingsFile = nullptr;
         return runLauncher(host, singleRunMutex, a_arguments, LauncherKind::service, &a_side,
-                           m_settingsFile);
+                           settingsFile);
     }
 
 private:

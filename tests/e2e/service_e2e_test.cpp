@@ -216,21 +216,28 @@ std::size_t count(const std::string& a_text, const std::string& a_part) {
 
 // An application that ends by itself, with 3 and then with 0, is started
 // again after the delay (doubled after a quick end) while the service stays
-// RUNNING, with its arguments each time; its output and error are appended
-// to one log across the runs and rotated past service-log-size; the log
-// tells each end while the service runs; a requested stop is never followed
-// by a restart.
+// RUNNING, with its arguments each time, as tavrin.ini says by then; its output and error are
+// appended to one log across the runs and rotated past service-log-size; the log tells each end
+// while the service runs; a requested stop is never followed by a restart.
 TEST(Service, AnEndNobodyAskedForIsStartedAgain) {
     ServiceApplication server(
         {{"FAKE_JAVA_EXITS", "3 0"},
          {"FAKE_JAVA_RUN_MS", "60000"},
          {"FAKE_JAVA_RUN_ERROR", "on error\\n"},
          {"FAKE_JAVA_RUN_FILL", "600000"}},
-        "arguments=-tcp \"base dir\" %SystemRoot%\\data\r\nservice-restart-delay=1\r\n"
+        "arguments=-tcp \"base dir\" %SystemRoot%\\data\r\nservice-restart-delay=2\r\n"
         "service-log-size=1\r\nservice-log-keep=1\r\n");
     ASSERT_TRUE(server.service.start({})) << GetLastError();
     EXPECT_EQ(server.service.waitFor(SERVICE_RUNNING, 10000).dwCurrentState,
               static_cast<DWORD>(SERVICE_RUNNING));
+    // A restart reads tavrin.ini anew: edited while the first run's restart
+    // waits, the later runs get the new arguments.
+    for (int i = 0; i < 1000 && server.applicationRuns().empty(); ++i) {
+        Sleep(10);
+    }
+    std::string settings = readFileBytes(server.app.path(L"tavrin.ini"));
+    settings.replace(settings.find("arguments=-tcp"), 14, "arguments=-web");
+    server.app.writeSettings(settings);
     bool leftRunning = false;
     for (int i = 0; i < 1500 && server.applicationRuns().size() < 3; ++i) {
         leftRunning = leftRunning ||
@@ -242,19 +249,21 @@ TEST(Service, AnEndNobodyAskedForIsStartedAgain) {
     ASSERT_EQ(runs.size(), 3u) << server.log();
     wchar_t systemRoot[MAX_PATH];
     GetEnvironmentVariableW(L"SystemRoot", systemRoot, MAX_PATH);
-    for (const JavaRecord& run : runs) {
-        EXPECT_EQ(run.arguments,
-                  (std::vector<std::wstring>{server.java->executable(), L"-jar",
-                                             server.app.path(L"lib\\app.jar"), L"-tcp", L"base dir",
-                                             std::wstring(systemRoot) + L"\\data"}));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(
+            runs[i].arguments,
+            (std::vector<std::wstring>{server.java->executable(), L"-jar",
+                                       server.app.path(L"lib\\app.jar"), i == 0 ? L"-tcp" : L"-web",
+                                       L"base dir", std::wstring(systemRoot) + L"\\data"}))
+            << i;
     }
     const std::string running = server.log();
     EXPECT_NE(running.find("service: the application ended by itself, exit code 3; started again "
-                           "in 1 seconds\r\n"),
+                           "in 2 seconds\r\n"),
               std::string::npos)
         << running;
     EXPECT_NE(running.find("service: the application ended by itself, exit code 0; started again "
-                           "in 2 seconds\r\n"),
+                           "in 4 seconds\r\n"),
               std::string::npos)
         << running;
     // The third run's output has come by now: 600,000 bytes each, rotated
