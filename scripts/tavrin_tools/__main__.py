@@ -22,6 +22,9 @@ def run(tool, arguments):
         print("%s.sh: %s" % (tool, refusal), file=sys.stderr)
     except (subprocess.CalledProcessError, OSError) as failed:
         print("%s.sh: %s" % (tool, failed), file=sys.stderr)
+    except Exception as fault:  # a fault of the tool's own: still a sentence
+        print("%s.sh: an unexpected fault (%s: %s); nothing was written to dist/"
+              % (tool, type(fault).__name__, fault), file=sys.stderr)
     return 2
 
 

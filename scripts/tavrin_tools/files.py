@@ -29,7 +29,8 @@ def walk(folder):
     """Every file and folder below a_folder, relative, folders first in
     each, sorted; links followed. A dangling link or an unreadable entry is
     refused."""
-    for root, folders, files in os.walk(folder, followlinks=True):
+    unreadable = lambda error: refuse("--app-dir: '%s' cannot be read" % error.filename)
+    for root, folders, files in os.walk(folder, onerror=unreadable, followlinks=True):
         folders.sort()
         for entry in sorted(folders + files):
             path = os.path.join(root, entry)

@@ -1,6 +1,5 @@
-"""The package from an Application: wixl builds what it builds well, from
-WiX text written here; msibuild adds the rows wixl cannot write, from the
-same data. A value reaches a table through the function for its column."""
+"""The package built: wixl from the WiX text, msibuild the rows wixl cannot
+write; a value reaches a table through the function for its column."""
 
 import hashlib
 import os

@@ -1,5 +1,4 @@
-"""What the package holds, as WiX text for wixl and as the rows msibuild
-adds: the files, the shortcuts, the registry, the service, the steps."""
+"""What the package holds: the WiX text for wixl, the rows msibuild adds."""
 
 import hashlib
 import os

@@ -5,6 +5,8 @@ import subprocess
 import pytest
 
 from conftest import launcher, run_tool, table
+from tavrin_tools.checks import Refusal
+from tavrin_tools.files import walk
 from tavrin_tools.msi import STAND_IN
 from tavrin_tools.wxs import IMMEDIATE, IN_SCRIPT, ROLLBACK, SCRIPT_IN_SCRIPT
 
@@ -92,3 +94,9 @@ def test_a_refusal_is_a_sentence_and_exit_2(tree, options, ini, why):
     assert why in done.stderr
     assert "Traceback" not in done.stderr
     assert not os.listdir(tree / "dist") if os.path.isdir(tree / "dist") else True
+
+
+
+def test_a_folder_that_cannot_be_listed_is_refused(tmp_path):
+    with pytest.raises(Refusal, match="--app-dir: '.*gone' cannot be read"):
+        list(walk(str(tmp_path / "gone")))
