@@ -186,9 +186,11 @@ TEST(SeveralPrograms, AWindowedApplicationAndItsToolShareTheRuntimeNotTheirFiles
     for (const JavaRecord& run : runs) {
         EXPECT_EQ(run.executable, java.executable());
     }
-    EXPECT_EQ(runs[1].arguments,
-              (std::vector<std::wstring>{java.executable(), L"-cp", app.path(L"lib\\app.jar"),
-                                         L"app.Gui", L"--gui"}));
+    // The windowed application runs on while the tool starts: its record may
+    // come after the tool's version check.
+    const std::vector<std::wstring> gui{java.executable(), L"-cp", app.path(L"lib\\app.jar"),
+                                        L"app.Gui", L"--gui"};
+    EXPECT_TRUE(runs[1].arguments == gui || runs[2].arguments == gui);
     EXPECT_EQ(readFileBytes(app.path(L"Example.jar.run.output.file")),
               "fake java ran [-cp] [" + jar + "] [app.Gui] [--gui]\r\n");
     EXPECT_TRUE(pathExists(app.path(L"Example.version.check.error.file")));

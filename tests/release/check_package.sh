@@ -564,8 +564,9 @@ for i in $(seq 100); do
   sleep 0.1
 done
 [ -f "$drive/records/ctrl-c.txt" ] || fail "stopping the service sent the application no Ctrl+C"
-for i in $(seq 50); do
-  [ ! -f "$service_programs/Example.service.log" ] || break
+# The log is written as it goes: the stop's line comes as the stop ends.
+for i in $(seq 100); do
+  ! grep -q 'service: stop requested' "$service_programs/Example.service.log" 2>/dev/null || break
   sleep 0.1
 done
 grep -q 'service: stop requested; the application ended, exit code 130' "$service_programs/Example.service.log" 2>/dev/null ||
