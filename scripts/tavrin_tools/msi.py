@@ -11,7 +11,6 @@ from xml.sax.saxutils import quoteattr
 
 from . import wxs
 from .checks import in_code_page, refuse
-from .files import walk
 
 # wixl's preprocessor reads $$ as $, except before "(": there it reads a
 # variable, and nothing writes "$(". Such text goes in with this stand-in,
@@ -99,14 +98,12 @@ def restore_stand_ins(work):
                 refuse("the table %s keeps a stand-in for $(" % table)
 
 
-def stage(application, work, signer):
-    """The folder's files under their file ids, so that no name of the
+def stage(application, files, work, signer):
+    """The files the WiX text names, under their ids, so that no name of the
     author's reaches a path wixl reads; the programs signed."""
     os.makedirs(work.path("files"))
-    for relative, _ in walk(application.app_dir):
-        source = os.path.join(application.app_dir, relative)
-        if not os.path.isdir(source):
-            shutil.copyfile(source, work.path("files", wxs.ident("f", relative)))
+    for identifier, relative in files.items():
+        shutil.copyfile(os.path.join(application.app_dir, relative), work.path("files", identifier))
     if signer:
         for program in application.programs:
             what = "the launcher" if program == application.name else program + ".exe"
@@ -133,8 +130,8 @@ def build(application, signer, msi_name):
         os.remove(os.path.join("dist", msi_name))
     with tempfile.TemporaryDirectory(prefix="build.", dir=os.path.join("build", "package")) as f:
         work = Work(f, msi_name)
-        stage(application, work, signer)
-        text, tables = wxs.package(application, wix, formatted, registry_value)
+        text, tables, files = wxs.package(application, wix, formatted, registry_value)
+        stage(application, files, work, signer)
         with open(work.path("package.wxs"), "w", encoding="utf-8") as out:
             out.write(text)
         with open(work.path("settings.js"), "w", encoding="ascii", newline="\r\n") as out:

@@ -18,6 +18,7 @@ class Writer:
         self.wix, self.formatted, self.registry_value = wix, formatted, registry_value
         self.namespace = uuid.UUID(application.upgrade_code)
         self.lines, self.components, self.directories = [], [], {"": "INSTALLDIR"}
+        self.files = {}  # each file's id: its path in the folder, relative
         self.root = "HKLM" if application.per_machine else "HKCU"
         self.launcher = "[INSTALLDIR]" + formatted(application.name) + ".exe"
 
@@ -44,6 +45,7 @@ class Writer:
     def file(self, relative, indent):
         component = ident("c", relative)
         self.components.append(component)
+        self.files[ident("f", relative)] = relative
         w = self.wix
         self.emit(indent + "<Component Id=%s Guid=%s Win64=\"yes\">" % (
             w(component), w(self.guid("file " + relative))))
@@ -256,10 +258,11 @@ def tables(application, writer):
 
 
 def package(application, wix, formatted, registry_value):
-    """The WiX text and the tables msibuild adds whole."""
+    """The WiX text, the tables msibuild adds whole, and the files the text
+    names (by id: the path in the folder)."""
     writer = Writer(application, wix, formatted, registry_value)
     text = writer.product()
-    return text, tables(application, writer)
+    return text, tables(application, writer), writer.files
 
 
 # Custom action types: an executable with a command line, in a folder (34),

@@ -19,11 +19,9 @@ RestartPolicy::Verdict RestartPolicy::ended(const ServiceSettings& a_settings,
         return verdict;
     }
     verdict.restart = true;
-    verdict.delaySeconds = a_settings.restartDelaySeconds;
-    for (unsigned long doubled = 1; doubled < m_quickEnds; ++doubled) {
-        verdict.delaySeconds = verdict.delaySeconds * 2 > longestDelaySeconds
-                                   ? longestDelaySeconds
-                                   : verdict.delaySeconds * 2;
-    }
+    // Doubled for each quick end before this one: at most three doublings.
+    const unsigned long doubled = a_settings.restartDelaySeconds
+                                  << (m_quickEnds > 1 ? m_quickEnds - 1 : 0);
+    verdict.delaySeconds = doubled < longestDelaySeconds ? doubled : longestDelaySeconds;
     return verdict;
 }

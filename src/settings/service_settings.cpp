@@ -4,21 +4,12 @@
 
 namespace {
 
-// A value; none when the key is absent or empty.
-std::optional<std::wstring> givenValue(const SettingsFile& a_settings, const char* a_key) {
-    std::optional<std::wstring> value = a_settings.value(a_key);
-    if (value && value->empty()) {
-        value.reset();
-    }
-    return value;
-}
-
 // A whole number from a_lowest to a_highest, in a_unit; a problem of a_key
 // otherwise, a_value keeping its default.
 void readNumber(const SettingsFile& a_settings, const char* a_key, unsigned long a_lowest,
                 unsigned long a_highest, const wchar_t* a_unit, unsigned long& a_value,
                 std::vector<std::wstring>& a_problems) {
-    const std::optional<std::wstring> value = givenValue(a_settings, a_key);
+    const std::optional<std::wstring> value = a_settings.givenValue(a_key);
     if (!value) {
         return;
     }
@@ -37,7 +28,7 @@ void readNumber(const SettingsFile& a_settings, const char* a_key, unsigned long
 } // namespace
 
 std::wstring readServiceName(const SettingsFile& a_settings) {
-    const std::optional<std::wstring> name = givenValue(a_settings, "service-name");
+    const std::optional<std::wstring> name = a_settings.givenValue("service-name");
     return name ? *name : std::wstring();
 }
 
@@ -51,7 +42,7 @@ ServiceSettings readServiceSettings(const SettingsFile& a_settings,
     }
     readNumber(a_settings, "service-stop-timeout", 1, 300, L"seconds", read.stopTimeoutSeconds,
                a_problems);
-    if (const std::optional<std::wstring> restart = givenValue(a_settings, "service-restart")) {
+    if (const std::optional<std::wstring> restart = a_settings.givenValue("service-restart")) {
         const std::wstring value = trimmed(*restart, L" \t");
         read.restartOnFailure = value != L"no";
         if (read.restartOnFailure && value != L"on-failure") {

@@ -75,16 +75,6 @@ void readMinJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read
     }
 }
 
-// An optional key's value: an empty one counts as absent, as an author
-// clearing a value expects.
-std::optional<std::wstring> optionalValue(const SettingsFile& a_settings, const char* a_key) {
-    std::optional<std::wstring> value = a_settings.value(a_key);
-    if (value && value->empty()) {
-        value.reset();
-    }
-    return value;
-}
-
 // "*" or an entry ending in \* (or /*): Java's wildcard, every JAR of its
 // folder, which the JVM expands.
 bool isWildcard(const std::wstring& a_entry) {
@@ -172,10 +162,10 @@ void readModuleStart(const std::wstring& a_module, const std::optional<std::wstr
 // Exactly one way to start the application, and the keys that belong to it.
 void readStart(const SettingsFile& a_settings, LauncherSettings& a_read) {
     const bool jar = a_settings.value(keys::jarFileName).has_value();
-    const std::optional<std::wstring> mainClass = optionalValue(a_settings, keys::mainClass);
-    const std::optional<std::wstring> classPath = optionalValue(a_settings, keys::classPath);
-    const std::optional<std::wstring> module = optionalValue(a_settings, keys::module);
-    const std::optional<std::wstring> modulePath = optionalValue(a_settings, keys::modulePath);
+    const std::optional<std::wstring> mainClass = a_settings.givenValue(keys::mainClass);
+    const std::optional<std::wstring> classPath = a_settings.givenValue(keys::classPath);
+    const std::optional<std::wstring> module = a_settings.givenValue(keys::module);
+    const std::optional<std::wstring> modulePath = a_settings.givenValue(keys::modulePath);
     const int ways = (jar ? 1 : 0) + (mainClass ? 1 : 0) + (module ? 1 : 0);
     if (ways != 1) {
         invalid(a_read, ways == 0 ? L"jar-file-name, main-class, module: none given"
@@ -196,7 +186,7 @@ void readStart(const SettingsFile& a_settings, LauncherSettings& a_read) {
 
 // Optional; when given, a version not below the minimum.
 void readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    const std::optional<std::wstring> value = optionalValue(a_settings, keys::maxJavaVersion);
+    const std::optional<std::wstring> value = a_settings.givenValue(keys::maxJavaVersion);
     if (!value) {
         return;
     }
@@ -211,7 +201,7 @@ void readMaxJavaVersion(const SettingsFile& a_settings, LauncherSettings& a_read
 }
 
 void readOptionalText(const SettingsFile& a_settings, const char* a_key, std::wstring& a_value) {
-    if (const std::optional<std::wstring> value = optionalValue(a_settings, a_key)) {
+    if (const std::optional<std::wstring> value = a_settings.givenValue(a_key)) {
         a_value = *value;
     }
 }
@@ -249,7 +239,7 @@ void readArguments(const SettingsFile& a_settings, LauncherSettings& a_read) {
 // working-directory: variables expanded, then a path as jar-file-name's; it
 // must be a folder.
 void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    const std::optional<std::wstring> value = optionalValue(a_settings, keys::workingDirectory);
+    const std::optional<std::wstring> value = a_settings.givenValue(keys::workingDirectory);
     if (!value) {
         return;
     }
@@ -263,7 +253,7 @@ void readWorkingDirectory(const SettingsFile& a_settings, LauncherSettings& a_re
 }
 
 void readDownloadUrl(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    const std::optional<std::wstring> value = optionalValue(a_settings, keys::javaDownloadUrl);
+    const std::optional<std::wstring> value = a_settings.givenValue(keys::javaDownloadUrl);
     if (!value) {
         return;
     }
@@ -291,7 +281,7 @@ void addUserOptions(const std::wstring& a_options, LauncherSettings& a_read) {
 // replaces the application's, its java-options follow the application's.
 // A file that is not UTF-8 is not read, and never written.
 void readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) {
-    const std::optional<std::wstring> name = optionalValue(a_settings, keys::userSettings);
+    const std::optional<std::wstring> name = a_settings.givenValue(keys::userSettings);
     if (!name) {
         return;
     }
@@ -315,12 +305,12 @@ void readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
         return;
     }
     const SettingsFile user(std::move(bytes), a_settings.programSection());
-    if (const std::optional<std::wstring> location = optionalValue(user, keys::javaLocation)) {
+    if (const std::optional<std::wstring> location = user.givenValue(keys::javaLocation)) {
         a_read.applicationJavaLocation = a_read.javaLocation;
         a_read.javaLocation = *location;
         a_read.javaLocationFromUser = true;
     }
-    if (const std::optional<std::wstring> options = optionalValue(user, keys::javaOptions)) {
+    if (const std::optional<std::wstring> options = user.givenValue(keys::javaOptions)) {
         addUserOptions(*options, a_read);
     }
 }
@@ -367,7 +357,7 @@ std::wstring readSingleRunMutexName(const SettingsFile& a_settings) {
 }
 
 std::wstring readLogFile(const SettingsFile& a_settings) {
-    const std::optional<std::wstring> value = optionalValue(a_settings, keys::logFile);
+    const std::optional<std::wstring> value = a_settings.givenValue(keys::logFile);
     if (!value) {
         return std::wstring();
     }

@@ -192,6 +192,14 @@ std::optional<std::wstring> SettingsFile::value(const char* a_key) const {
     return valueOf(own != nullptr ? own : lastEntryIn(m_entries, a_key));
 }
 
+std::optional<std::wstring> SettingsFile::givenValue(const char* a_key) const {
+    std::optional<std::wstring> given = value(a_key);
+    if (given && given->empty()) {
+        given.reset();
+    }
+    return given;
+}
+
 std::optional<std::wstring> SettingsFile::value(const std::string& a_section,
                                                 const char* a_key) const {
     const std::string wanted = lowerCase(a_section, 0, a_section.size());

@@ -59,6 +59,9 @@ public:
     // the program's entry is empty (it clears the shared one). Text after a
     // NUL is not part of it.
     std::optional<std::wstring> value(const char* a_key) const;
+    // The same for an optional key: an empty value counts as absent, as an
+    // author clearing a value expects.
+    std::optional<std::wstring> givenValue(const char* a_key) const;
 
     // The same for the entries of another section, such as
     // [tavrin.messages.de-DE] (its name in any letter case).
