@@ -1,6 +1,5 @@
-"""python3 -m tavrin_tools brand|package ARGUMENTS: scripts/brand.sh and
-scripts/package.sh call it. Every refusal is a sentence and exit 2; so is
-any other failure, with no traceback."""
+"""python3 -m tavrin_tools brand|package ARGUMENTS, as brand.sh and package.sh
+call it: every refusal, and any other failure, a sentence and exit 2."""
 
 import os
 import subprocess
@@ -18,9 +17,7 @@ def run(tool, arguments):
     os.chdir(repository)
     try:
         return TOOLS[tool](arguments, repository, caller)
-    except Refusal as refusal:
-        print("%s.sh: %s" % (tool, refusal), file=sys.stderr)
-    except (subprocess.CalledProcessError, OSError) as failed:
+    except (Refusal, subprocess.CalledProcessError, OSError) as failed:
         print("%s.sh: %s" % (tool, failed), file=sys.stderr)
     except Exception as fault:  # a fault of the tool's own: still a sentence
         print("%s.sh: an unexpected fault (%s: %s); nothing was written to dist/"

@@ -13,11 +13,7 @@ def refuse(why):
 
 def is_utf8(text):
     """Arguments that were not UTF-8 hold surrogates after decoding."""
-    try:
-        text.encode("utf-8")
-    except UnicodeEncodeError:
-        return False
-    return True
+    return not any("\ud800" <= c <= "\udfff" for c in text)
 
 
 # Line breaks, tabs and other controls: C0, DEL, C1 (U+0085 among them) and
@@ -57,11 +53,7 @@ def check_file_name(option, name):
 
 
 def in_code_page(text):
-    try:
-        text.encode("cp1252")
-    except UnicodeEncodeError:
-        return False
-    return True
+    return text.encode("cp1252", "ignore").decode("cp1252") == text
 
 
 def check_code_page(option, text):

@@ -134,8 +134,8 @@ def build(application, signer, msi_name):
         stage(application, files, work, signer)
         with open(work.path("package.wxs"), "w", encoding="utf-8") as out:
             out.write(text)
-        with open(work.path("settings.js"), "w", encoding="ascii", newline="\r\n") as out:
-            out.write(wxs.SETTINGS_SCRIPT)
+        with open(work.path("steps.js"), "w", encoding="ascii", newline="\r\n") as out:
+            out.write(wxs.STEPS_SCRIPT)
         work.run("wixl could not build the package", "wixl", "-a", "x64", "-o", msi_name,
                  "package.wxs")
         if STAND_IN in text:

@@ -1,6 +1,5 @@
-"""Command-line options as the tools take them: flags alone, the others
-with one value each; a value option given again adds to a list where the
-tool asks for one, else replaces."""
+"""The tools' options: flags alone, the others with one value each; one given
+again adds to its list where the tool keeps one, else replaces."""
 
 import sys
 

@@ -62,14 +62,6 @@ def three_numbers(version):
     return ".".join(str(n) for n in numbers)
 
 
-def check_package_name(option, text):
-    """A name Windows Installer takes: in the package's code page, not too long."""
-    check_code_page(option, text)
-    if len(text) > 128:
-        refuse("%s is longer than 128 characters, more than Windows Installer takes for a name"
-               % option)
-
-
 def check_app_dir(app_dir, name, repository):
     if not (os.path.isdir(app_dir) and os.access(app_dir, os.R_OK | os.X_OK)):
         refuse("--app-dir '%s' is not a readable folder" % app_dir)
@@ -265,8 +257,12 @@ def read_application(options, repository):
     check_file_name("--name", name)
     check_file_name("--product", product)  # the install folder's name
     check_text("--company", company)
+    # Names Windows Installer takes: in the package's code page, not too long.
     for option, text in (("--name", name), ("--product", product), ("--company", company)):
-        check_package_name(option, text)
+        check_code_page(option, text)
+        if len(text) > 128:
+            refuse("%s is longer than 128 characters, more than Windows Installer takes for a "
+                   "name" % option)
     app_dir = options["--app-dir"]
     check_app_dir(app_dir, name, repository)
     version = three_numbers(options["--version"])

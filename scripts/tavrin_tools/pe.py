@@ -26,6 +26,6 @@ def version_text(path):
         for entry in info:
             for table in getattr(entry, "StringTable", []):
                 for key, value in table.entries.items():
-                    found.setdefault(key.decode("utf-8", "replace"),
-                                     value.decode("utf-8", "replace"))
-    return found.get("FileDescription") or found.get("ProductName") or ""
+                    found.setdefault(key, value)
+    return (found.get(b"FileDescription") or found.get(b"ProductName") or b"").decode(
+        "utf-8", "replace")

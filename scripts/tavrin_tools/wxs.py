@@ -157,7 +157,7 @@ class Writer:
         self.emit('<Icon Id="launcher.ico" SourceFile=%s/>'
                   % w("files/" + ident("f", app.name + ".exe")))
         self.emit('<Property Id="ARPPRODUCTICON" Value="launcher.ico"/>')
-        self.emit('<Binary Id="settingsscript" SourceFile="settings.js"/>')
+        self.emit('<Binary Id="stepsscript" SourceFile="steps.js"/>')
         for index, (program, _) in enumerate(app.shortcuts):
             self.emit('<Icon Id="launcher%d.ico" SourceFile=%s/>'
                       % (index, w("files/" + ident("f", program + ".exe"))))
@@ -277,15 +277,16 @@ ROLLBACK = IN_SCRIPT + 256
 SCRIPT_IN_SCRIPT = 5 + 64 + 1024 + 2048
 SET_PROPERTY = 51
 
-# Kept aside only when it differs from what this version installed, the
-# java-location lines left out: the launcher writes them, nobody's edit.
-# (The command prompt of Wine has no working file comparison; its script
-# host has.)
-SETTINGS_SCRIPT = """function text(files, path) {
-  var file = files.OpenTextFile(path, 1, false, 0);
-  var read = file.AtEndOfStream ? "" : file.ReadAll();
+# The package's script steps (Wine's command prompt can neither compare
+# files nor loop over a command's output; its script host can). tavrin.ini
+# is kept aside only when it differs from what this version installed, the
+# java-location lines the launcher writes left out. The service's stop
+# waits until it has stopped or is gone, where Windows Installer's own stop
+# waits at most 30 seconds and Wine's (and Wine's net stop) not at all.
+STEPS_SCRIPT = r"""function text(files, path) {
+  var file = files.OpenTextFile(path, 1, false, 0), read = file.AtEndOfStream ? "" : file.ReadAll();
   file.Close();
-  return read.replace(/^[ \\t]*java-location[ \\t]*=[^\\r\\n]*(\\r\\n|\\n|\\r)?/gm, "");
+  return read.replace(/^[ \t]*java-location[ \t]*=[^\r\n]*(\r\n|\n|\r)?/gm, "");
 }
 function RestoreSettings() {
   var paths = Session.Property("CustomActionData").split("|");
@@ -293,10 +294,26 @@ function RestoreSettings() {
   if (!files.FileExists(paths[0])) return 1;
   if (files.FileExists(paths[1]) && text(files, paths[0]) == text(files, paths[1])) {
     files.DeleteFile(paths[0], true);
-    return 1;
+  } else {
+    if (files.FileExists(paths[2])) files.DeleteFile(paths[2], true);
+    files.MoveFile(paths[0], paths[2]);
   }
-  if (files.FileExists(paths[2])) files.DeleteFile(paths[2], true);
-  files.MoveFile(paths[0], paths[2]);
+  return 1;
+}
+function StopTheService() {
+  var name = Session.Property("CustomActionData"), second = 0;
+  var query = "SELECT Name FROM Win32_Service WHERE State<>'Stopped' AND Name='" +
+              name.replace(/\\/g, "\\\\").replace(/'/g, "\\'") + "'";
+  try {
+    var shell = new ActiveXObject("WScript.Shell");
+    var services = new ActiveXObject("WbemScripting.SWbemLocator").ConnectServer(".", "root\\cimv2");
+    var running = services.ExecQuery(query).Count > 0;
+    shell.Run("net stop \"" + name + "\"", 0, true);
+    while (second++ < 330 && services.ExecQuery(query).Count > 0)
+      shell.Run("ping -n 2 127.0.0.1", 0, true);
+    if (running) shell.Run("ping -n 2 127.0.0.1", 0, true); // its process ends a moment later
+  } catch (fault) {
+  }
   return 1;
 }
 """
@@ -319,27 +336,26 @@ def custom_actions(application, formatted):
          "Keeping tavrin.ini, which the upgrade replaces"),
         ("RestoreSettingsUndo", ROLLBACK, CMD + 'del /q "%s"' % aside, ""),
         # Its paths, for the script step, which reads no property but this.
-        ("RestoreSettingsData", SET_PROPERTY, "|".join((kept, ini, aside)), ""),
+        ("RestoreSettingsData", SET_PROPERTY, "|".join((kept, ini, aside)), "RestoreSettings"),
         ("RestoreSettings", SCRIPT_IN_SCRIPT, "RestoreSettings",
          "The tavrin.ini before the upgrade, where it differs, is tavrin.ini.before-upgrade")]
     service = application.service
     if service:
         name = formatted(service["name"])
-        # net stop waits until the service has stopped, as long as it
-        # reports its stop going on (the launcher does, each second of
-        # service-stop-timeout): Windows Installer's own stop waits at most
-        # 30 seconds, Wine's not at all.
         steps += [
             ("StopTheServiceUndo", ROLLBACK, SC + 'start "%s"' % name, ""),
-            ("StopTheService", IN_SCRIPT, '"[System64Folder]net.exe" stop "%s"' % name,
+            ("StopTheServiceData", SET_PROPERTY, name, "StopTheService"),
+            ("StopTheService", SCRIPT_IN_SCRIPT, "StopTheService",
              "Stopping the service %s" % service["name"]),
             ("StartTheServiceUndo", ROLLBACK, SC + 'stop "%s"' % name, ""),
             ("StartTheService", IN_SCRIPT, SC + 'start "%s"' % name,
              "Starting the service %s" % service["name"])]
-    sources = {SET_PROPERTY: "RestoreSettings", SCRIPT_IN_SCRIPT: "settingsscript"}
-    return ([(action, str(kind), sources.get(kind, "TARGETDIR"), target)
-             for action, kind, target, _ in steps],
-            [(action, text, "") for action, _, _, text in steps if text])
+    # A property step's text is the step whose data it sets.
+    sources = {SET_PROPERTY: None, SCRIPT_IN_SCRIPT: "stepsscript"}
+    return ([(action, str(kind), sources.get(kind, "TARGETDIR") or text, target)
+             for action, kind, target, text in steps],
+            [(action, text, "") for action, kind, _, text in steps
+             if text and kind != SET_PROPERTY])
 
 
 def added_rows(application):
@@ -375,7 +391,8 @@ def schedule(application, work):
     steps = [("KeepSettings", UPGRADE, 1390), ("RestoreSettingsUndo", UPGRADE, 6589),
              ("RestoreSettingsData", UPGRADE, 6590), ("RestoreSettings", UPGRADE, 6591)]
     if application.service:
-        steps += [("StopTheServiceUndo", 'REMOVE="ALL"', 1503),
+        steps += [("StopTheServiceUndo", 'REMOVE="ALL"', 1502),
+                  ("StopTheServiceData", 'REMOVE="ALL"', 1503),
                   ("StopTheService", 'REMOVE="ALL"', 1504),
                   ("StartTheServiceUndo", "NOT REMOVE", 6592),
                   ("StartTheService", "NOT REMOVE", 6593)]

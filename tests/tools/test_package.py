@@ -65,7 +65,7 @@ def test_the_steps_that_change_the_machine_run_deferred_without_impersonation(tr
     assert int(actions["KeepSettings"][1]) == IMMEDIATE
     assert sequence["KeepSettings"] < sequence["RemoveExistingProducts"]
     steps = {"RestoreSettings": SCRIPT_IN_SCRIPT, "RestoreSettingsUndo": ROLLBACK,
-             "StopTheService": IN_SCRIPT, "StopTheServiceUndo": ROLLBACK,
+             "StopTheService": SCRIPT_IN_SCRIPT, "StopTheServiceUndo": ROLLBACK,
              "StartTheService": IN_SCRIPT, "StartTheServiceUndo": ROLLBACK}
     for step, kind in steps.items():
         assert int(actions[step][1]) == kind, step
@@ -76,7 +76,8 @@ def test_the_steps_that_change_the_machine_run_deferred_without_impersonation(tr
             assert sequence[step] < sequence[step[:-4]]
     assert sequence["StopTheService"] < sequence["StopServices"]
     assert actions["StartTheService"][3] == '"[System64Folder]sc.exe" start "My$Svc[\\[]1[\\]]"'
-    assert actions["StopTheService"][3] == '"[System64Folder]net.exe" stop "My$Svc[\\[]1[\\]]"'
+    # The stop's step gets the service's name, formatted, as its data.
+    assert actions["StopTheServiceData"][1:4] == ["51", "StopTheService", "My$Svc[\\[]1[\\]]"]
 
 
 REFUSALS = [
