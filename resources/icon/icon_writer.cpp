@@ -26,45 +26,6 @@ void put32be(Bytes& out, std::uint32_t v) {
     }
 }
 
-size_t rowBytes(int width, int bits) {
-    return static_cast<size_t>((width * bits + 31) / 32 * 4);
-}
-
-// A device-independent bitmap as icons store it: header, BGRA rows
-// bottom-up, then the 1-bit mask of the fully transparent pixels.
-Bytes bitmapImage(const Image& image) {
-    const int size = image.size;
-    const size_t colourRow = rowBytes(size, 32), maskRow = rowBytes(size, 1);
-    Bytes out;
-    put32(out, 40);
-    put32(out, static_cast<std::uint32_t>(size));
-    put32(out, static_cast<std::uint32_t>(size * 2)); // colour rows and mask rows
-    put16(out, 1);
-    put16(out, 32);
-    put32(out, 0); // BI_RGB
-    put32(out, static_cast<std::uint32_t>((colourRow + maskRow) * static_cast<size_t>(size)));
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 0);
-    for (int y = size - 1; y >= 0; --y) {
-        for (int x = 0; x < size; ++x) {
-            const Pixel& p = image.at(x, y);
-            out.insert(out.end(), {p.b, p.g, p.r, p.a});
-        }
-    }
-    for (int y = size - 1; y >= 0; --y) {
-        Bytes row(maskRow, 0);
-        for (int x = 0; x < size; ++x) {
-            if (image.at(x, y).a == 0) {
-                row[static_cast<size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-            }
-        }
-        out.insert(out.end(), row.begin(), row.end());
-    }
-    return out;
-}
-
 void pngChunk(Bytes& out, const char* type, const Bytes& data) {
     put32be(out, static_cast<std::uint32_t>(data.size()));
     Bytes typed(type, type + 4);

@@ -27,11 +27,7 @@ struct Encoded {
     Bytes data;
 };
 
-// A 32-bit device-independent bitmap as icons store it: header, colour rows
-// bottom-up, then the 1-bit mask.
-Bytes bitmapImage(const Image& image);
-
-// The same as an RGBA PNG file.
+// An image as an RGBA PNG file.
 Bytes pngImage(const Image& image);
 
 // The .ico file: its directory (a 256-pixel image has the size 0 there),

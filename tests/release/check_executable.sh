@@ -23,7 +23,7 @@ check_launcher() {
   # 160 KiB: some 14 KiB of room above what they are (146 KiB with class
   # paths, modules, argument files, the JVM in the launcher's process, the
   # class-data archive, programs' own sections and the service, and an icon
-  # of 32-bit images only).
+  # of 32-bit PNG images only).
   check_imports_and_size "$exe" 163840
   check_no_exception_runtime "$maps/$1.map"
 
