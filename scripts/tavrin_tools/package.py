@@ -7,8 +7,9 @@ import re
 import sys
 import types
 
-from . import msi, pe, signing
-from .checks import (check_code_page, check_file_name, check_text, refuse, without_exe)
+from . import msi, pe, signing, update
+from .checks import (Refusal, check_code_page, check_file_name, check_text, refuse,
+                     without_exe)
 from .files import check_folder
 from .options import Options
 from .settings import Settings
@@ -20,7 +21,8 @@ USAGE = """usage: scripts/package.sh --app-dir DIR --name NAME --version A.B.C [
          [--launcher NAME[=SHORTCUT TEXT]]... [--tool NAME]...
          [--service [--service-display-name TEXT] [--service-description TEXT]]
          [--sign-pkcs12 FILE --sign-password-file FILE]
-         [--timestamp-url URL | --timestamp-rfc3161 URL] [--timestamp-timeout SECONDS]"""
+         [--timestamp-url URL | --timestamp-rfc3161 URL] [--timestamp-timeout SECONDS]
+         [--update-feed URL --update-signing-key KEY.pem [--update-valid-days DAYS]]"""
 
 WINDOWS_EXTENSIONS = set(
     ".exe .com .bat .cmd .lnk .msi .msp .ps1 .psm1 .vbs .vbe .js .jse .wsf .wsh .scr .pif .cpl "
@@ -40,12 +42,13 @@ def read_options(arguments, caller):
         values=["--app-dir", "--name", "--version", "--product", "--company", "--url-protocol",
                 "--upgrade-code", "--service-description", "--service-display-name",
                 "--sign-pkcs12", "--sign-password-file", "--timestamp-url", "--timestamp-rfc3161",
-                "--timestamp-timeout"],
+                "--timestamp-timeout", "--update-feed", "--update-signing-key",
+                "--update-valid-days"],
         lists=["--associate", "--associate-default", "--launcher", "--tool"])
     options.parse(arguments)
     if not (options.get("--app-dir") and options.get("--name") and options.get("--version")):
         options.usage()
-    for key in ("--app-dir", "--sign-pkcs12", "--sign-password-file"):
+    for key in ("--app-dir", "--sign-pkcs12", "--sign-password-file", "--update-signing-key"):
         if key in options:
             options[key] = os.path.join(caller, options[key])
     return options
@@ -288,7 +291,8 @@ def read_application(options, repository):
         refuse("--associate and --url-protocol need pass-arguments=1 in tavrin.ini: without it "
                "the document or link never reaches the application")
     upgrade_code, upgrade_given = read_upgrade_code(options, product, name)
-    return Application(
+    updates = update.read_update(options, ini, app_dir, name, version)
+    return Application(update=updates,
         name=name, product=product, company=company, version=version, app_dir=app_dir,
         per_machine="--per-machine" in options, desktop="--desktop-shortcut" in options,
         shortcuts=shortcuts, tools=tools, programs=all_programs, associations=associations,
@@ -335,6 +339,16 @@ def main(arguments, repository, caller):
     check_folder(application.app_dir, install_root(application))
     msi_name = "%s-%s.msi" % (application.name, application.version)
     msi.build(application, signer, msi_name)
+    if application.update:
+        try:
+            feed_name, until = update.write_feed(application, msi_name)
+        except Refusal:
+            os.remove(os.path.join("dist", msi_name))
+            raise
     report(application, msi_name)
+    if application.update:
+        print("Built dist/%s: the signed feed of %s, believed until %s. Publish it at %s, and "
+              "%s beside it." % (feed_name, application.version, until.isoformat(),
+                                 application.update.feed, msi_name))
     return 0
 

@@ -29,3 +29,12 @@ def version_text(path):
                     found.setdefault(key, value)
     return (found.get(b"FileDescription") or found.get(b"ProductName") or b"").decode(
         "utf-8", "replace")
+
+
+def file_version(path):
+    """The version block's four file version numbers; (0, 0, 0, 0)."""
+    pe = _parsed(path, False)
+    for fixed in getattr(pe, "VS_FIXEDFILEINFO", None) or []:
+        return (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF)
+    return (0, 0, 0, 0)

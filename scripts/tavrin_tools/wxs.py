@@ -99,6 +99,11 @@ class Writer:
         self.emit('<RegistryValue Root=%s Key=%s Name="InstallFolder" Value="[INSTALLDIR]" '
                   'Type="string" KeyPath="yes"/>' % (
                       w(self.root), w(f("Software\\" + app.company + "\\" + app.product))))
+        if app.update:
+            # Where the updater finds the product its feed names.
+            self.emit('<RegistryValue Root=%s Key=%s Name="InstallFolder" Value="[INSTALLDIR]" '
+                      'Type="string"/>' % (w(self.root), w(f(
+                          "Software\\tavrin\\Updates\\{%s}" % app.upgrade_code))))
         if not app.service:
             self.shortcut("startmenu", "ProgramMenuFolder", app.product, app.name, "launcher.ico")
         for index, (program, text) in enumerate(app.shortcuts):

@@ -19,6 +19,8 @@
 #include "settings/java_location.h"
 #include "settings/settings.h"
 #include "settings/settings_log.h"
+#include "update/update_check.h"
+#include "update/update_install.h"
 
 #include <optional>
 
@@ -217,6 +219,7 @@ int runInLaunchersProcess(Start& a_start, const std::vector<std::wstring>& a_arg
                           const JavaSearchResult& a_java) {
     const int saved = exitCodeOf(rememberRuntime(a_start, a_java));
     a_start.record.set(GetCurrentProcess());
+    startUpdateCheck(a_start.host, a_start.settings, a_start.log);
     const std::wstring name = inProcessProgramName();
     a_start.log.line(L"the application runs in the launcher's process, " + name);
     a_start.log.endHandedOver(saved == exit_codes::normalEnd
@@ -274,6 +277,9 @@ public:
         if (a_process != nullptr) {
             m_start.record.set(a_process);
             m_archive.started(a_process);
+        }
+        if (m_start.role.checksForUpdates()) {
+            startUpdateCheck(m_start.host, m_start.settings, m_start.log);
         }
     }
 
@@ -397,6 +403,14 @@ int runLauncher(LauncherHost& a_host, NamedMutex& a_singleRunMutex,
     }
     if (const std::optional<int> end = readSettings(start)) {
         return *end;
+    }
+    if (role.checksForUpdates()) {
+        const UpdateHandOver handOver{a_singleRunMutex.handle(), start.callersFolder,
+                                      a_launcherArguments};
+        if (const std::optional<int> end =
+                handOverStagedUpdate(start.host, start.settings, handOver, log)) {
+            return *end;
+        }
     }
     const std::vector<std::wstring> noArguments;
     return findRuntimeAndLaunch(start,

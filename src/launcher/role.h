@@ -43,6 +43,8 @@ public:
     bool alwaysWaits() const { return m_kind != LauncherKind::windowed; }
     // A service's application is a process it can stop.
     bool mayStartInProcess() const { return m_kind != LauncherKind::service; }
+    // A service is updated by whoever upgrades the server, not by its start.
+    bool checksForUpdates() const { return m_kind != LauncherKind::service; }
     // In process, the windowed launcher's streams are the redirection files
     // (the console's are the caller's), and the JVM is javaw.
     bool ownStreamsInProcess() const { return m_kind == LauncherKind::windowed; }

@@ -1,5 +1,6 @@
 #include "platform/folder_dialog.h"
 
+#include "platform/com_initialisation.h"
 #include "platform/system_library.h"
 
 #include <windows.h>
@@ -15,27 +16,6 @@ namespace {
 // no visible effect in that style. File-system-only selection is not asked
 // for, so a virtual folder can be chosen and gives the empty text.
 constexpr UINT dialogFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_STATUSTEXT;
-
-// Undoes the COM initialisation only when it succeeded, so every call leaves
-// the thread's COM state as it found it.
-class ComInitialisation {
-public:
-    ComInitialisation() {
-        const auto initialise =
-            systemFunction<decltype(CoInitialize)>(L"ole32.dll", "CoInitialize");
-        m_result = initialise != nullptr ? initialise(nullptr) : E_FAIL;
-    }
-    ~ComInitialisation() {
-        if (SUCCEEDED(m_result)) {
-            systemFunction<decltype(CoUninitialize)>(L"ole32.dll", "CoUninitialize")();
-        }
-    }
-    ComInitialisation(const ComInitialisation&) = delete;
-    ComInitialisation& operator=(const ComInitialisation&) = delete;
-
-private:
-    HRESULT m_result;
-};
 
 // Item identifier lists are freed with the shell's allocator.
 struct ItemIdListFree {

@@ -29,6 +29,7 @@ public:
     Acquired acquire(DWORD a_timeoutMs);
 
     bool held() const { return static_cast<bool>(m_handle); }
+    HANDLE handle() const { return m_handle.get(); }
 
     // Releases every ownership this process holds, and closes the handle.
     void release();

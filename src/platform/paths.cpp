@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <winver.h>
+
 #include <cwchar>
 
 #include <algorithm>
@@ -35,6 +37,40 @@ std::wstring executablePath() {
 
 std::wstring executableStem() {
     return withoutExtension(fileNameOf(executablePath()));
+}
+
+namespace {
+
+// A module loaded only for its resources.
+struct ResourceModuleTraits {
+    using Type = HMODULE;
+    static HMODULE empty() noexcept { return nullptr; }
+    static void close(HMODULE a_module) noexcept { FreeLibrary(a_module); }
+};
+
+} // namespace
+
+unsigned long long fileVersionOf(const std::wstring& a_path) {
+    const UniqueResource<ResourceModuleTraits> module(LoadLibraryExW(
+        a_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    const HRSRC found =
+        module ? FindResourceW(module.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION)
+               : nullptr;
+    const HGLOBAL loaded = found != nullptr ? LoadResource(module.get(), found) : nullptr;
+    const auto* const bytes =
+        loaded != nullptr ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
+    const DWORD size = bytes != nullptr ? SizeofResource(module.get(), found) : 0;
+    // VS_FIXEDFILEINFO follows the block's header and key, on a 32-bit
+    // boundary: found by its signature.
+    for (DWORD at = 0; at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+        VS_FIXEDFILEINFO fixed;
+        CopyMemory(&fixed, bytes + at, sizeof fixed);
+        if (fixed.dwSignature == VS_FFI_SIGNATURE) {
+            return (static_cast<unsigned long long>(fixed.dwFileVersionMS) << 32) |
+                   (fixed.dwFileVersionLS & 0xFFFF0000UL);
+        }
+    }
+    return 0;
 }
 
 std::wstring moduleRelativePath(const std::wstring& a_name) {

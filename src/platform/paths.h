@@ -12,6 +12,11 @@ std::wstring executablePath();
 // launcher's own files.
 std::wstring executableStem();
 
+// The first three numbers of an executable's file version (its version
+// resource), 16 bits each, from the highest bits down: 1.2.3.4 is
+// 0x0001000200030000. 0 when it has none or cannot be read.
+unsigned long long fileVersionOf(const std::wstring& a_path);
+
 // The executable's folder, with its trailing backslash, followed by a_name;
 // nothing is normalised.
 std::wstring moduleRelativePath(const std::wstring& a_name);

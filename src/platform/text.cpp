@@ -90,6 +90,70 @@ std::wstring hexDigits(unsigned long long a_value) {
     return digits;
 }
 
+namespace {
+
+// A base64 digit's value; -1 for any other character.
+int base64Value(wchar_t a_character) {
+    if (a_character >= L'A' && a_character <= L'Z') {
+        return a_character - L'A';
+    }
+    if (a_character >= L'a' && a_character <= L'z') {
+        return a_character - L'a' + 26;
+    }
+    if (a_character >= L'0' && a_character <= L'9') {
+        return a_character - L'0' + 52;
+    }
+    return a_character == L'+' ? 62 : a_character == L'/' ? 63 : -1;
+}
+
+} // namespace
+
+std::wstring hexOfBytes(const std::string& a_bytes) {
+    std::wstring digits;
+    for (const char byte : a_bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        digits += L"0123456789abcdef"[value >> 4];
+        digits += L"0123456789abcdef"[value & 0xF];
+    }
+    return digits;
+}
+
+std::optional<std::string> fromBase64(const std::wstring& a_text) {
+    std::string bytes;
+    unsigned long bits = 0;
+    int count = 0; // characters of the group read
+    int padding = 0;
+    for (const wchar_t character : a_text) {
+        if (isAnyOf(character, L" \t\r\n")) {
+            continue;
+        }
+        if (character == L'=') {
+            ++padding;
+            continue;
+        }
+        const int value = base64Value(character);
+        if (value < 0 || padding != 0) {
+            return std::nullopt;
+        }
+        bits = (bits << 6) | static_cast<unsigned long>(value);
+        if (++count == 4) {
+            bytes += {static_cast<char>(bits >> 16), static_cast<char>(bits >> 8),
+                      static_cast<char>(bits)};
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 1 || (padding != 0 && count + padding != 4)) {
+        return std::nullopt;
+    }
+    if (count == 2) {
+        bytes += static_cast<char>(bits >> 4);
+    } else if (count == 3) {
+        bytes += {static_cast<char>(bits >> 10), static_cast<char>(bits >> 2)};
+    }
+    return bytes;
+}
+
 bool isUtf8(const std::string& a_bytes) {
     return a_bytes.empty() ||
            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, a_bytes.data(),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -61,6 +62,13 @@ unsigned long long leadingNumber(const wchar_t* a_text);
 
 // The hash's 16 hexadecimal digits, in lower case.
 std::wstring hexDigits(unsigned long long a_value);
+
+// a_bytes as lower-case hexadecimal digits, two for each.
+std::wstring hexOfBytes(const std::string& a_bytes);
+
+// The bytes that base64 a_text stands for, blanks and line breaks left out;
+// none when it is not base64 (or has padding inside).
+std::optional<std::string> fromBase64(const std::wstring& a_text);
 
 // Whether a_bytes are UTF-8 throughout (a UTF-16 file, say, is not).
 bool isUtf8(const std::string& a_bytes);

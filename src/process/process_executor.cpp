@@ -153,18 +153,6 @@ bool appendFileText(const std::wstring& a_name, std::string& a_text) {
     return true;
 }
 
-// A handle this process may pass to its child: an inheritable copy of
-// a_handle (a console, a pipe, a file); none when it has none.
-UniqueHandle inheritableCopy(HANDLE a_handle) {
-    HANDLE copy = nullptr;
-    if (a_handle == nullptr || a_handle == INVALID_HANDLE_VALUE ||
-        !DuplicateHandle(GetCurrentProcess(), a_handle, GetCurrentProcess(), &copy, 0, TRUE,
-                         DUPLICATE_SAME_ACCESS)) {
-        return UniqueHandle();
-    }
-    return UniqueHandle(copy);
-}
-
 // A job whose processes end when its last handle closes, which the system
 // does when this process ends; processes that its members start are not in it.
 UniqueHandle jobEndingWithThisProcess() {
@@ -187,15 +175,16 @@ struct StandardHandles {
 };
 
 // The list of handles a child inherits (PROC_THREAD_ATTRIBUTE_HANDLE_LIST):
-// exactly its standard handles, so that no other inheritable handle of this
+// exactly its standard handles and the passed ones, so that no other inheritable handle of this
 // process (a pipe of the script that started it, say) outlives it in the
 // child. Where the system has no such list, the child inherits as without.
 class InheritedHandles {
 public:
     // The three are distinct handles (files, or copies of the launcher's
     // own streams); a stream the launcher lacks is left out.
-    explicit InheritedHandles(const StandardHandles& a_handles) {
-        for (HANDLE handle : {a_handles.input, a_handles.output, a_handles.error}) {
+    InheritedHandles(const StandardHandles& a_handles, const HANDLE (&a_passed)[2]) {
+        for (HANDLE handle :
+             {a_handles.input, a_handles.output, a_handles.error, a_passed[0], a_passed[1]}) {
             if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
                 m_handles[m_count++] = handle;
             }
@@ -227,7 +216,7 @@ public:
     LPPROC_THREAD_ATTRIBUTE_LIST list() const { return m_list; }
 
 private:
-    HANDLE m_handles[3] = {};
+    HANDLE m_handles[5] = {};
     std::size_t m_count = 0;
     std::vector<char> m_buffer;
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
@@ -244,7 +233,7 @@ bool startChild(const ProcessRequest& a_request, const StandardHandles& a_handle
     startup.StartupInfo.hStdInput = a_handles.input;
     startup.StartupInfo.hStdOutput = a_handles.output;
     startup.StartupInfo.hStdError = a_handles.error;
-    const InheritedHandles inherited(a_handles);
+    const InheritedHandles inherited(a_handles, a_request.passedHandles);
     startup.lpAttributeList = a_listed ? inherited.list() : nullptr;
     const DWORD flags =
         a_flags | (startup.lpAttributeList != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0);
@@ -378,6 +367,16 @@ ProcessResult runIntoOutputLog(const ProcessRequest& a_request) {
 }
 
 } // namespace
+
+UniqueHandle inheritableCopy(HANDLE a_handle) {
+    HANDLE copy = nullptr;
+    if (a_handle == nullptr || a_handle == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), a_handle, GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return UniqueHandle();
+    }
+    return UniqueHandle(copy);
+}
 
 ProcessResult executeProcess(const ProcessRequest& a_request) {
     if (a_request.inheritStreams) {

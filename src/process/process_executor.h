@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/unique_handle.h"
 #include "process/output_log.h"
 
 #include <windows.h>
@@ -50,6 +51,9 @@ struct ProcessRequest {
     // are one pipe read into this file as they come (its input is empty);
     // it is then waited for to its end, whatever timeoutMs says.
     OutputLogFile outputLog{};
+    // Inheritable handles the child inherits besides its streams, under the
+    // same values (made by inheritableCopy); null: none.
+    HANDLE passedHandles[2] = {nullptr, nullptr};
     // The child's current directory; empty: the executable's folder.
     std::wstring workingDirectory{};
     StartObserver* observer = nullptr;
@@ -64,10 +68,15 @@ struct ProcessResult {
     DWORD systemError = 0; // GetLastError of a start that failed
 };
 
+// A handle this process may pass to its child: an inheritable copy of
+// a_handle (a console, a pipe, a file, a process, a mutex); none when it has
+// none.
+UniqueHandle inheritableCopy(HANDLE a_handle);
+
 // Runs the request's command line as a child whose standard output, error and
 // input are the redirection files (or this process's own), in the request's
-// working directory. The child inherits exactly those
-// three handles. A waited-for child that overruns its time-out is terminated
+// working directory. The child inherits exactly those three handles and the
+// passed ones. A waited-for child that overruns its time-out is terminated
 // with exit code 0xFFFFFFFF. The files stay on disk until the next call with
 // that base name.
 ProcessResult executeProcess(const ProcessRequest& a_request);

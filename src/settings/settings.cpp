@@ -313,6 +313,7 @@ void readUserSettings(const SettingsFile& a_settings, LauncherSettings& a_read) 
     if (const std::optional<std::wstring> options = user.givenValue(keys::javaOptions)) {
         addUserOptions(*options, a_read);
     }
+    readUsersUpdateMode(user, a_read.update);
 }
 
 } // namespace
@@ -400,6 +401,8 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     if (!quotesArePaired(read.javaOptions)) {
         invalid(read, L"java-options: its double quotes do not pair up");
     }
+    std::vector<std::wstring> keyProblems;
+    read.update = readUpdateSettings(a_settings, keyProblems);
     readUserSettings(a_settings, read);
     readArguments(a_settings, read);
     readOptionalText(a_settings, keys::startArguments, read.startArguments);
@@ -423,9 +426,8 @@ LauncherSettings readLauncherSettings(const SettingsFile& a_settings, SettingsFo
     readSwitch(a_settings, keys::readJavaRelease, read.readJavaRelease);
     readSwitch(a_settings, keys::classDataSharing, read.classDataSharing);
     readDownloadUrl(a_settings, read);
-    std::vector<std::wstring> serviceProblems;
-    read.service = readServiceSettings(a_settings, serviceProblems);
-    for (const std::wstring& why : serviceProblems) {
+    read.service = readServiceSettings(a_settings, keyProblems);
+    for (const std::wstring& why : keyProblems) {
         invalid(read, why);
     }
     if (a_reader == SettingsFor::service && read.service.name.empty()) {

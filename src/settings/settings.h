@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/service_settings.h"
+#include "settings/update_settings.h"
 #include "settings/settings_file.h"
 #include "version/java_version.h"
 
@@ -62,6 +63,8 @@ struct LauncherSettings {
     std::wstring javaDownloadUrl;  // one http:// or https:// address
     // service-name: the launcher is that Windows service, and its keys.
     ServiceSettings service;
+    // update-feed and its keys: the application's updates.
+    UpdateSettings update;
     // user-settings: %LOCALAPPDATA%\<name>, when named and the variable is
     // set.
     std::wstring userSettingsFolder;

@@ -274,3 +274,22 @@ std::string SettingsFile::withNewLine(const std::string& a_line, Into a_into) co
     }
     return std::string(m_bytes).insert(anchor.end, inserted);
 }
+
+void readNumberKey(const SettingsFile& a_settings, const char* a_key, unsigned long a_lowest,
+                   unsigned long a_highest, const wchar_t* a_unit, unsigned long& a_value,
+                   std::vector<std::wstring>& a_problems) {
+    const std::optional<std::wstring> value = a_settings.givenValue(a_key);
+    if (!value) {
+        return;
+    }
+    const std::wstring digits = trimmed(*value, L" \t");
+    const bool number = !digits.empty() && digits.size() <= 4 &&
+                        digits.find_first_not_of(L"0123456789") == std::wstring::npos;
+    const auto read = static_cast<unsigned long>(number ? leadingNumber(digits.c_str()) : 0);
+    if (!number || read < a_lowest || read > a_highest) {
+        a_problems.push_back(formatWideString(L"%hs: not a number of %ls from %lu to %lu: %ls",
+                                              a_key, a_unit, a_lowest, a_highest, value->c_str()));
+        return;
+    }
+    a_value = read;
+}

@@ -120,3 +120,10 @@ private:
     std::size_t m_sectionLine = noLine;
     std::size_t m_programSectionLine = noLine;
 };
+
+// A whole number key from a_lowest to a_highest (at most four digits), in
+// a_unit: read into a_value when given; otherwise "key: why" is appended to
+// a_problems, a_value keeping its default.
+void readNumberKey(const SettingsFile& a_settings, const char* a_key, unsigned long a_lowest,
+                   unsigned long a_highest, const wchar_t* a_unit, unsigned long& a_value,
+                   std::vector<std::wstring>& a_problems);

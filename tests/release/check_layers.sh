@@ -11,7 +11,7 @@ level() {
   case $1 in
   launcher) echo 8 ;;
   service) echo 7 ;;
-  launch | instance) echo 6 ;;
+  launch | instance | update) echo 6 ;;
   settings | runtime) echo 5 ;;
   messages) echo 4 ;;
   host) echo 3 ;;
