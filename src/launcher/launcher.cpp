@@ -309,9 +309,9 @@ std::optional<int> startAsProcess(Start& a_start, const JavaSearchResult& a_java
     }
     a_start.log.line(L"launch: " + launch.line->commandLine());
     ApplicationStarted started(a_start, a_archive);
-    const ProcessResult launched = a_start.role.startProcess(
-        a_start.host, launch.line->commandLine(), a_start.workingFolder, a_start.redirection.launch,
-        a_start.settings, started);
+    const ProcessResult launched =
+        a_start.role.startProcess(a_start.host, launch.line->commandLine(), a_start.workingFolder,
+                                  a_start.redirection.launch, a_start.settings, started);
     if (launched.code == ProcessCode::notStarted && a_java.fromReleaseFile) {
         a_start.log.line(L"  the runtime did not start: the search goes on");
         return std::nullopt;

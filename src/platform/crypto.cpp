@@ -72,9 +72,8 @@ Sha256::~Sha256() {
 
 bool Sha256::add(const void* a_bytes, std::size_t a_length) {
     const auto hashData = bcryptFunction<decltype(BCryptHashData)>("BCryptHashData");
-    if (m_hash != nullptr &&
-        hashData(m_hash, static_cast<PUCHAR>(const_cast<void*>(a_bytes)),
-                 static_cast<ULONG>(a_length), 0) != 0) {
+    if (m_hash != nullptr && hashData(m_hash, static_cast<PUCHAR>(const_cast<void*>(a_bytes)),
+                                      static_cast<ULONG>(a_length), 0) != 0) {
         bcryptFunction<decltype(BCryptDestroyHash)>("BCryptDestroyHash")(m_hash);
         m_hash = nullptr;
     }

@@ -33,11 +33,11 @@ std::wstring failed(const wchar_t* a_step) {
     const DWORD error = GetLastError();
     // Wine's WinHTTP reports a response's time-out as WSAETIMEDOUT.
     const wchar_t* why = error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT ? L"timed out"
-                         : error == ERROR_WINHTTP_NAME_NOT_RESOLVED  ? L"the name is not known"
-                         : error == ERROR_WINHTTP_CANNOT_CONNECT     ? L"no connection"
-                         : error == ERROR_WINHTTP_CONNECTION_ERROR   ? L"the connection broke"
-                         : error == ERROR_WINHTTP_SECURE_FAILURE     ? L"not a trusted server"
-                                                                     : L"failed";
+                         : error == ERROR_WINHTTP_NAME_NOT_RESOLVED ? L"the name is not known"
+                         : error == ERROR_WINHTTP_CANNOT_CONNECT    ? L"no connection"
+                         : error == ERROR_WINHTTP_CONNECTION_ERROR  ? L"the connection broke"
+                         : error == ERROR_WINHTTP_SECURE_FAILURE    ? L"not a trusted server"
+                                                                    : L"failed";
     return formatWideString(L"%ls: %ls (error %lu)", a_step, why, error);
 }
 
@@ -48,7 +48,8 @@ InternetHandle openSession(DWORD a_stepMs) {
     if (open == nullptr) {
         return InternetHandle();
     }
-    InternetHandle session(open(L"tavrin", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, nullptr, nullptr, 0));
+    InternetHandle session(
+        open(L"tavrin", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, nullptr, nullptr, 0));
     if (!session) {
         session.reset(open(L"tavrin", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, nullptr, nullptr, 0));
     }
@@ -65,9 +66,10 @@ std::wstring sendRequest(HINTERNET a_session, const std::wstring& a_address, DWO
                          InternetHandle& a_connection, InternetHandle& a_request) {
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
-    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        static_cast<DWORD>(-1);
     if (!winhttpFunction<decltype(WinHttpCrackUrl)>("WinHttpCrackUrl")(a_address.c_str(), 0, 0,
-                                                                      &parts)) {
+                                                                       &parts)) {
         return failed(L"not an address");
     }
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
@@ -84,9 +86,9 @@ std::wstring sendRequest(HINTERNET a_session, const std::wstring& a_address, DWO
     // WinHttpSetTimeouts alone does not bound the wait for a response
     // everywhere (Wine): the response's own time-out does.
     DWORD stepMs = a_stepMs;
-    if (!a_request || !winhttpFunction<decltype(WinHttpSetOption)>("WinHttpSetOption")(
-                          a_request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stepMs,
-                          sizeof stepMs)) {
+    if (!a_request ||
+        !winhttpFunction<decltype(WinHttpSetOption)>("WinHttpSetOption")(
+            a_request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stepMs, sizeof stepMs)) {
         return failed(L"no request");
     }
     if (!winhttpFunction<decltype(WinHttpSendRequest)>("WinHttpSendRequest")(
@@ -158,10 +160,13 @@ std::wstring download(const std::wstring& a_address, unsigned long long a_limit,
 
 bool connectionIsMetered() {
     // CLSID_NetworkListManager and IID_INetworkCostManager.
-    constexpr GUID manager{0xdcb00c01, 0x570f, 0x4a9b, {0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b}};
-    constexpr GUID costs{0xdcb00008, 0x570f, 0x4a9b, {0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b}};
+    constexpr GUID manager{
+        0xdcb00c01, 0x570f, 0x4a9b, {0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b}};
+    constexpr GUID costs{
+        0xdcb00008, 0x570f, 0x4a9b, {0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b}};
     const ComInitialisation com;
-    const auto create = systemFunction<decltype(CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+    const auto create =
+        systemFunction<decltype(CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
     INetworkCostManager* costManager = nullptr;
     if (create == nullptr || FAILED(create(manager, nullptr, CLSCTX_ALL, costs,
                                            reinterpret_cast<void**>(&costManager)))) {

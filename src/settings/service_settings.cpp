@@ -16,7 +16,7 @@ ServiceSettings readServiceSettings(const SettingsFile& a_settings,
             L"service-name: not a service name (at most 256 characters, no / or \\): " + read.name);
     }
     readNumberKey(a_settings, "service-stop-timeout", 1, 300, L"seconds", read.stopTimeoutSeconds,
-               a_problems);
+                  a_problems);
     if (const std::optional<std::wstring> restart = a_settings.givenValue("service-restart")) {
         const std::wstring value = trimmed(*restart, L" \t");
         read.restartOnFailure = value != L"no";
@@ -25,7 +25,7 @@ ServiceSettings readServiceSettings(const SettingsFile& a_settings,
         }
     }
     readNumberKey(a_settings, "service-restart-delay", 0, 300, L"seconds", read.restartDelaySeconds,
-               a_problems);
+                  a_problems);
     readNumberKey(a_settings, "service-log-size", 1, 1024, L"MiB", read.logSizeMiB, a_problems);
     readNumberKey(a_settings, "service-log-keep", 0, 99, L"files", read.logKeep, a_problems);
     return read;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "settings/service_settings.h"
-#include "settings/update_settings.h"
 #include "settings/settings_file.h"
+#include "settings/update_settings.h"
 #include "version/java_version.h"
 
 #include <optional>

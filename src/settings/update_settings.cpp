@@ -61,7 +61,8 @@ UpdateSettings readUpdateSettings(const SettingsFile& a_settings,
     }
     if (!isUpdateAddress(*feed)) {
         a_problems.push_back(L"update-feed: not an https:// address (http:// only for 127.0.0.1 "
-                             L"and localhost): " + *feed);
+                             L"and localhost): " +
+                             *feed);
         return read;
     }
     const std::optional<std::wstring> key = a_settings.givenValue("update-key");

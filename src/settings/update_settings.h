@@ -9,10 +9,10 @@
 // key its signature is checked with; the user's own file may only turn the
 // checks off.
 struct UpdateSettings {
-    std::wstring feed;               // update-feed; empty: no updates
-    std::wstring key;                // update-key, as written (p256PointOf reads it)
-    unsigned long checkHours = 24;   // update-check-hours; 0: at every start
-    bool off = false;                // update-mode=off, the application's or the user's
+    std::wstring feed;             // update-feed; empty: no updates
+    std::wstring key;              // update-key, as written (p256PointOf reads it)
+    unsigned long checkHours = 24; // update-check-hours; 0: at every start
+    bool off = false;              // update-mode=off, the application's or the user's
 
     bool active() const { return !feed.empty() && !off; }
 };

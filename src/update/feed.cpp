@@ -88,9 +88,8 @@ struct FeedLines {
 
     std::wstring read(const std::wstring& a_text) {
         const std::pair<const wchar_t*, std::wstring*> keys[] = {
-            {L"version", &version},      {L"package", &package},
-            {L"size", &size},            {L"sha256", &sha256},
-            {L"upgrade-code", &upgradeCode}, {L"valid-until", &validUntil}};
+            {L"version", &version}, {L"package", &package},          {L"size", &size},
+            {L"sha256", &sha256},   {L"upgrade-code", &upgradeCode}, {L"valid-until", &validUntil}};
         for (std::wstring line : splitAt(a_text, L'\n')) {
             if (!line.empty() && line.back() == L'\r') {
                 line.pop_back();
@@ -100,7 +99,8 @@ struct FeedLines {
                 continue; // room for what later feeds may say
             }
             for (const auto& [key, value] : keys) {
-                if (line.compare(0, equals, key) != 0 || equals != std::char_traits<wchar_t>::length(key)) {
+                if (line.compare(0, equals, key) != 0 ||
+                    equals != std::char_traits<wchar_t>::length(key)) {
                     continue;
                 }
                 if (!value->empty()) {

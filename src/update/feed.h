@@ -16,8 +16,8 @@
 //   signature=<base64 of r and s, ECDSA P-256 over SHA-256>
 struct Feed {
     unsigned long long version = 0; // as executableVersion() gives one
-    std::wstring versionText;        // "1.1.0"
-    std::wstring package;            // its address: absolute, or relative to the feed's
+    std::wstring versionText;       // "1.1.0"
+    std::wstring package;           // its address: absolute, or relative to the feed's
     unsigned long long size = 0;
     std::wstring sha256;      // lower case
     std::wstring upgradeCode; // upper case, without braces

@@ -40,8 +40,7 @@ public:
         DWORD written = 0;
         size += a_length;
         return m_file && digest.add(a_bytes, a_length) &&
-               WriteFile(m_file.get(), a_bytes, static_cast<DWORD>(a_length), &written,
-                         nullptr) &&
+               WriteFile(m_file.get(), a_bytes, static_cast<DWORD>(a_length), &written, nullptr) &&
                written == a_length;
     }
     // Closed before it is renamed or deleted.
@@ -109,7 +108,7 @@ std::wstring refusalHere(const Feed& a_feed, const UpdateFolder& a_folder,
 // The package downloaded and checked against the feed, then kept under
 // its version's name: why not, or empty.
 std::wstring fetchPackage(const Feed& a_feed, const std::wstring& a_address,
-                      const UpdateFolder& a_folder, StagedUpdate& a_staged) {
+                          const UpdateFolder& a_folder, StagedUpdate& a_staged) {
     a_staged.package = a_feed.versionText + L".msi";
     const std::wstring partial = a_folder.file(a_staged.package + L".partial");
     PackageSink sink(partial);
@@ -203,8 +202,8 @@ void startUpdateCheck(LauncherHost& a_host, const LauncherSettings& a_settings, 
         return;
     }
     ProcessRequest request;
-    request.commandLine = quotedProgram(updater) + L" " + updateCheckStep + L" " +
-                          quotedArgument(executablePath());
+    request.commandLine =
+        quotedProgram(updater) + L" " + updateCheckStep + L" " + quotedArgument(executablePath());
     request.baseName = folder.file(L"check");
     request.workingDirectory = folder.file(L"");
     const ProcessResult started = a_host.runProcess(request);

@@ -47,9 +47,9 @@ UpdateFolder UpdateFolder::of(const LauncherSettings& a_settings) {
         return UpdateFolder(withTrailingBackslash(a_settings.userSettingsFolder) + L"updates\\");
     }
     const std::wstring localData = environmentVariable(L"LOCALAPPDATA");
-    return UpdateFolder(localData.empty() ? std::wstring()
-                                          : withTrailingBackslash(localData) + executableStem() +
-                                                L"\\updates\\");
+    return UpdateFolder(localData.empty()
+                            ? std::wstring()
+                            : withTrailingBackslash(localData) + executableStem() + L"\\updates\\");
 }
 
 bool UpdateFolder::make() const {
@@ -91,10 +91,9 @@ bool UpdateFolder::hasStaged() const {
 }
 
 bool UpdateFolder::stage(const StagedUpdate& a_update) const {
-    const std::wstring record = L"version=" + a_update.version + L"\npackage=" +
-                                a_update.package + L"\nsha256=" + a_update.sha256 +
-                                L"\nscope=" + (a_update.perMachine ? L"per-machine" : L"per-user") +
-                                L"\n";
+    const std::wstring record = L"version=" + a_update.version + L"\npackage=" + a_update.package +
+                                L"\nsha256=" + a_update.sha256 + L"\nscope=" +
+                                (a_update.perMachine ? L"per-machine" : L"per-user") + L"\n";
     return replaceFileContents(file(stagedRecord), encodeUtf8(record)) == ReplaceResult::replaced;
 }
 

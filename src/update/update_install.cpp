@@ -39,8 +39,8 @@ std::wstring sha256OfFile(HANDLE a_file) {
 
 // A handle the launcher passed, by its value in the command line.
 UniqueHandle passedHandle(const std::wstring& a_value) {
-    return UniqueHandle(reinterpret_cast<HANDLE>(
-        static_cast<ULONG_PTR>(leadingNumber(a_value.c_str()))));
+    return UniqueHandle(
+        reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(leadingNumber(a_value.c_str()))));
 }
 
 // msiexec with the staged package, waited for; its exit code.
@@ -66,8 +66,8 @@ void install(LauncherHost& a_host, const UpdateFolder& a_folder, StartLog& a_log
     }
     // Nobody may change it between this check and msiexec's read.
     UniqueFile package(CreateFileW(a_folder.file(staged->package).c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
     if (!package || sha256OfFile(package.get()) != staged->sha256) {
         a_log.line(L"update: refused: the staged " + staged->package +
                    L" is not the package the feed named");
@@ -103,8 +103,8 @@ std::optional<int> handOverStagedUpdate(LauncherHost& a_host, const LauncherSett
     request.commandLine =
         quotedProgram(updater) + L" " + updateInstallStep + L" " +
         quotedArgument(executablePath()) + L" " + quotedArgument(a_handOver.callersFolder) +
-        formatWideString(L" %llu %llu", static_cast<unsigned long long>(
-                                            reinterpret_cast<ULONG_PTR>(self.get())),
+        formatWideString(L" %llu %llu",
+                         static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self.get())),
                          static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(mutex.get())));
     for (const std::wstring& argument : a_handOver.arguments) {
         request.commandLine += L" " + quotedArgument(argument);

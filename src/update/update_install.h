@@ -12,8 +12,8 @@ struct LauncherSettings;
 
 // What a start with a staged update hands to the updater.
 struct UpdateHandOver {
-    HANDLE singleRunMutex = nullptr; // held by this start; null when there is none
-    std::wstring callersFolder;      // where the new version starts
+    HANDLE singleRunMutex = nullptr;     // held by this start; null when there is none
+    std::wstring callersFolder;          // where the new version starts
     std::vector<std::wstring> arguments; // the new version's, as this start got them
 };
 

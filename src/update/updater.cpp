@@ -4,7 +4,8 @@
 #include "update/update_folder.h"
 #include "update/update_install.h"
 
-std::optional<int> runUpdaterStep(LauncherHost& a_host, const std::vector<std::wstring>& a_arguments) {
+std::optional<int> runUpdaterStep(LauncherHost& a_host,
+                                  const std::vector<std::wstring>& a_arguments) {
     if (a_arguments.empty()) {
         return std::nullopt;
     }

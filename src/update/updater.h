@@ -11,4 +11,5 @@ class LauncherHost;
 // folder. It is told its step by its first argument: the check, after a
 // start; the install, before one. Runs that step when a_arguments name one
 // (its exit code); none otherwise.
-std::optional<int> runUpdaterStep(LauncherHost& a_host, const std::vector<std::wstring>& a_arguments);
+std::optional<int> runUpdaterStep(LauncherHost& a_host,
+                                  const std::vector<std::wstring>& a_arguments);

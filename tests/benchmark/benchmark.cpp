@@ -22,6 +22,7 @@
 // file MARKER exists (so that its memory can be read from outside), and
 // whether anything in the application folders is left open. Prints Markdown.
 #include "launch/class_data.h"
+#include "platform/paths.h"
 #include "process/process_executor.h"
 #include "settings/settings.h"
 #include "test_support.h"
@@ -113,6 +114,16 @@ Setup applicationFolder(const ScratchFolder& a_scratch, const std::wstring& a_na
                      "wait-for-exit=1\r\nask-for-java-location=0\r\nallow-newer-version=1\r\n" +
                      a_extraKeys;
     writeFileBytes(setup.folder + L"tavrin.ini", setup.settings);
+    return setup;
+}
+
+// An application that names an update feed, with the updater beside its
+// launcher (as the build puts it beside tavrin.exe).
+Setup updatedFolder(const ScratchFolder& a_scratch, const std::wstring& a_name,
+                    const std::wstring& a_launcher, const std::string& a_keys) {
+    Setup setup = applicationFolder(a_scratch, a_name, a_launcher, L"", a_keys);
+    copyFileOrFail(folderOf(a_launcher) + L"tavrin-update.exe",
+                   setup.folder + L"tavrin-update.exe");
     return setup;
 }
 
@@ -292,6 +303,19 @@ int wmain(int argc, wchar_t** argv) {
                                       "max-java-version=99\r\nfind-installed-java=1\r\n"
                                       "pass-arguments=1\r\n");
     newKeys.launcherArguments = L" \"C:\\Users\\Ana\\plan 2026.xml\"";
+    // A feed whose check is not due (it began now, and is made every 8760
+    // hours), and one due at every start; the updater beside the launcher,
+    // its feed on a port nobody listens on.
+    SetEnvironmentVariableW(L"LOCALAPPDATA", (scratch / L"local").c_str());
+    const std::string feed = "update-feed=http://127.0.0.1:9/none.update\r\n"
+                             "update-key=MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\r\n";
+    const Setup notDue =
+        updatedFolder(scratch, L"not due", launcher,
+                      feed + "update-check-hours=8760\r\nuser-settings=not due\r\n");
+    makeDirectories(scratch / L"local\not due\updates");
+    writeFileBytes(scratch / L"local\not due\updates\last-check", "");
+    const Setup due = updatedFolder(scratch, L"due", launcher,
+                                    feed + "update-check-hours=0\r\nuser-settings=due\r\n");
     const Setup compiler = compilerFolder(scratch, launcher);
     const Setup archivedDemo = applicationFolder(scratch, L"archived app", launcher, demoJar,
                                                  "read-java-release=1\r\nclass-data-sharing=1\r\n"
@@ -304,9 +328,10 @@ int wmain(int argc, wchar_t** argv) {
     };
     const std::vector<Timing> standInTimes =
         measure(runs, {[&] { return runLauncher(standIn); }, [&] { return runDirectly(standIn); },
-                       emptyRun, [&] { return runLauncher(newKeys); }});
+                       emptyRun, [&] { return runLauncher(newKeys); },
+                       [&] { return runLauncher(notDue); }, [&] { return runLauncher(due); }});
     const Timing &a = standInTimes[0], &b = standInTimes[1], &d = standInTimes[2],
-                 &e = standInTimes[3];
+                 &e = standInTimes[3], &j = standInTimes[4], &k = standInTimes[5];
     useSearchPath(bridge);
     const std::vector<Timing> realTimes = measure(
         runs, {[&] { return runLauncher(real); }, [&] { return runDirectly(real); },
@@ -345,6 +370,8 @@ int wmain(int argc, wchar_t** argv) {
     printTiming("(h) tavrin.exe, the demo, class-data-sharing=1", hc);
     printTiming("(h) the demo's JVM, started directly", hd);
     printTiming("(i) the archive's inputs of a 400-JAR class path", inputs);
+    printTiming("(j) tavrin.exe, stand-in runtime, update-feed, no check due", j);
+    printTiming("(k) tavrin.exe, stand-in runtime, update-feed, a check at every start", k);
     std::printf("\n| Result | Value | Target |\n|---|---|---|\n");
     std::printf("| (a)/(b), medians | %.2f | at most 1.15 |\n", a.median / b.median);
     std::printf("| (a) - (b), medians | %.1f ms | |\n", a.median - b.median);
@@ -370,13 +397,18 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("| (i) the archive's digest of a 400-JAR class path, median | %.1f ms | below 5 ms "
                 "|\n",
                 inputs.median);
+    std::printf("| (j) - (a), medians: update-feed with no check due | %.1f ms | at most 1 ms |\n",
+                j.median - a.median);
+    std::printf("| (k) - (a), medians: a check started once the application runs | %.1f ms | "
+                "|\n",
+                k.median - a.median);
     std::printf("| peak working set (GetProcessMemoryInfo) | %s | |\n",
                 mebibytes(memory.peakWorkingSet).c_str());
     std::printf("| peak private bytes (GetProcessMemoryInfo) | %s | at most 4 MiB |\n",
                 mebibytes(memory.peakPrivate).c_str());
     std::vector<std::wstring> open = filesLeftOpen(standIn.folder);
     for (const Setup* other : {&real, &released, &inProcess, static_cast<const Setup*>(&newKeys),
-                               &compiler, &archivedDemo}) {
+                               &compiler, &archivedDemo, &notDue, &due}) {
         const std::vector<std::wstring> more = filesLeftOpen(other->folder);
         open.insert(open.end(), more.begin(), more.end());
     }

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include "test_support.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -104,3 +108,30 @@ TEST(SystemErrorText, TheNumberAndTheSystemsText) {
 }
 
 } // namespace
+
+// Base64 with or without its padding, blanks and line breaks left out;
+// anything else is no base64.
+TEST(FromBase64, TheBytesOrNone) {
+    const struct {
+        const wchar_t* text;
+        std::optional<std::string> bytes;
+    } cases[] = {
+        {L"", std::string()},
+        {L"TWFu", std::string("Man")},
+        {L"TWE=", std::string("Ma")},
+        {L"TWE", std::string("Ma")},
+        {L"TQ==", std::string("M")},
+        {L"TW\r\nFu TQ\t==", std::string("ManM")},
+        {L"AP8=", std::string("\0\xff", 2)},
+        {L"+/+/", std::string("\xfb\xff\xbf")},
+        {L"T", std::nullopt},
+        {L"TQ=", std::nullopt},
+        {L"TQ==TQ==", std::nullopt},
+        {L"TW-u", std::nullopt},
+        {L"TWFu\x00e9", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fromBase64(c.text), c.bytes) << testing_support::utf8(c.text);
+    }
+    EXPECT_EQ(hexOfBytes(std::string("\0\x9f\xff", 3)), L"009fff");
+}

@@ -63,7 +63,7 @@ brand() { (cd "$work" && "$tree/scripts/brand.sh" "$@" >"$work/brand.out" 2>"$wo
 # --- Bad input: a clear message, a non-zero exit, nothing in dist/. ---
 printf 'not an icon at all' >"$work/text.ico"
 head -c 60 "$work/app.ico" >"$work/short.ico"
-head -c 4000 "$work/app.ico" >"$work/cut.ico"
+head -c 2500 "$work/app.ico" >"$work/cut.ico"
 # A sound directory whose second image (24x24, a bitmap) is not an image.
 cp "$work/app.ico" "$work/garbage.ico"
 second=$(od -An -tu4 -j $((6 + 16 + 12)) -N 4 "$work/app.ico" | tr -d ' ')

@@ -950,4 +950,51 @@ TEST_F(Settings, TheServicesRestartAndLogKeys) {
     }
 }
 
+// The update keys: the feed's address, a key beside it, the hours between
+// checks and the mode; update-key's form is the updater's to check.
+TEST_F(Settings, TheUpdateKeys) {
+    const std::string key = "update-key=MFkw\r\n";
+    const struct {
+        const char* name;
+        std::string keys;
+        std::wstring feed;
+        unsigned long hours;
+        bool off;
+        std::wstring why;
+    } cases[] = {
+        {"none", "", L"", 24, false, L""},
+        {"https", "update-feed=https://example.com/a.update\r\n" + key,
+         L"https://example.com/a.update", 24, false, L""},
+        {"http on this computer",
+         "update-feed=http://127.0.0.1:8000/a.update\r\nupdate-check-hours=0\r\n" + key,
+         L"http://127.0.0.1:8000/a.update", 0, false, L""},
+        {"http to localhost, off",
+         "update-feed=http://localhost/a.update\r\nupdate-mode=off\r\n" + key,
+         L"http://localhost/a.update", 24, true, L""},
+        {"the longest wait", "update-check-hours=8760\r\nupdate-mode=next-start\r\n", L"", 8760,
+         false, L""},
+        {"http elsewhere", "update-feed=http://example.com/a.update\r\n" + key, L"", 24, false,
+         L"update-feed: not an https:// address (http:// only for 127.0.0.1 and localhost): "
+         L"http://example.com/a.update"},
+        {"a host named like this computer's",
+         "update-feed=http://127.0.0.1.example.com/a.update\r\n" + key, L"", 24, false,
+         L"update-feed: not an https:// address (http:// only for 127.0.0.1 and localhost): "
+         L"http://127.0.0.1.example.com/a.update"},
+        {"no key", "update-feed=https://example.com/a.update\r\n", L"", 24, false,
+         L"update-key: missing, and update-feed names a feed"},
+        {"another mode", "update-mode=always\r\n", L"", 24, false,
+         L"update-mode: neither next-start nor off: always"},
+        {"more than a year", "update-check-hours=8761\r\n", L"", 24, false,
+         L"update-check-hours: not a number of hours from 0 to 8760: 8761"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LauncherSettings settings = read(section(validKeys + c.keys));
+        EXPECT_EQ(settings.update.feed, c.feed);
+        EXPECT_EQ(settings.update.checkHours, c.hours);
+        EXPECT_EQ(settings.update.off, c.off);
+        EXPECT_EQ(settings.problems.empty() ? L"" : settings.problems.front().why, c.why);
+    }
+}
+
 } // namespace

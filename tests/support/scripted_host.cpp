@@ -44,7 +44,7 @@ ProcessResult ScriptedHost::runProcess(const ProcessRequest& a_request) {
     processCalls.push_back({a_request.commandLine, a_request.baseName, a_request.collect,
                             a_request.wait, a_request.timeoutMs, a_request.inheritStreams,
                             a_request.endWithLauncher, a_request.workingDirectory,
-                            a_request.outputLog});
+                            a_request.outputLog, a_request.passedHandles[0] != nullptr});
     log.push_back(L"run " + a_request.commandLine);
     if (processAnswers.empty()) {
         ADD_FAILURE() << "unexpected run: " << testing_support::utf8(a_request.commandLine);

@@ -29,6 +29,7 @@ public:
         bool endWithLauncher;
         std::wstring workingDirectory;
         OutputLogFile outputLog;
+        bool passesHandles; // beside its streams
     };
 
     struct Message {
