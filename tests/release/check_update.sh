@@ -4,7 +4,8 @@
 # and server of the table leaves it installed and starting as before with
 # nothing staged and a line in the updater's log; then a start of 1.0.0
 # stages 1.1.0 from a signed feed, and the next start installs it and 1.1.0
-# runs with that start's argument.
+# runs with that start's argument; a package whose install fails leaves
+# 1.1.0 starting, and is not tried again.
 #   check_update.sh SOURCE_DIR WORK_DIR TAVRIN.EXE FAKE_JAVA.EXE TAVRIN-UPDATE.EXE
 set -eu
 source_dir=$1
@@ -135,6 +136,12 @@ wait_for_end() { # wait_for_end COUNT SECONDS: the updater's log has more ends t
 }
 last_entry() { awk '/ start\r?$/ { entry = "" } { entry = entry $0 "\n" } END { printf "%s", entry }' "$log" | tr -d '\r'; }
 ran() { grep -q "^arg=$1\$" "$runs" 2>/dev/null && grep -q "^arg=$2\$" "$runs"; }
+# The application's record comes once it runs, after the launcher may end.
+runs_soon() {
+  i=0
+  until ran "$1" "$2" || [ $i -ge 100 ]; do i=$((i + 1)); sleep 0.1; done
+  ran "$1" "$2"
+}
 
 wine msiexec /i "$work/Example-1.0.0.msi" /qn </dev/null >/dev/null 2>&1 || fail "1.0.0 did not install"
 [ -f "$installed/tavrin-update.exe" ] || fail "the updater is not installed beside the launcher"
@@ -154,7 +161,7 @@ row() {
   wine "$installed/Example.exe" "row-$1" </dev/null >/dev/null 2>&1 || fail "$1: the start failed"
   [ $(($(date +%s) - began)) -le 8 ] || fail "$1: the start waited for the check"
   wait_for_end "$before" 40 || fail "$1: the check did not end within 40 s"
-  ran --from-1.0.0 "row-$1" || fail "$1: 1.0.0 did not run with its argument"
+  runs_soon --from-1.0.0 "row-$1" || fail "$1: 1.0.0 did not run with its argument"
   last_entry | grep -qF -- "$4" || fail "$1: the updater's log does not say '$4': $(last_entry)"
   [ ! -e "$updates/staged" ] && [ -z "$(ls "$updates" | grep '\.msi')" ] ||
     fail "$1: something is staged: $(ls "$updates")"
@@ -179,7 +186,7 @@ row_count=$(ends)
 cp "$work/good.update" "$work/served/Example.update"
 rm -f "$work/served/mode" "$updates/last-check"
 wine "$installed/Example.exe" first.doc </dev/null >/dev/null 2>&1 || fail "the first start failed"
-ran --from-1.0.0 first.doc || fail "the first start did not run 1.0.0"
+runs_soon --from-1.0.0 first.doc || fail "the first start did not run 1.0.0"
 wait_for_end "$row_count" 40 || fail "the check did not end"
 last_entry | grep -qF "update: 1.1.0 is staged: it is installed at the next start" ||
   fail "1.1.0 was not staged: $(last_entry)"
@@ -187,9 +194,7 @@ last_entry | grep -qF "update: 1.1.0 is staged: it is installed at the next star
 wine "$installed/Example.exe" second.doc </dev/null >/dev/null 2>&1 || fail "the second start failed"
 wait_for_end "$((row_count + 1))" 120 || fail "the install did not end"
 last_entry | grep -qF "update: 1.1.0 installed (msiexec ended with 0)" || fail "1.1.0 did not install: $(last_entry)"
-i=0
-until ran --from-1.1.0 second.doc || [ $i -ge 100 ]; do i=$((i + 1)); sleep 0.1; done
-ran --from-1.1.0 second.doc || fail "1.1.0 did not run with the second start's argument: $(cat "$runs")"
+runs_soon --from-1.1.0 second.doc || fail "1.1.0 did not run with the second start's argument: $(cat "$runs")"
 grep -q "^arg=--from-1.0.0\$" "$runs" && [ "$(grep -c '^arg=second.doc$' "$runs")" = 1 ] ||
   fail "the second start ran the application twice or with 1.0.0: $(cat "$runs")"
 [ ! -e "$updates/staged" ] && [ ! -e "$updates/1.1.0.msi" ] || fail "the installed package stays staged"
@@ -199,6 +204,41 @@ wine "$installed/Example.exe" third.doc </dev/null >/dev/null 2>&1 || fail "the 
 wait_for_end "$((row_count + 2))" 40 || fail "the last check did not end"
 last_entry | grep -qF "refused: the feed's version 1.1.0 is not higher than this one, 1.1.0" ||
   fail "1.1.0 took its own feed for an update: $(last_entry)"
+
+# 1.2.0's package is no package: its install fails, 1.1.0 starts with the
+# start's argument, and 1.2.0 is not tried again.
+printf 'not a package' >"$work/served/Example-1.2.0.msi"
+/usr/bin/python3 - "$work" <<'PYEOF'
+import base64, hashlib, subprocess, sys
+sys.path.insert(0, sys.argv[1] + "/tree/scripts")
+from tavrin_tools.update import raw_signature
+work = sys.argv[1]
+good = open(work + "/good.update", "rb").read().decode()
+code = [line for line in good.splitlines() if line.startswith("upgrade-code=")][0]
+data = open(work + "/served/Example-1.2.0.msi", "rb").read()
+lines = ("version=1.2.0\npackage=Example-1.2.0.msi\nsize=%d\nsha256=%s\n%s\nvalid-until=2099-01-01\n"
+         % (len(data), hashlib.sha256(data).hexdigest(), code)).encode()
+der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", work + "/key.pem"], input=lines,
+                     capture_output=True, check=True).stdout
+open(work + "/served/Example.update", "wb").write(
+    lines + b"signature=" + base64.b64encode(raw_signature(der)) + b"\n")
+PYEOF
+rm -f "$updates/last-check"
+wine "$installed/Example.exe" fourth.doc </dev/null >/dev/null 2>&1 || fail "the fourth start failed"
+wait_for_end "$((row_count + 3))" 40 || fail "the check of 1.2.0 did not end"
+last_entry | grep -qF "update: 1.2.0 is staged" || fail "1.2.0 was not staged: $(last_entry)"
+wine "$installed/Example.exe" fifth.doc </dev/null >/dev/null 2>&1 || fail "the fifth start failed"
+wait_for_end "$((row_count + 4))" 120 || fail "the failing install did not end"
+# Windows' msiexec ends with 1620 there, Wine's with 1627.
+last_entry | grep -q "update: the install of 1.2.0 failed (msiexec ended with 16[0-9][0-9]): the installed version starts as before, and 1.2.0 is not tried again" ||
+  fail "the failed install was not logged: $(last_entry)"
+runs_soon --from-1.1.0 fifth.doc || fail "1.1.0 did not start after the failed install"
+rm -f "$updates/last-check"
+wine "$installed/Example.exe" sixth.doc </dev/null >/dev/null 2>&1 || fail "the sixth start failed"
+wait_for_end "$((row_count + 5))" 40 || fail "the check after the failure did not end"
+last_entry | grep -qF "refused: 1.2.0 failed to install before: it is not tried again" ||
+  fail "1.2.0 was tried again: $(last_entry)"
+[ ! -e "$updates/staged" ] || fail "1.2.0 is staged again"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s); the updater's log:"
