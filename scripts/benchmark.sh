@@ -84,6 +84,9 @@ kib() { awk -v k="$1" 'BEGIN {printf "%.2f MiB", k / 1024}'; }
   echo "jdk.compiler/com.sun.tools.javac.Main\`, compiling one small file), and the demo."
   echo "(i) is what the archive's digest costs a start of a class path of 400 JARs (copies of"
   echo "the demo's): their facts and central directories read, in the harness's own process."
+  echo "(j) is (a) with an \`update-feed\` whose check is not due; (k) is (a) with a check due at"
+  echo "every start: the launcher copies the updater and starts it once the application runs (its"
+  echo "feed on a closed port), while the harness times the launcher to its end."
   echo
   cat "$results"
   echo "| peak resident memory, Unix view (VmHWM) | $(kib "$peak_rss") | |"

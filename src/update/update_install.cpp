@@ -37,6 +37,12 @@ std::wstring sha256OfFile(HANDLE a_file) {
     }
 }
 
+// A handle's value in the updater's command line; 0 for none.
+std::wstring handleValue(HANDLE a_handle) {
+    return formatWideString(L"%llu",
+                            static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(a_handle)));
+}
+
 // A handle the launcher passed, by its value in the command line.
 UniqueHandle passedHandle(const std::wstring& a_value) {
     return UniqueHandle(
@@ -100,12 +106,10 @@ std::optional<int> handOverStagedUpdate(LauncherHost& a_host, const LauncherSett
     const UniqueHandle self(OpenProcess(SYNCHRONIZE, TRUE, GetCurrentProcessId()));
     const UniqueHandle mutex = inheritableCopy(a_handOver.singleRunMutex);
     ProcessRequest request;
-    request.commandLine =
-        quotedProgram(updater) + L" " + updateInstallStep + L" " +
-        quotedArgument(executablePath()) + L" " + quotedArgument(a_handOver.callersFolder) +
-        formatWideString(L" %llu %llu",
-                         static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(self.get())),
-                         static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(mutex.get())));
+    request.commandLine = quotedProgram(updater) + L" " + updateInstallStep + L" " +
+                          quotedArgument(executablePath()) + L" " +
+                          quotedArgument(a_handOver.callersFolder) + L" " +
+                          handleValue(self.get()) + L" " + handleValue(mutex.get());
     for (const std::wstring& argument : a_handOver.arguments) {
         request.commandLine += L" " + quotedArgument(argument);
     }
@@ -113,11 +117,19 @@ std::optional<int> handOverStagedUpdate(LauncherHost& a_host, const LauncherSett
     request.passedHandles[0] = self.get();
     request.passedHandles[1] = mutex.get();
     request.workingDirectory = folder.file(L"");
-    if (updater.empty() || !self || a_host.runProcess(request).code != ProcessCode::succeeded) {
+    ProcessResult started;
+    started.code = ProcessCode::notStarted;
+    if (!updater.empty() && self) {
+        started = a_host.runProcess(request);
+    }
+    if (started.code != ProcessCode::succeeded) {
         a_log.line(L"update: a package is staged, but the updater cannot start in " +
                    folder.file(L"") + L": the installed version starts");
         return std::nullopt;
     }
+    // The user started this launcher: the new version's window may come to
+    // the front, by way of the updater.
+    a_host.handOverForeground(started.processId, false);
     a_log.line(L"update: a package is staged: the updater installs it; its log: " +
                folder.logPath());
     return a_log.end(0, L"an update is installed: the updater starts the new version");
@@ -146,6 +158,9 @@ int runUpdateInstall(LauncherHost& a_host, const std::vector<std::wstring>& a_ar
     request.inheritStreams = true;
     request.workingDirectory = a_arguments[1];
     const ProcessResult started = a_host.runProcess(request);
+    if (started.code == ProcessCode::succeeded) {
+        a_host.handOverForeground(started.processId, false);
+    }
     log.line(started.code == ProcessCode::succeeded
                  ? formatWideString(L"update: %ls started, process %lu", a_arguments[0].c_str(),
                                     started.processId)

@@ -312,8 +312,8 @@ int wmain(int argc, wchar_t** argv) {
     const Setup notDue =
         updatedFolder(scratch, L"not due", launcher,
                       feed + "update-check-hours=8760\r\nuser-settings=not due\r\n");
-    makeDirectories(scratch / L"local\not due\updates");
-    writeFileBytes(scratch / L"local\not due\updates\last-check", "");
+    makeDirectories(scratch / L"local\\not due\\updates");
+    writeFileBytes(scratch / L"local\\not due\\updates\\last-check", "");
     const Setup due = updatedFolder(scratch, L"due", launcher,
                                     feed + "update-check-hours=0\r\nuser-settings=due\r\n");
     const Setup compiler = compilerFolder(scratch, launcher);

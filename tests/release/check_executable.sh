@@ -54,6 +54,9 @@ END
 }
 check_launcher tavrin 2 GUI-subsystem
 check_launcher tavrinc 3 console-subsystem
+# The updater: the same imports (WinHTTP and bcrypt loaded when needed).
+echo "--- tavrin-update.exe"
+check_imports_and_size "$dist/tavrin-update.exe" 163840
 
 # The committed icon is what the generator draws.
 c++ -O2 -std=c++17 "$source_dir/resources/icon/make_icon.cpp" \

@@ -15,18 +15,9 @@ fake_java=$4
 tavrinc=$5
 rm -rf "$work"
 mkdir -p "$work"
-failures=0
 newline='
 '
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-tree=$work/tree
-mkdir -p "$tree/scripts" "$tree/dist"
-cp -R "$source_dir/scripts/package.sh" "$source_dir/scripts/tavrin_tools" "$tree/scripts/"
-package() { "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/package.err"; }
+. "$(dirname "$0")/package_tree.sh"
 
 # The author's folder: the launcher, tavrin.ini, a JAR, and a bundled runtime
 # (the stand-in, which records every run outside the install folder).
@@ -332,13 +323,7 @@ rm -f "$tree/dist/"*
 
 # --- Under Wine, in a prefix of the test's own; its desktop in a home of
 # the test's own. ---
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 HOME="$work/home"
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
-export LC_ALL="${LC_ALL:-C.UTF-8}"
-unset DISPLAY WINEDLLPATH
-mkdir -p "$HOME/Desktop"
-wineboot -i >/dev/null 2>&1 </dev/null
-drive=$WINEPREFIX/drive_c
+use_own_prefix
 user_programs="$drive/users/$(id -un)/AppData/Local/Programs/Example App"
 user_menu="$drive/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 msiexec() { wine msiexec "$@" </dev/null >/dev/null 2>&1; }

@@ -15,19 +15,7 @@ fake_java=$4
 updater=$5
 rm -rf "$work"
 mkdir -p "$work/served"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-tree=$work/tree
-mkdir -p "$tree/scripts" "$tree/dist"
-cp -R "$source_dir/scripts/package.sh" "$source_dir/scripts/tavrin_tools" "$tree/scripts/"
-package() {
-  "$tree/scripts/package.sh" "$@" >"$work/package.out" 2>"$work/package.err" ||
-    fail "package.sh $*: $(cat "$work/package.err")"
-}
+. "$(dirname "$0")/package_tree.sh"
 
 openssl ecparam -name prime256v1 -genkey -noout -out "$work/key.pem" 2>/dev/null
 openssl ecparam -name prime256v1 -genkey -noout -out "$work/other.pem" 2>/dev/null
@@ -51,7 +39,9 @@ PYEOF
 }
 
 # The author's folder of a version: its launcher, the updater, tavrin.ini
-# naming the feed, and the stand-in runtime, which records every run.
+# naming the feed and a single-run mutex (which the updater holds while it
+# installs, and frees for the new version), and the stand-in runtime, which
+# records every run.
 make_app() {
   app=$work/app-$1
   mkdir -p "$app/lib" "$app/runtime/bin"
@@ -60,14 +50,15 @@ make_app() {
   printf 'PK' >"$app/lib/app.jar"
   cp "$fake_java" "$app/runtime/bin/java.exe"
   printf 'FAKE_JAVA_RECORD=C:\\records\\runs.txt\r\n' >"$app/runtime/bin/fake-java.cfg"
-  printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\njava-location=runtime\\bin\r\nwait-for-exit=0\r\nask-for-java-location=0\r\nallow-newer-version=1\r\npass-arguments=1\r\nstart-arguments=--from-%s\r\nlog-file=example.log\r\nupdate-feed=%s\r\nupdate-key=%s\r\n' \
+  printf '[tavrin]\r\njar-file-name=lib\\app.jar\r\nmin-java-version=1.6\r\njava-location=runtime\\bin\r\nwait-for-exit=0\r\nask-for-java-location=0\r\nallow-newer-version=1\r\npass-arguments=1\r\nsingle-run-mutex=Example.Update.Test\r\nstart-arguments=--from-%s\r\nlog-file=example.log\r\nupdate-feed=%s\r\nupdate-key=%s\r\n' \
     "$1" "$feed" "$public" >"$app/tavrin.ini"
 }
 build() { # build VERSION [OPTIONS...]: dist/Example-VERSION.msi and .update
   version=$1
   shift
   package --app-dir "$work/app-$version" --name Example --product "Example App" --version "$version" \
-    --update-feed "$feed" --update-signing-key "$work/key.pem" "$@"
+    --update-feed "$feed" --update-signing-key "$work/key.pem" "$@" ||
+    fail "package.sh $version $*: $(cat "$work/package.err")"
 }
 make_app 1.0.0
 make_app 1.1.0
@@ -97,13 +88,7 @@ open(sys.argv[2] + "/changed-byte.update", "wb").write(
 PYEOF
 cp "$tree/dist/Example-1.1.0.update" "$work/good.update"
 
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 HOME="$work/home"
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
-export LC_ALL="${LC_ALL:-C.UTF-8}"
-unset DISPLAY WINEDLLPATH
-mkdir -p "$HOME"
-wineboot -i >/dev/null 2>&1 </dev/null
-drive=$WINEPREFIX/drive_c
+use_own_prefix
 mkdir -p "$drive/records"
 local_data="$drive/users/$(id -un)/AppData/Local"
 installed="$local_data/Programs/Example App"
