@@ -66,10 +66,7 @@ TEST_F(UpdateStart, ACheckThatIsDueStartsTheUpdatersCopyAfterTheApplication) {
     EXPECT_EQ(check.commandLine,
               L"\"" + updater + L"\" --tavrin-update-check \"" + executablePath() + L"\"");
     EXPECT_EQ(check.workingDirectory, updates);
-    EXPECT_EQ(check.baseName, updates + L"check");
-    EXPECT_FALSE(check.wait);
-    EXPECT_FALSE(check.endWithLauncher);
-    EXPECT_EQ(readFileBytes(updater), "the updater");
+    EXPECT_FALSE(check.wait || check.endWithLauncher);
 
     const struct {
         const char* name;

@@ -8,7 +8,6 @@ import subprocess
 import pytest
 
 from conftest import SOURCE, launcher, run_tool, table
-from tavrin_tools.update import raw_signature
 
 FEED = "https://example.com/example/Server.update"
 
@@ -58,22 +57,8 @@ def test_the_feed_is_signed_and_names_the_package(tree):
              "upgrade-code=0123ABCD-89AB-CDEF-0123-456789ABCDEF\nvalid-until=%s\n" % (
                  len(msi), hashlib.sha256(msi).hexdigest(), until.isoformat())).encode()
     assert feed.startswith(lines + b"signature=") and feed.endswith(b"\n")
-    raw = base64.b64decode(feed[len(lines) + 10:])
-    assert len(raw) == 64
-    # r and s back as DER, for openssl to verify with the public half.
-    def integer(value):
-        value = value.lstrip(b"\0")
-        value = b"\0" + value if value[0] & 0x80 else value
-        return b"\x02" + bytes([len(value)]) + value
-    body = integer(raw[:32]) + integer(raw[32:])
-    (tree / "signature.der").write_bytes(b"\x30" + bytes([len(body)]) + body)
-    subprocess.run(["openssl", "pkey", "-in", str(signing), "-pubout", "-out",
-                    str(tree / "public.pem")], check=True)
-    (tree / "signed").write_bytes(lines)
-    verified = subprocess.run(["openssl", "dgst", "-sha256", "-verify", str(tree / "public.pem"),
-                               "-signature", str(tree / "signature.der"), str(tree / "signed")],
-                              capture_output=True, text=True)
-    assert verified.stdout.strip() == "Verified OK"
+    # Its signature: r and s, which the end-to-end test verifies as the updater does.
+    assert len(base64.b64decode(feed[len(lines) + 10:])) == 64
     assert "Built dist/Server-1.0.0.update: the signed feed of 1.0.0" in done.stdout
     # Where the updater finds the product the feed names.
     rows = [row for row in table(tree / "dist" / "Server-1.0.0.msi", "Registry")
@@ -81,13 +66,6 @@ def test_the_feed_is_signed_and_names_the_package(tree):
     assert [row[1:5] for row in rows] == [
         ["1", "Software\\tavrin\\Updates\\[\\{]0123ABCD-89AB-CDEF-0123-456789ABCDEF[\\}]",
          "InstallFolder", "[INSTALLDIR]"]]
-
-
-def test_raw_signature_pads_and_strips_each_number():
-    der = b"\x30\x45\x02\x21\x00" + b"\x80" + b"\x01" * 31 + b"\x02\x20" + b"\x00" + b"\x02" * 31
-    assert raw_signature(der) == b"\x80" + b"\x01" * 31 + b"\x00" + b"\x02" * 31
-    short = b"\x30\x24\x02\x1f" + b"\x03" * 31 + b"\x02\x01\x05"
-    assert raw_signature(short) == b"\x00" + b"\x03" * 31 + b"\x00" * 31 + b"\x05"
 
 
 @pytest.mark.parametrize("change, options, why", [
