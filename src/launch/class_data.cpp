@@ -148,14 +148,9 @@ bool makeFolders(const std::wstring& a_folder) {
 std::wstring classDataFolder(const std::wstring& a_localAppData,
                              const std::wstring& a_userSettingsFolder,
                              const std::wstring& a_launcherName) {
-    if (a_localAppData.empty()) {
-        return std::wstring();
-    }
     const std::wstring application =
-        a_userSettingsFolder.empty()
-            ? withTrailingBackslash(a_localAppData) + withoutExtension(a_launcherName)
-            : a_userSettingsFolder;
-    return withTrailingBackslash(application) + L"class-data\\";
+        applicationDataFolder(a_localAppData, a_userSettingsFolder, a_launcherName);
+    return application.empty() ? application : application + L"class-data\\";
 }
 
 std::wstring whyNoClassData(int a_featureVersion, const std::string& a_release) {
@@ -423,8 +418,7 @@ bool ClassDataArchive::settle(StartLog& a_log) {
 std::wstring ClassDataArchive::wholeArchive(StartLog& a_log) {
     for (const ListedFile& archive : filesIn(m_folder, m_digest + L"-*.jsa")) {
         const std::wstring path = m_folder + archive.name;
-        const unsigned long long named =
-            leadingNumber(archive.name.c_str() + m_digest.size() + 1);
+        const unsigned long long named = leadingNumber(archive.name.c_str() + m_digest.size() + 1);
         if (isWholeArchive(path, named) && !crashedSince(m_workingFolder, archive.writeTime)) {
             return path;
         }

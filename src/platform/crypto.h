@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/unique_handle.h"
+
 #include <cstddef>
 #include <string>
 
@@ -7,13 +9,23 @@
 // folder when first needed (Windows 7 and later have both; Ed25519 and the
 // generic ECDSA provider are missing from some).
 
+// bcrypt's handles (each a PVOID), closed by the function of their kind.
+struct BcryptProviderTraits {
+    using Type = void*;
+    static void* empty() noexcept { return nullptr; }
+    static void close(void* a_provider) noexcept;
+};
+struct BcryptHashTraits {
+    using Type = void*;
+    static void* empty() noexcept { return nullptr; }
+    static void close(void* a_hash) noexcept;
+};
+using BcryptProvider = UniqueResource<BcryptProviderTraits>;
+
 // A SHA-256 digest of bytes given in pieces.
 class Sha256 {
 public:
     Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
 
     // False once anything failed (bcrypt missing, say): the digest is empty.
     bool add(const void* a_bytes, std::size_t a_length);
@@ -23,8 +35,8 @@ public:
     std::string finish();
 
 private:
-    void* m_algorithm = nullptr;
-    void* m_hash = nullptr;
+    BcryptProvider m_algorithm; // outlives its hash
+    UniqueResource<BcryptHashTraits> m_hash;
 };
 
 // The digest of a_bytes; empty when it could not be made.

@@ -149,6 +149,12 @@ using UniqueFind = UniqueResource<FindTraits>;
 
 } // namespace
 
+unsigned long long fileTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return wide64(now.dwHighDateTime, now.dwLowDateTime);
+}
+
 std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring& a_pattern) {
     std::vector<ListedFile> files;
     WIN32_FIND_DATAW found;

@@ -36,6 +36,9 @@ struct ListedFile {
     unsigned long long changeTime = 0;
 };
 
+// The time now, in ListedFile's units.
+unsigned long long fileTimeNow();
+
 // The files (not folders) of a_folder (with its trailing backslash) whose
 // names match a_pattern ("*.jar"), in the file system's order.
 std::vector<ListedFile> filesIn(const std::wstring& a_folder, const std::wstring& a_pattern);

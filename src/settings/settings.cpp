@@ -348,6 +348,18 @@ std::optional<SettingsFile> loadLaunchersSettingsFile() {
     return loadSettingsStore(moduleRelativePath(settingsFileName), programSection());
 }
 
+std::wstring applicationDataFolder(const std::wstring& a_localAppData,
+                                   const std::wstring& a_userSettingsFolder,
+                                   const std::wstring& a_launcherName) {
+    if (a_localAppData.empty()) {
+        return std::wstring();
+    }
+    return withTrailingBackslash(a_userSettingsFolder.empty()
+                                     ? withTrailingBackslash(a_localAppData) +
+                                           withoutExtension(a_launcherName)
+                                     : a_userSettingsFolder);
+}
+
 std::wstring userSettingsPath(const LauncherSettings& a_settings) {
     return a_settings.userSettingsFolder + L"\\" + settingsFileName;
 }

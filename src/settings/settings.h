@@ -108,6 +108,14 @@ std::optional<SettingsFile> loadSettingsStore(const std::wstring& a_settingsPath
 // The user's own file, in the folder user-settings names.
 std::wstring userSettingsPath(const LauncherSettings& a_settings);
 
+// The application's folder in the user's profile, with its trailing
+// backslash: a_userSettingsFolder when user-settings names one, else
+// %LOCALAPPDATA%\<a_launcherName without .exe>; empty without %LOCALAPPDATA%.
+// Its class-data archives and updates live there.
+std::wstring applicationDataFolder(const std::wstring& a_localAppData,
+                                   const std::wstring& a_userSettingsFolder,
+                                   const std::wstring& a_launcherName);
+
 // The single-instance mutex name: empty when the key is absent or empty.
 std::wstring readSingleRunMutexName(const SettingsFile& a_settings);
 

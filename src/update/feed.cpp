@@ -90,23 +90,16 @@ struct FeedLines {
         const std::pair<const wchar_t*, std::wstring*> keys[] = {
             {L"version", &version}, {L"package", &package},          {L"size", &size},
             {L"sha256", &sha256},   {L"upgrade-code", &upgradeCode}, {L"valid-until", &validUntil}};
-        for (std::wstring line : splitAt(a_text, L'\n')) {
-            if (!line.empty() && line.back() == L'\r') {
-                line.pop_back();
-            }
-            const std::size_t equals = line.find(L'=');
-            if (line.empty() || equals == std::wstring::npos) {
-                continue; // room for what later feeds may say
-            }
+        // Other keys are room for what later feeds may say.
+        for (const auto& [name, text] : keyValueLines(a_text)) {
             for (const auto& [key, value] : keys) {
-                if (line.compare(0, equals, key) != 0 ||
-                    equals != std::char_traits<wchar_t>::length(key)) {
+                if (name != key) {
                     continue;
                 }
                 if (!value->empty()) {
-                    return L"the feed gives " + line.substr(0, equals) + L" twice";
+                    return L"the feed gives " + name + L" twice";
                 }
-                *value = line.substr(equals + 1);
+                *value = text;
             }
         }
         for (const auto& [key, value] : keys) {
@@ -186,6 +179,20 @@ std::wstring refusalOf(const Feed& a_feed, unsigned long long a_ownVersion,
         return L"the feed was valid until " + a_feed.validUntil + L" and is no longer believed";
     }
     return std::wstring();
+}
+
+KeyValueLines keyValueLines(const std::wstring& a_text) {
+    KeyValueLines found;
+    for (std::wstring line : splitAt(a_text, L'\n')) {
+        if (!line.empty() && line.back() == L'\r') {
+            line.pop_back();
+        }
+        const std::size_t equals = line.find(L'=');
+        if (equals != std::wstring::npos) {
+            found.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+        }
+    }
+    return found;
 }
 
 std::wstring versionText(unsigned long long a_version) {

@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // A feed: what its author says of the application's next version, in a
 // small UTF-8 text of key=value lines whose last line is the signature of
@@ -38,6 +40,11 @@ FeedReading readFeed(const std::string& a_bytes, const std::string& a_point);
 // when it may be.
 std::wstring refusalOf(const Feed& a_feed, unsigned long long a_ownVersion,
                        const std::wstring& a_today);
+
+// The key=value lines of a feed or a record (LF or CR LF), in their order;
+// other lines are left out.
+using KeyValueLines = std::vector<std::pair<std::wstring, std::wstring>>;
+KeyValueLines keyValueLines(const std::wstring& a_text);
 
 // A version as the feed writes it ("1.1.0").
 std::wstring versionText(unsigned long long a_version);

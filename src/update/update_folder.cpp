@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "update/feed.h"
 
 #include <windows.h>
 
@@ -16,40 +17,31 @@ constexpr const wchar_t* failedRecord = L"failed";
 // FILETIME's units in an hour.
 constexpr unsigned long long hourUnits = 36000000000ULL;
 
-unsigned long long now() {
-    FILETIME time;
-    GetSystemTimeAsFileTime(&time);
-    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-// The value of a_key= in a record's lines; empty when it has none.
-std::wstring recordValue(const std::vector<std::wstring>& a_lines, const std::wstring& a_key) {
-    for (const std::wstring& line : a_lines) {
-        if (line.compare(0, a_key.size() + 1, a_key + L"=") == 0) {
-            return line.substr(a_key.size() + 1);
+// The value of a_key in a record's lines; empty when it has none.
+std::wstring recordValue(const KeyValueLines& a_lines, const wchar_t* a_key) {
+    for (const auto& [key, value] : a_lines) {
+        if (key == a_key) {
+            return value;
         }
     }
     return std::wstring();
 }
 
-std::vector<std::wstring> recordLines(const std::wstring& a_path) {
+KeyValueLines recordLines(const std::wstring& a_path) {
     std::string bytes;
     if (!readWholeFile(a_path, bytes) || !isUtf8(bytes)) {
         return {};
     }
-    return splitAt(decodeUtf8(bytes.data(), bytes.size()), L'\n');
+    return keyValueLines(decodeUtf8(bytes.data(), bytes.size()));
 }
 
 } // namespace
 
 UpdateFolder UpdateFolder::of(const LauncherSettings& a_settings) {
-    if (!a_settings.userSettingsFolder.empty()) {
-        return UpdateFolder(withTrailingBackslash(a_settings.userSettingsFolder) + L"updates\\");
-    }
-    const std::wstring localData = environmentVariable(L"LOCALAPPDATA");
-    return UpdateFolder(localData.empty()
-                            ? std::wstring()
-                            : withTrailingBackslash(localData) + executableStem() + L"\\updates\\");
+    const std::wstring application =
+        applicationDataFolder(environmentVariable(L"LOCALAPPDATA"), a_settings.userSettingsFolder,
+                              fileNameOf(executablePath()));
+    return UpdateFolder(application.empty() ? application : application + L"updates\\");
 }
 
 bool UpdateFolder::make() const {
@@ -65,7 +57,7 @@ bool UpdateFolder::checkIsDue(unsigned long a_hours) const {
     if (a_hours == 0 || !fileFacts(file(lastCheck), facts)) {
         return true;
     }
-    const unsigned long long current = now();
+    const unsigned long long current = fileTimeNow();
     return facts.writeTime > current || current - facts.writeTime >= a_hours * hourUnits;
 }
 
@@ -74,7 +66,7 @@ bool UpdateFolder::markChecked() const {
 }
 
 std::optional<StagedUpdate> UpdateFolder::staged() const {
-    const std::vector<std::wstring> lines = recordLines(file(stagedRecord));
+    const KeyValueLines lines = recordLines(file(stagedRecord));
     StagedUpdate update;
     update.version = recordValue(lines, L"version");
     update.package = recordValue(lines, L"package");

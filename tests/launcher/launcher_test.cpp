@@ -26,8 +26,8 @@ const std::wstring settingsMissingBox = L"box Error: " + expected::settingsMissi
 const std::wstring invalidBox = L"box Error: " + expected::settingsInvalid;
 const std::wstring waitBox = L"box Wait: " + expected::alreadyRunning;
 
-const Answer java16{ProcessCode::succeeded, "", "java version \"1.6.0_20\"\n"};
-const Answer started{ProcessCode::succeeded, "", ""};
+using scripted::java16;
+using scripted::started;
 
 // Each case writes tavrin.ini and the JAR beside the (private copy of the)
 // test program, where the launcher looks for them.

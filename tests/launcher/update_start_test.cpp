@@ -14,8 +14,8 @@ namespace {
 using namespace testing_support;
 using Answer = ScriptedHost::ProcessAnswer;
 
-const Answer java16{ProcessCode::succeeded, "", "java version \"1.6.0_20\"\n"};
-const Answer started{ProcessCode::succeeded, "", ""};
+using scripted::java16;
+using scripted::started;
 
 // A launcher whose settings name a feed, the updater beside it, and the
 // user's update folder under a %LOCALAPPDATA% of the test's own.

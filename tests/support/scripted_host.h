@@ -78,3 +78,11 @@ public:
     std::wstring inProcessFolder; // the current directory runJavaLauncher saw
     std::function<void()> beforeRunInProcess;
 };
+
+// The answers most scripted starts are made of: a version check that finds
+// Java 1.6, and a process that started.
+namespace scripted {
+inline const ScriptedHost::ProcessAnswer java16{ProcessCode::succeeded, "",
+                                                "java version \"1.6.0_20\"\n"};
+inline const ScriptedHost::ProcessAnswer started{ProcessCode::succeeded, "", ""};
+} // namespace scripted
